@@ -1,0 +1,57 @@
+#include "common/file_io.h"
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace wavsplice {
+
+namespace {
+
+bool IsRegularFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+bool SeekTo(std::FILE* file, int64_t pos) {
+  // The stream offset type is long; positions beyond it cannot be reached.
+  if (pos < 0 || static_cast<uint64_t>(pos) > static_cast<uint64_t>(LONG_MAX)) {
+    return false;
+  }
+  return std::fseek(file, static_cast<long>(pos), SEEK_SET) == 0;
+}
+
+}  // namespace
+
+FileHandle OpenFile(const std::string& path, const char* mode) {
+  const bool readOnly = mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
+  if (readOnly && !IsRegularFile(path)) return FileHandle();
+  return FileHandle(std::fopen(path.c_str(), mode));
+}
+
+int64_t FileSize(std::FILE* file) {
+  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
+  const long size = std::ftell(file);
+  return size < 0 ? -1 : static_cast<int64_t>(size);
+}
+
+size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count) {
+  if (count == 0 || !SeekTo(file, pos)) return 0;
+  return std::fread(buffer, 1, count, file);
+}
+
+bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count) {
+  if (!SeekTo(file, pos)) return false;
+  return std::fwrite(buffer, 1, count, file) == count;
+}
+
+bool CloseWritten(FileHandle& file) {
+  std::FILE* raw = file.release();
+  if (raw == nullptr) return false;
+  const bool flushed = std::fflush(raw) == 0 && !std::ferror(raw);
+  const bool closed = std::fclose(raw) == 0;
+  return flushed && closed;
+}
+
+}  // namespace wavsplice

@@ -1,0 +1,36 @@
+// Small RAII wrappers over C file streams: every file the program touches is
+// opened, used and closed within one call, positioned absolutely each time.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace wavsplice {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+// Opens path with a C stream mode ("rb", "rb+", "wb", "ab"). Files opened for
+// reading only ("rb") must be regular files: a directory, a device or a pipe
+// counts as a file that cannot be opened, so nothing blocks or reads garbage.
+// Returns null when the file cannot be opened.
+FileHandle OpenFile(const std::string& path, const char* mode);
+
+// Length of the open file in bytes, or -1 when it cannot be learned.
+int64_t FileSize(std::FILE* file);
+
+// Reads up to count bytes from byte position pos; returns the bytes read
+// (fewer at the end of the file or on an error).
+size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count);
+
+// Writes count bytes at byte position pos; false on any failure.
+bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count);
+
+// Flushes and closes a file that was written; false when either fails.
+bool CloseWritten(FileHandle& file);
+
+}  // namespace wavsplice

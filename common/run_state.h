@@ -1,0 +1,61 @@
+// The state of one run, owned by the driver and passed by reference to every
+// phase: the edit table (one entry per `src` of the task file) and the
+// run-level values.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wavsplice {
+
+constexpr int MAX_EDITS = 512;
+
+// The format and audio location of one source WAV file.
+struct TrackAttributes {
+  int32_t channels = 0;
+  int32_t dataOffset = 0;      // file position of the first audio byte
+  int32_t sampleRate = 0;
+  int32_t lengthSamples = 0;   // whole frames of audio
+  int32_t bytesPerSample = 0;  // bits / 8
+  int32_t bits = 0;
+  int32_t audioFormat = 0;     // format tag of the fmt chunk
+  int32_t subFormat = 0;       // first two bytes of the sub-format GUID (extensible)
+};
+
+// One edit. Task values are seconds, or samples in sample mode.
+struct EditEntry {
+  std::string sourcePath;
+  double xin = 0;
+  double xout = 0;  // after plan resolution: the stop as asked for, trim included
+  double ins = 0;   // after the write order: also set for appended entries
+  double trim = 0;
+  double lvl = 0;   // dB, stored from a 32-bit float
+  int32_t append = 1;       // 1 = after the previous edit, 0 = `ins` given
+  int32_t xfType = 0;       // 0 = no crossfade, 1..4 = curve
+  float xfWidth = 100.0f;   // milliseconds
+  int32_t xfSamples = 4410;
+  TrackAttributes attributes;
+  int32_t readStart = 0;
+  int32_t readEnd = 0;
+  int32_t readLength = 0;
+  int32_t insertPoint = 0;
+};
+
+struct RunState {
+  std::string taskPath = "task.txt";
+  std::string destPath;
+  std::string xfadeTempPath = "xfade_temp.wav";
+  int32_t entryCount = 0;
+  int32_t sampleMode = 0;
+  std::vector<EditEntry> entries = std::vector<EditEntry>(MAX_EDITS);
+  std::vector<int32_t> writeOrder = std::vector<int32_t>(MAX_EDITS, 0);
+  int32_t destLength = 0;
+  // Run format, from entry 0; every source shares it.
+  int32_t sampleRate = 0;
+  int32_t bits = 0;
+  int32_t channels = 0;
+  int32_t bytesPerSample = 0;
+};
+
+}  // namespace wavsplice

@@ -1,0 +1,39 @@
+// The crossfade generator: blends the destination's content around a splice
+// with the edit's source along one of four curves and appends the result to
+// the crossfade temp file.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wavsplice {
+
+// Results of CROSSFADE.
+constexpr int kCrossfadeOk = 0;
+constexpr int kCrossfadeDestinationFailed = 1;
+constexpr int kCrossfadeSourceFailed = 2;
+constexpr int kCrossfadeTempFailed = 3;
+
+// Computes xfSamples crossfade frames centred on the splice (destination
+// frame insertPoint, source frame readStart) and appends them to
+// xfadeTempPath, which already holds its header. Frame i blends destination
+// frame insertPoint - half + i (weight destGain) with source frame
+// readStart - half + i (weight sourceGain x the level factor), half being
+// xfSamples / 2. Frames past the end of a file count as silence, and results
+// are limited to the format's range (the number limited is added to
+// clipped). Returns kCrossfadeOk, or the failed side: 1 destination, 2
+// source (each printing a message for a missing data chunk or a start
+// outside the file), 3 temp file.
+int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+              const std::string& destPath, const std::string& sourcePath,
+              const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
+              int64_t& clipped);
+
+// The curve weights of frame i of n for xfType 1..4.
+struct CrossfadeWeights {
+  double destGain;
+  double sourceGain;
+};
+CrossfadeWeights WeightsAt(int32_t i, int32_t n, int xfType);
+
+}  // namespace wavsplice

@@ -1,0 +1,54 @@
+#include "render/crossfade_steps.h"
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+#include "render/crossfade.h"
+#include "render/insert_file.h"
+#include "wav/wav_writer.h"
+
+namespace wavsplice {
+
+bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
+  if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
+  const float product = static_cast<float>(sampleRate) * xfWidth;
+  const double samples = std::trunc(static_cast<double>(product) / 1000.0);
+  if (!(samples >= std::numeric_limits<int32_t>::min() &&
+        samples <= std::numeric_limits<int32_t>::max())) {
+    return false;
+  }
+  xfSamples = static_cast<int32_t>(samples);
+  return true;
+}
+
+void PrepareCrossfade(const RunState& run, EditEntry& entry, int64_t& crossfadeClipped) {
+  bool made = CrossfadeSamples(run.sampleRate, entry.xfWidth, entry.xfSamples);
+  if (made) {
+    made = MAKE_HEADER(run.xfadeTempPath, static_cast<uint32_t>(run.sampleRate),
+                       static_cast<uint32_t>(run.bits), entry.xfSamples,
+                       static_cast<uint32_t>(run.channels)) == WriteResult::kOk;
+  }
+  if (made) {
+    made = CROSSFADE(entry.insertPoint, entry.readStart, entry.xfSamples, entry.xfType,
+                     run.destPath, entry.sourcePath, run.xfadeTempPath, run.channels,
+                     run.bytesPerSample, entry.lvl, crossfadeClipped) == kCrossfadeOk;
+  }
+  if (!made) {
+    std::puts("Could not generate crossfade");
+    entry.xfType = 0;
+  }
+}
+
+bool PlaceCrossfade(const RunState& run, const EditEntry& entry) {
+  const int64_t start = static_cast<int64_t>(entry.insertPoint) - entry.xfSamples / 2;
+  const bool placed = start >= 1;
+  if (placed) {
+    INSERT_FILE(run.destPath, run.xfadeTempPath, static_cast<int32_t>(start), run.bytesPerSample,
+                run.channels, entry.xfSamples, 0, 0.0);
+  }
+  std::remove(run.xfadeTempPath.c_str());
+  return placed;
+}
+
+}  // namespace wavsplice

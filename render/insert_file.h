@@ -1,0 +1,22 @@
+// The splice copy: a span of one WAV file's audio laid over the data area of
+// the destination at an insert point, with a level change on the way.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace wavsplice {
+
+// Copies readLength frames from frame readStart of sourcePath's audio over
+// the destination's audio from frame insertPoint, overwriting what lay
+// there. A level of exactly 0.0 copies the bytes unaltered; any other level
+// goes through NewLevel. Frames that cannot be read (a file changed under
+// the run) are written as silence. Returns the number of sample values the
+// level change had to limit.
+// Ends the run with exit status 2 when a file cannot be opened, has no
+// "data" chunk, or the destination cannot be written.
+int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath,
+                    int32_t insertPoint, int bytesPerSample, int channels, int32_t readLength,
+                    int32_t readStart, double levelDb);
+
+}  // namespace wavsplice

@@ -1,0 +1,138 @@
+#include "task/edit_plan.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "common/failure.h"
+#include "wav/attributes.h"
+
+namespace wavsplice {
+
+namespace {
+
+constexpr int32_t kPcmFormat = 1;
+constexpr int32_t kExtensibleFormat = 0xFFFE;
+
+void ListSources(const RunState& run, const char* format, int32_t TrackAttributes::*field) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    std::printf(format, entry.sourcePath.c_str(), entry.attributes.*field);
+  }
+}
+
+bool IsIntegerPcm(const TrackAttributes& attributes) {
+  return attributes.audioFormat == kPcmFormat ||
+         (attributes.audioFormat == kExtensibleFormat && attributes.subFormat == kPcmFormat);
+}
+
+// Level changes and crossfades decode samples, which only these formats allow.
+bool CanProcessSamples(const RunState& run) {
+  return (run.bits == 16 || run.bits == 24) && (run.channels == 1 || run.channels == 2);
+}
+
+// A task value in samples: trunc(rate x value) in seconds mode, trunc(value)
+// in sample mode. Kept in double so that no value can overflow; callers
+// check the range.
+double ToSamples(const RunState& run, double value) {
+  return std::trunc(run.sampleMode == 1 ? value : static_cast<double>(run.sampleRate) * value);
+}
+
+[[noreturn]] void FailSpan(const EditEntry& entry) {
+  Fail(kExitTask, "Edit start/stop set incorrectly for %s\n", entry.sourcePath.c_str());
+}
+
+void ResolveSpan(const RunState& run, EditEntry& entry) {
+  const int32_t length = entry.attributes.lengthSamples;
+  const double start = ToSamples(run, entry.xin);
+  if (!std::isfinite(start) || start < 0 || start >= length) FailSpan(entry);
+
+  double end;
+  if (entry.xout == 0) {
+    end = length;
+    entry.xout = run.sampleMode == 1 ? static_cast<double>(length)
+                                     : static_cast<double>(length) / run.sampleRate;
+  } else {
+    end = ToSamples(run, entry.xout);
+  }
+  if (entry.trim != 0) {
+    end += ToSamples(run, entry.trim);
+    entry.xout += entry.trim;
+  }
+  if (!std::isfinite(end)) FailSpan(entry);
+  if (end > length) end = length;
+  if (end <= start) FailSpan(entry);
+
+  entry.readStart = static_cast<int32_t>(start);
+  entry.readEnd = static_cast<int32_t>(end);
+  entry.readLength = entry.readEnd - entry.readStart;
+}
+
+}  // namespace
+
+void CompareSourceFormats(const RunState& run) {
+  const TrackAttributes& first = run.entries[0].attributes;
+  bool mismatch = false;
+  for (int32_t m = 1; m < run.entryCount; ++m) {
+    const TrackAttributes& other = run.entries[static_cast<size_t>(m)].attributes;
+    if (other.sampleRate != first.sampleRate) {
+      std::puts("Sample rates do not match for source tracks:");
+      ListSources(run, "%s\t%i kHz\n", &TrackAttributes::sampleRate);
+      mismatch = true;
+    }
+    if (other.channels != first.channels) {
+      std::puts("Number of channels do not match for source tracks:");
+      ListSources(run, "%s\t%i channels\n", &TrackAttributes::channels);
+      mismatch = true;
+    }
+    if (other.bits != first.bits) {
+      std::puts("Number of bits do not match for source tracks:");
+      ListSources(run, "%s\t%i\n", &TrackAttributes::bits);
+      mismatch = true;
+    }
+  }
+  if (mismatch) FailQuietly(kExitTask);
+}
+
+void CheckSupportedFormats(const RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    const TrackAttributes& attributes = entry.attributes;
+    // A rate read as negative is a header field of 2^31 or more: garbage.
+    if (!IsIntegerPcm(attributes) || attributes.channels * attributes.bytesPerSample == 0 ||
+        attributes.sampleRate <= 0) {
+      Fail(kExitTask, "Unsupported audio format in %s\n", entry.sourcePath.c_str());
+    }
+  }
+  if (CanProcessSamples(run)) return;
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    if (entry.lvl != 0 || entry.xfType != 0) {
+      Fail(kExitTask, "Level and crossfade need 16 or 24 bits and 1 or 2 channels: %s\n",
+           entry.sourcePath.c_str());
+    }
+  }
+}
+
+void ResolveSpans(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    ResolveSpan(run, run.entries[static_cast<size_t>(j)]);
+  }
+}
+
+void ResolveEditPlan(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    entry.attributes = GET_ATTRIBUTES(entry.sourcePath);
+  }
+  const TrackAttributes& first = run.entries[0].attributes;
+  run.sampleRate = first.sampleRate;
+  run.channels = first.channels;
+  run.bits = first.bits;
+  run.bytesPerSample = run.bits / 8;
+
+  CompareSourceFormats(run);
+  CheckSupportedFormats(run);
+  ResolveSpans(run);
+}
+
+}  // namespace wavsplice

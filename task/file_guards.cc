@@ -1,0 +1,58 @@
+#include "task/file_guards.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "common/failure.h"
+
+namespace wavsplice {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path Normalised(const std::string& path) {
+  std::error_code error;
+  fs::path absolute = fs::absolute(path, error);
+  if (error) absolute = path;
+  return absolute.lexically_normal();
+}
+
+bool AnyCrossfade(const RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    if (run.entries[static_cast<size_t>(j)].xfType != 0) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& first, const std::string& second) {
+  std::error_code error;
+  if (fs::exists(first, error) && fs::exists(second, error)) {
+    const bool same = fs::equivalent(first, second, error);
+    if (!error) return same;
+  }
+  return Normalised(first) == Normalised(second);
+}
+
+void CheckOutputsSpareInputs(const RunState& run) {
+  bool clash = SameFile(run.destPath, run.taskPath);
+  for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
+    clash = SameFile(run.destPath, run.entries[static_cast<size_t>(j)].sourcePath);
+  }
+  if (clash) Fail(kExitTask, "Destination file %s is also an input file\n", run.destPath.c_str());
+
+  if (!AnyCrossfade(run)) return;
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const std::string& source = run.entries[static_cast<size_t>(j)].sourcePath;
+    if (SameFile(source, run.xfadeTempPath)) {
+      Fail(kExitTask, "File %s is reserved for crossfades\n", source.c_str());
+    }
+  }
+  if (SameFile(run.destPath, run.xfadeTempPath)) {
+    Fail(kExitTask, "File %s is reserved for crossfades\n", run.destPath.c_str());
+  }
+}
+
+}  // namespace wavsplice

@@ -1,0 +1,3 @@
+#include "task/driver.h"
+
+int main(int argc, char** argv) { return wavsplice::RunWavsplice(argc, argv); }

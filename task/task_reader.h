@@ -1,0 +1,18 @@
+// Reading the task file into the edit table: one entry per `src`, with the
+// values of the commands that follow it, the destination name and the
+// sample mode. Values are stored as written; units and ranges are resolved
+// later.
+#pragma once
+
+#include "common/run_state.h"
+
+namespace wavsplice {
+
+// Reads run.taskPath whole and fills run.entries, run.entryCount,
+// run.destPath and run.sampleMode. Tokens are separated by tabs and
+// newlines; a zero byte ends the text. Ends the run with exit status 1 on a
+// task file that cannot be opened, a missing or short path, a value command
+// before the first `src` or without its value, and a 513th `src`.
+void ReadTaskFile(RunState& run);
+
+}  // namespace wavsplice

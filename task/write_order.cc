@@ -1,0 +1,114 @@
+#include "task/write_order.h"
+
+#include <cmath>
+
+#include "common/failure.h"
+#include "wav/wav_writer.h"
+
+namespace wavsplice {
+
+namespace {
+
+// The header's RIFF size (data bytes + 36) must fit a signed 32-bit field.
+constexpr int64_t kMaxDataBytes = 2147483647LL - 36;
+
+[[noreturn]] void FailInsertPoint(const EditEntry& entry) {
+  Fail(kExitTask, "Insert point set incorrectly for %s\n", entry.sourcePath.c_str());
+}
+
+// Sets insertPoint from `ins`, refusing a point below 0 or an edit whose
+// end would not fit the destination's header.
+void SetInsertPoint(const RunState& run, EditEntry& entry) {
+  const double point =
+      std::trunc(run.sampleMode == 1 ? entry.ins : static_cast<double>(run.sampleRate) * entry.ins);
+  if (!std::isfinite(point) || point < 0 || point > kMaxDataBytes) FailInsertPoint(entry);
+  const int64_t frameSize = static_cast<int64_t>(run.bytesPerSample) * run.channels;
+  const int64_t end = static_cast<int64_t>(point) + entry.readLength;
+  if (end * frameSize > kMaxDataBytes) FailInsertPoint(entry);
+  entry.insertPoint = static_cast<int32_t>(point);
+}
+
+}  // namespace
+
+void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector<int32_t>& order) {
+  if (count <= 0) return;
+  const auto at = [&entries](int32_t i) -> const EditEntry& {
+    return entries[static_cast<size_t>(i)];
+  };
+  std::vector<int32_t> placed(static_cast<size_t>(count));
+  double bound = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    placed[static_cast<size_t>(i)] = at(i).append == 1;
+    if (at(i).ins > bound) bound = at(i).ins;
+  }
+  bound += 1;
+
+  int32_t next = 0;
+  if (at(0).append == 1) {
+    while (next < count && at(next).append == 1) {
+      order[static_cast<size_t>(next)] = next;
+      ++next;
+    }
+  }
+  while (next < count) {
+    int32_t chosen = -1;
+    double best = bound;
+    for (int32_t i = 0; i < count; ++i) {
+      if (!placed[static_cast<size_t>(i)] && at(i).ins < best) {
+        best = at(i).ins;
+        chosen = i;
+      }
+    }
+    // An `ins` too large to be beaten by the bound (refused later as an
+    // insert point) must not stall the order: take the first unplaced entry.
+    for (int32_t i = 0; chosen < 0 && i < count; ++i) {
+      if (!placed[static_cast<size_t>(i)]) chosen = i;
+    }
+    if (chosen < 0) break;
+    order[static_cast<size_t>(next++)] = chosen;
+    for (int32_t k = chosen + 1; k < count && at(k).append == 1 && next < count; ++k) {
+      order[static_cast<size_t>(next++)] = k;
+    }
+    placed[static_cast<size_t>(chosen)] = 1;
+  }
+}
+
+void PlanWriteOrder(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    if (entry.append == 0 && !std::isfinite(entry.ins)) FailInsertPoint(entry);
+  }
+  FindOrder(run.entryCount, run.entries, run.writeOrder);
+
+  int64_t furthest = 0;
+  for (int32_t k = 0; k < run.entryCount; ++k) {
+    EditEntry& entry = run.entries[static_cast<size_t>(k)];
+    if (entry.append == 1) {
+      if (k == 0) {
+        entry.ins = 0;
+      } else {
+        const EditEntry& previous = run.entries[static_cast<size_t>(k - 1)];
+        entry.ins = (previous.xout - previous.xin) + previous.ins;
+      }
+    }
+    SetInsertPoint(run, entry);
+    const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
+    if (end > furthest) furthest = end;
+  }
+  run.destLength = static_cast<int32_t>(furthest);
+}
+
+void CreateDestination(const RunState& run) {
+  const WriteResult header =
+      MAKE_HEADER(run.destPath, static_cast<uint32_t>(run.sampleRate),
+                  static_cast<uint32_t>(run.bits), run.destLength, static_cast<uint32_t>(run.channels));
+  if (header == WriteResult::kCannotCreate) {
+    Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());
+  }
+  if (header == WriteResult::kCannotWrite) {
+    Fail(kExitFile, "Cannot write to file %s\n", run.destPath.c_str());
+  }
+  PAD_FILE(run.destPath, 0, run.bytesPerSample, run.channels, run.destLength);
+}
+
+}  // namespace wavsplice

@@ -1,0 +1,21 @@
+// The chunk scan: the one rule by which the program finds the "fmt" and
+// "data" chunks of a WAV file. Tags are looked for at even positions 2 ..
+// 131072, not by walking the RIFF chunk list.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+namespace wavsplice {
+
+constexpr int64_t kLastChunkCandidate = 131072;
+constexpr int32_t kDataTagToAudio = 8;  // the 4-byte tag and the 4-byte size
+
+// Returns the position of the first even position p (2 <= p <= 131072) whose
+// bytes equal chunkTag ("data", or "fmt" with three bytes compared), or -1
+// when none does. A candidate that would run past the end of the file is no
+// match. Moves the file position.
+int64_t FIND_CHUNK(std::FILE* wavFile, std::string_view chunkTag);
+
+}  // namespace wavsplice
