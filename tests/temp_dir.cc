@@ -1,0 +1,39 @@
+#include "tests/temp_dir.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+#include <system_error>
+#include <unistd.h>
+#include <vector>
+
+namespace wavsplice::testing {
+
+TempDir::TempDir() {
+  std::error_code error;
+  std::string base = std::filesystem::temp_directory_path(error).string();
+  if (error || base.empty()) base = "/tmp";
+  std::string pattern = base + "/wavsplice-test-XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (::mkdtemp(name.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = name.data();
+  previous_ = std::filesystem::current_path().string();
+  std::filesystem::current_path(path_);
+}
+
+TempDir::~TempDir() {
+  std::error_code error;
+  std::filesystem::current_path(previous_, error);
+  // Tests may leave read-only folders behind; make them writable first.
+  for (auto it = std::filesystem::recursive_directory_iterator(path_, error);
+       !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error)) {
+    std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, error);
+  }
+  std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                               std::filesystem::perm_options::add, error);
+  std::filesystem::remove_all(path_, error);
+}
+
+}  // namespace wavsplice::testing

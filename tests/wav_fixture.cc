@@ -1,0 +1,141 @@
+#include "tests/wav_fixture.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/stat.h>
+
+namespace wavsplice::testing {
+
+namespace {
+
+void PutLe(Bytes& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>((value >> (8 * i)) & 0xff));
+}
+
+void PutTag(Bytes& out, const std::string& tag) {
+  for (size_t i = 0; i < 4; ++i) out.push_back(i < tag.size() ? static_cast<unsigned char>(tag[i]) : ' ');
+}
+
+Bytes FmtPayload(const WavFormat& format, int audioFormat) {
+  Bytes payload;
+  const uint32_t blockAlign = static_cast<uint32_t>(format.channels * format.bits / 8);
+  PutLe(payload, static_cast<uint32_t>(audioFormat), 2);
+  PutLe(payload, static_cast<uint32_t>(format.channels), 2);
+  PutLe(payload, format.sampleRate, 4);
+  PutLe(payload, format.sampleRate * blockAlign, 4);
+  PutLe(payload, blockAlign, 2);
+  PutLe(payload, static_cast<uint32_t>(format.bits), 2);
+  return payload;
+}
+
+}  // namespace
+
+Bytes EncodeSamples(const std::vector<int32_t>& values, int bits) {
+  Bytes out;
+  for (int32_t value : values) PutLe(out, static_cast<uint32_t>(value), bits / 8);
+  return out;
+}
+
+std::vector<int32_t> DecodeSamples(const Bytes& bytes, int bits) {
+  const size_t width = static_cast<size_t>(bits / 8);
+  std::vector<int32_t> values;
+  for (size_t at = 0; at + width <= bytes.size(); at += width) {
+    uint32_t pattern = 0;
+    for (size_t i = 0; i < width; ++i) pattern |= static_cast<uint32_t>(bytes[at + i]) << (8 * i);
+    const uint32_t signBit = 1u << (bits - 1);
+    int64_t value = pattern;
+    if (pattern & signBit) value -= static_cast<int64_t>(1) << bits;
+    values.push_back(static_cast<int32_t>(value));
+  }
+  return values;
+}
+
+Bytes CanonicalWav(const WavFormat& format, const std::vector<int32_t>& values) {
+  return WavBuilder().Fmt(format).Data(EncodeSamples(values, format.bits)).Build();
+}
+
+WavBuilder& WavBuilder::RiffSize(uint32_t size) {
+  riffSizeSet_ = true;
+  riffSize_ = size;
+  return *this;
+}
+
+WavBuilder& WavBuilder::Fmt(const WavFormat& format) {
+  return Chunk("fmt ", FmtPayload(format, format.audioFormat));
+}
+
+WavBuilder& WavBuilder::FmtExtensible(const WavFormat& format, uint16_t subFormat) {
+  Bytes payload = FmtPayload(format, 0xFFFE);
+  PutLe(payload, 22, 2);                                 // extension size
+  PutLe(payload, static_cast<uint32_t>(format.bits), 2);  // valid bits
+  PutLe(payload, format.channels == 2 ? 3 : 4, 4);        // channel mask
+  PutLe(payload, subFormat, 2);
+  const unsigned char guidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                      0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+  payload.insert(payload.end(), std::begin(guidTail), std::end(guidTail));
+  return Chunk("fmt ", payload);
+}
+
+WavBuilder& WavBuilder::Chunk(const std::string& tag, const Bytes& payload, bool pad) {
+  PutTag(body_, tag);
+  PutLe(body_, static_cast<uint32_t>(payload.size()), 4);
+  body_.insert(body_.end(), payload.begin(), payload.end());
+  if (pad && payload.size() % 2 == 1) body_.push_back(0);
+  return *this;
+}
+
+WavBuilder& WavBuilder::ChunkWithSize(const std::string& tag, uint32_t declaredSize,
+                                      const Bytes& payload) {
+  PutTag(body_, tag);
+  PutLe(body_, declaredSize, 4);
+  body_.insert(body_.end(), payload.begin(), payload.end());
+  return *this;
+}
+
+WavBuilder& WavBuilder::Data(const Bytes& audio) { return Chunk("data", audio, false); }
+
+WavBuilder& WavBuilder::DataWithSize(uint32_t declaredSize, const Bytes& audio) {
+  return ChunkWithSize("data", declaredSize, audio);
+}
+
+WavBuilder& WavBuilder::Raw(const Bytes& bytes) {
+  body_.insert(body_.end(), bytes.begin(), bytes.end());
+  return *this;
+}
+
+Bytes WavBuilder::Build() const {
+  Bytes out;
+  PutTag(out, "RIFF");
+  PutLe(out, riffSizeSet_ ? riffSize_ : static_cast<uint32_t>(body_.size() + 4), 4);
+  PutTag(out, "WAVE");
+  out.insert(out.end(), body_.begin(), body_.end());
+  return out;
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+void WriteTextFile(const std::string& path, const std::string& text) {
+  WriteFile(path, Bytes(text.begin(), text.end()));
+}
+
+Bytes ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+  struct stat info;
+  return ::lstat(path.c_str(), &info) == 0;
+}
+
+Bytes AudioOf(const Bytes& wav) {
+  return wav.size() <= 44 ? Bytes() : Bytes(wav.begin() + 44, wav.end());
+}
+
+}  // namespace wavsplice::testing

@@ -1,0 +1,61 @@
+// Builds WAV files byte by byte for the tests: canonical files from sample
+// values, and arbitrary chunk layouts (extra chunks, odd sizes, lying size
+// fields, truncation) for the malformed cases.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace wavsplice::testing {
+
+using Bytes = std::vector<unsigned char>;
+
+struct WavFormat {
+  int channels = 1;
+  uint32_t sampleRate = 44100;
+  int bits = 16;
+  int audioFormat = 1;
+};
+
+// Little-endian bytes of sample values in the units of their width
+// (16-bit: -32768..32767), interleaved as given.
+Bytes EncodeSamples(const std::vector<int32_t>& values, int bits);
+
+// Decodes little-endian samples of the given width from bytes.
+std::vector<int32_t> DecodeSamples(const Bytes& bytes, int bits);
+
+// A canonical 44-byte-header PCM file holding the given interleaved values.
+Bytes CanonicalWav(const WavFormat& format, const std::vector<int32_t>& values);
+
+// Chunk by chunk. Bytes() fills the RIFF size unless Riff() set one.
+class WavBuilder {
+ public:
+  WavBuilder& RiffSize(uint32_t size);
+  // A 16-byte fmt chunk (or 40 bytes, extensible, with sub-format code).
+  WavBuilder& Fmt(const WavFormat& format);
+  WavBuilder& FmtExtensible(const WavFormat& format, uint16_t subFormat);
+  // A chunk with the given tag and payload; its size field is the payload's
+  // length unless declaredSize is given; pad adds a byte after odd payloads.
+  WavBuilder& Chunk(const std::string& tag, const Bytes& payload, bool pad = true);
+  WavBuilder& ChunkWithSize(const std::string& tag, uint32_t declaredSize, const Bytes& payload);
+  WavBuilder& Data(const Bytes& audio);
+  WavBuilder& DataWithSize(uint32_t declaredSize, const Bytes& audio);
+  WavBuilder& Raw(const Bytes& bytes);
+  Bytes Build() const;
+
+ private:
+  Bytes body_;
+  bool riffSizeSet_ = false;
+  uint32_t riffSize_ = 0;
+};
+
+void WriteFile(const std::string& path, const Bytes& bytes);
+void WriteTextFile(const std::string& path, const std::string& text);
+Bytes ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+
+// The audio bytes after a canonical 44-byte header.
+Bytes AudioOf(const Bytes& wav);
+
+}  // namespace wavsplice::testing
