@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 #include "common/failure.h"
 #include "common/run_state.h"
@@ -32,8 +33,7 @@ void PrintHelp() {
       "\t'lvl' to set the volume level of source.  Omitting sets it to 0 dB.",
       "\t'dest' to specify the destination file.",
       "\nAfter a command use a tab and then enter a value in seconds or a filename\nas appropriate.",
-      "\nIf you prefer to enter sample values, type using_samples on the first line\nof the task "
-      "file.",
+      "\nIf you prefer to enter sample values, type using_samples on the first line\nof the task file.",
       "\nOperation:",
       "\nxin, xout, trim and ins commands are placed on lines below the src command.",
       "\nOnly one dest command is needed per text file.",
@@ -101,6 +101,9 @@ int RunWavsplice(int argc, const char* const* argv) {
   } catch (const RunFailure& failure) {
     std::fputs(failure.message.c_str(), stdout);
     status = failure.exitCode;
+  } catch (const std::bad_alloc&) {
+    std::puts("Not enough memory for this task");
+    status = kExitFile;
   }
   // Output that cannot be written leaves nothing else to report to.
   if (std::fflush(stdout) != 0 && status == kExitOk) status = kExitFile;
