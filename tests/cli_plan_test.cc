@@ -1,0 +1,367 @@
+// End-to-end: the checks made on the sources and the plan before anything is
+// written (formats, spans, insert points, files the run must not destroy),
+// and the destination's creation failing.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "tests/cli_expected.h"
+#include "tests/cli_runner.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice::testing {
+namespace {
+
+const WavFormat kMono8k{1, 8000, 16, 1};
+const std::string kSampleMode = "Reading time values as samples.\n";
+
+std::string ReadEntries(int count) {
+  return "\nRead " + std::to_string(count) + " entries in task file\n\n";
+}
+
+void ExpectOutcome(const CliResult& result, const std::string& out, int exitCode) {
+  EXPECT_EQ(result.out, out);
+  EXPECT_EQ(result.exitCode, exitCode);
+  EXPECT_EQ(result.err, "");
+  EXPECT_FALSE(result.timedOut);
+}
+
+// Runs task.txt with the given text; the run must be refused with `out`
+// and status 1, leaving an existing out.wav as it was.
+void ExpectRefused(const TempDir& dir, const std::string& text, const std::string& out) {
+  SCOPED_TRACE(text);
+  const Bytes untouched{'k', 'e', 'e', 'p'};
+  WriteFile(dir / "out.wav", untouched);
+  WriteTextFile(dir / "task.txt", text);
+  ExpectOutcome(RunCli(dir.path(), {}), out, 1);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), untouched);
+  EXPECT_FALSE(FileExists(dir / "xfade_temp.wav"));
+}
+
+TEST(CliPlan, FormatMismatchListsEverySourceForEachDifference) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav({1, 44100, 16, 1}, {1, 2}));
+  WriteFile(dir / "b.wav", CanonicalWav({1, 48000, 16, 1}, {1, 2}));
+  WriteFile(dir / "c.wav", CanonicalWav({1, 48000, 16, 1}, {1, 2}));
+  const std::string rates =
+      "Sample rates do not match for source tracks:\n"
+      "a.wav\t44100 kHz\nb.wav\t48000 kHz\nc.wav\t48000 kHz\n";
+  ExpectRefused(dir, "src\ta.wav\nsrc\tb.wav\nsrc\tc.wav\ndest\tout.wav\n",
+                ReadEntries(3) + rates + rates);
+
+  // Only entry 0 differs: every later entry fails against it.
+  ExpectRefused(dir, "src\tc.wav\nsrc\ta.wav\nsrc\ta.wav\ndest\tout.wav\n",
+                ReadEntries(3) +
+                    "Sample rates do not match for source tracks:\n"
+                    "c.wav\t48000 kHz\na.wav\t44100 kHz\na.wav\t44100 kHz\n"
+                    "Sample rates do not match for source tracks:\n"
+                    "c.wav\t48000 kHz\na.wav\t44100 kHz\na.wav\t44100 kHz\n");
+
+  // Rate and bits of one entry, channels of another: per entry, rate, then
+  // channels, then bits. The comparison comes before the span checks (the
+  // spans here are all refusable).
+  WriteFile(dir / "d.wav", CanonicalWav({1, 48000, 24, 1}, {1, 2}));
+  WriteFile(dir / "e.wav", CanonicalWav({2, 44100, 16, 1}, {1, 2}));
+  ExpectRefused(dir,
+                "using_samples\nsrc\ta.wav\nxin\t9\nsrc\td.wav\nxin\t9\nsrc\te.wav\nxin\t9\n"
+                "dest\tout.wav\n",
+                kSampleMode + ReadEntries(3) +
+                    "Sample rates do not match for source tracks:\n"
+                    "a.wav\t44100 kHz\nd.wav\t48000 kHz\ne.wav\t44100 kHz\n"
+                    "Number of bits do not match for source tracks:\n"
+                    "a.wav\t16\nd.wav\t24\ne.wav\t16\n"
+                    "Number of channels do not match for source tracks:\n"
+                    "a.wav\t1 channels\nd.wav\t1 channels\ne.wav\t2 channels\n");
+}
+
+TEST(CliPlan, UnsupportedFormatsAreRefusedInTableOrder) {
+  TempDir dir;
+  WriteFile(dir / "pcm.wav", CanonicalWav(kMono8k, {1, 2, 3}));
+  WriteFile(dir / "float.wav", CanonicalWav({1, 8000, 32, 3}, {0, 0, 0}));
+  WriteFile(dir / "alaw.wav", CanonicalWav({1, 8000, 16, 6}, {0, 0, 0}));
+  WriteFile(dir / "extfloat.wav",
+            WavBuilder().FmtExtensible({1, 8000, 16, 1}, 3).Data(EncodeSamples({1, 2}, 16)).Build());
+  WriteFile(dir / "nibble.wav", CanonicalWav({1, 8000, 4, 1}, {}));
+  WriteFile(dir / "norate.wav", CanonicalWav({1, 0, 16, 1}, {1, 2, 3}));
+  // Refused before the span is looked at (xin 7 is past every end).
+  for (const std::string name :
+       {"float.wav", "alaw.wav", "extfloat.wav", "nibble.wav", "norate.wav"}) {
+    ExpectRefused(dir, "using_samples\nsrc\t" + name + "\nxin\t7\ndest\tout.wav\n",
+                  kSampleMode + ReadEntries(1) + "Unsupported audio format in " + name + "\n");
+  }
+  ExpectRefused(dir, "src\tpcm.wav\nsrc\talaw.wav\nsrc\textfloat.wav\ndest\tout.wav\n",
+                ReadEntries(3) + "Unsupported audio format in alaw.wav\n");
+  // The format comparison comes first.
+  ExpectRefused(dir, "src\tpcm.wav\nsrc\tfloat.wav\ndest\tout.wav\n",
+                ReadEntries(2) +
+                    "Number of bits do not match for source tracks:\npcm.wav\t16\nfloat.wav\t32\n");
+}
+
+TEST(CliPlan, OtherIntegerFormatsCopyPlainlyButRefuseLevelAndCrossfade) {
+  TempDir dir;
+  WriteFile(dir / "u8.wav", CanonicalWav({1, 8000, 8, 1}, {1, 2, 200, 255}));
+  WriteFile(dir / "u8copy.wav", CanonicalWav({1, 8000, 8, 1}, {1, 2, 200, 255}));
+  WriteFile(dir / "tri.wav", CanonicalWav({3, 8000, 16, 1}, {1, 2, 3, -4, -5, -6, 7, 8, 9}));
+  WriteFile(dir / "wide.wav", CanonicalWav({2, 8000, 32, 1}, {-1, 1, 0x12345678, -0x12345678}));
+  // An extensible header whose sub-format is integer PCM is integer PCM.
+  WriteFile(dir / "ext24.wav", WavBuilder()
+                                   .FmtExtensible({2, 8000, 24, 1}, 1)
+                                   .Data(EncodeSamples({8388607, -8388608, 10, -10}, 24))
+                                   .Build());
+
+  WriteTextFile(dir / "task.txt",
+                "using_samples\nsrc\tu8.wav\nxin\t1\nsrc\tu8copy.wav\nxf\t1\t0\nins\t4\n"
+                "dest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "u8.wav", 1, 3) +
+                    SampleBlock(2, 4, "u8copy.wav", 0, 4) + SampleBuilt("out.wav", 8, 8, 1, 8000),
+                0);
+  Bytes expected = ExpectedHeader(8000, 8, 1, 8);
+  for (unsigned char b : {2, 200, 255, 0, 1, 2, 200, 255}) expected.push_back(b);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), expected);
+
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ttri.wav\nxin\t1\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + SampleBlock(1, 0, "tri.wav", 1, 2) +
+                    SampleBuilt("out.wav", 2, 16, 3, 8000),
+                0);
+  expected = ExpectedHeader(8000, 16, 3, 2);
+  Bytes audio = EncodeSamples({-4, -5, -6, 7, 8, 9}, 16);
+  expected.insert(expected.end(), audio.begin(), audio.end());
+  EXPECT_EQ(ReadFile(dir / "out.wav"), expected);
+
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\twide.wav\nins\t1\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + SampleBlock(1, 1, "wide.wav", 0, 2) +
+                    SampleBuilt("out.wav", 3, 32, 2, 8000),
+                0);
+  expected = ExpectedHeader(8000, 32, 2, 3);
+  audio = EncodeSamples({0, 0, -1, 1, 0x12345678, -0x12345678}, 32);
+  expected.insert(expected.end(), audio.begin(), audio.end());
+  EXPECT_EQ(ReadFile(dir / "out.wav"), expected);
+
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\text24.wav\nlvl\t-20\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + SampleBlock(1, 0, "ext24.wav", 0, 2, "-20.000") +
+                    SampleBuilt("out.wav", 2, 24, 2, 8000),
+                0);
+  Canvas canvas(2, 2);
+  canvas.Put(0, {838860, -838860, 1, -1});
+  EXPECT_EQ(ReadFile(dir / "out.wav"), ExpectedWav(8000, 24, canvas, 2));
+
+  // The first entry with a level or a crossfade is named, before its span
+  // is checked (xin 9 is past its end).
+  const std::string refusal = "Level and crossfade need 16 or 24 bits and 1 or 2 channels: ";
+  ExpectRefused(dir,
+                "using_samples\nsrc\tu8.wav\nsrc\tu8copy.wav\nxf\t10\t1\nxin\t9\nsrc\tu8.wav\n"
+                "lvl\t-1\ndest\tout.wav\n",
+                kSampleMode + ReadEntries(3) + refusal + "u8copy.wav\n");
+  ExpectRefused(dir, "src\ttri.wav\nlvl\t0.5\ndest\tout.wav\n",
+                ReadEntries(1) + refusal + "tri.wav\n");
+  ExpectRefused(dir, "src\twide.wav\nxf\t100\t4\ndest\tout.wav\n",
+                ReadEntries(1) + refusal + "wide.wav\n");
+}
+
+TEST(CliPlan, SpansOutsideTheSourceAreRefused) {
+  TempDir dir;
+  for (const std::string name : {"a.wav", "b.wav", "c.wav"}) {
+    WriteFile(dir / name, CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
+  }
+  // b.wav is the first bad entry of the table; c.wav after it is bad too.
+  const std::string sampleSpans[] = {
+      "xin\t2\nxout\t2",  "xin\t5",        "xin\t6\nxout\t9", "xin\t-1",
+      "xin\t2\ntrim\t-3", "xout\t-1",      "xin\tnan",        "xin\t-inf",
+      "xout\tinf",        "xout\tnan",     "trim\tnan",       "xin\t1e300",
+      "xin\t3e9",         "xout\t-1e300",  "xin\t2147483648", "trim\t-inf",
+  };
+  for (const std::string& span : sampleSpans) {
+    ExpectRefused(dir,
+                  "using_samples\nsrc\ta.wav\nsrc\tb.wav\n" + span +
+                      "\nsrc\tc.wav\nxin\t9\ndest\tout.wav\n",
+                  kSampleMode + ReadEntries(3) + "Edit start/stop set incorrectly for b.wav\n");
+  }
+  // Seconds at 8000 samples per second: 0.000625 s is sample 5, the end.
+  for (const std::string span : {"xin\t0.000625", "xin\t-0.001", "xin\t1e10",
+                                 "xout\t0.0005\ntrim\t-0.0005", "xin\t0.0002\nxout\t0.0002"}) {
+    ExpectRefused(dir, "src\ta.wav\nsrc\tb.wav\n" + span + "\ndest\tout.wav\n",
+                  ReadEntries(2) + "Edit start/stop set incorrectly for b.wav\n");
+  }
+
+  // The edges that pass: -0.9 truncates to 0, any finite stop past the end
+  // is held at the end, the last sample alone, and trim counting from the
+  // end when xout is 0.
+  WriteFile(dir / "b.wav", CanonicalWav(kMono8k, {11, 12, 13, 14, 15}));
+  WriteFile(dir / "c.wav", CanonicalWav(kMono8k, {21, 22, 23, 24, 25}));
+  WriteTextFile(dir / "task.txt",
+                "using_samples\nsrc\ta.wav\nxin\t-0.9\nxout\t1e300\n"
+                "src\tb.wav\nins\t5\nxin\t4\n"
+                "src\tc.wav\nins\t6\ntrim\t-4\n"
+                "src\ta.wav\nxin\t2\nxout\t3.5\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(4) + SampleBlock(1, 0, "a.wav", 0, 5) +
+                    SampleBlock(2, 5, "b.wav", 4, 1) + SampleBlock(3, 6, "c.wav", 0, 1) +
+                    SampleBlock(4, 7, "a.wav", 2, 1) + SampleBuilt("out.wav", 8, 16, 1, 8000),
+                0);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5, 15, 21, 3}));
+}
+
+TEST(CliPlan, InsertPointsOutsideTheDestinationAreRefused) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
+  WriteFile(dir / "b.wav", CanonicalWav(kMono8k, {6, 7, 8, 9, 10}));
+  const std::string refusal = "Insert point set incorrectly for ";
+  for (const std::string ins : {"-1", "nan", "inf", "-inf", "1e300", "2147483648"}) {
+    ExpectRefused(dir, "using_samples\nsrc\ta.wav\nins\t" + ins + "\ndest\tout.wav\n",
+                  kSampleMode + ReadEntries(1) + refusal + "a.wav\n");
+  }
+  ExpectRefused(dir, "src\ta.wav\nins\t-0.001\ndest\tout.wav\n",
+                ReadEntries(1) + refusal + "a.wav\n");
+  // A destination of 16-bit mono may hold 1073741805 samples (data size +
+  // 36 at most 2^31 - 1); one more is refused.
+  ExpectRefused(dir, "using_samples\nsrc\ta.wav\nxin\t4\nins\t1073741805\ndest\tout.wav\n",
+                kSampleMode + ReadEntries(1) + refusal + "a.wav\n");
+  // An appended entry is checked once its point is known: a.wav ends at
+  // the limit, b.wav after it would pass it.
+  ExpectRefused(dir,
+                "using_samples\nsrc\ta.wav\nins\t1073741800\nsrc\tb.wav\nxin\t4\n"
+                "dest\tout.wav\n",
+                kSampleMode + ReadEntries(2) + refusal + "b.wav\n");
+  // The given values are checked before any point is worked out.
+  ExpectRefused(dir, "using_samples\nsrc\ta.wav\nins\t-1\nsrc\tb.wav\nins\tnan\ndest\tout.wav\n",
+                kSampleMode + ReadEntries(2) + refusal + "b.wav\n");
+  ExpectRefused(dir, "using_samples\nsrc\ta.wav\nins\t-1\nsrc\tb.wav\nins\t-2\ndest\tout.wav\n",
+                kSampleMode + ReadEntries(2) + refusal + "a.wav\n");
+
+  // -0.5 truncates to 0, which is allowed.
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nins\t-0.5\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + SampleBlock(1, 0, "a.wav", 0, 5) +
+                    SampleBuilt("out.wav", 5, 16, 1, 8000),
+                0);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
+}
+
+TEST(CliPlan, DestinationThatIsAnInputIsRefused) {
+  TempDir dir;
+  const Bytes source = CanonicalWav(kMono8k, {1, 2, 3, 4, 5});
+  WriteFile(dir / "a.wav", source);
+  ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
+  ASSERT_EQ(::link((dir / "a.wav").c_str(), (dir / "hard.wav").c_str()), 0);
+  ASSERT_EQ(::symlink("a.wav", (dir / "soft.wav").c_str()), 0);
+  for (const std::string& dest :
+       std::vector<std::string>{"a.wav", "./a.wav", "sub/../a.wav", dir / "a.wav", "hard.wav", "soft.wav"}) {
+    SCOPED_TRACE(dest);
+    const std::string task = "src\ta.wav\ndest\t" + dest + "\n";
+    WriteTextFile(dir / "task.txt", task);
+    ExpectOutcome(RunCli(dir.path(), {}),
+                  ReadEntries(1) + "Destination file " + dest + " is also an input file\n", 1);
+    EXPECT_EQ(ReadFile(dir / "a.wav"), source);
+    EXPECT_EQ(ReadFile(dir / "task.txt"), Bytes(task.begin(), task.end()));
+  }
+  // The task file itself, named differently on the command line.
+  const std::string task = "src\ta.wav\ndest\tsub/job.txt\n";
+  WriteTextFile(dir / "sub/job.txt", task);
+  ExpectOutcome(RunCli(dir.path(), {"./sub/../sub/job.txt"}),
+                ReadEntries(1) + "Destination file sub/job.txt is also an input file\n", 1);
+  EXPECT_EQ(ReadFile(dir / "sub/job.txt"), Bytes(task.begin(), task.end()));
+
+  // After the span checks, before the insert points.
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nxin\t5\ndest\ta.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + "Edit start/stop set incorrectly for a.wav\n", 1);
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nins\t-1\ndest\ta.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + "Destination file a.wav is also an input file\n", 1);
+  EXPECT_EQ(ReadFile(dir / "a.wav"), source);
+}
+
+TEST(CliPlan, CrossfadeTempNameIsReservedOnlyWhenACrossfadeIsAsked) {
+  TempDir dir;
+  const Bytes a = CanonicalWav(kMono8k, {1, 2, 3, 4, 5});
+  const Bytes temp = CanonicalWav(kMono8k, {9, 8, 7});
+  WriteFile(dir / "a.wav", a);
+  WriteFile(dir / "xfade_temp.wav", temp);
+  const std::string reserved = " is reserved for crossfades\n";
+  struct Case {
+    std::string text;
+    std::string out;
+  };
+  const Case cases[] = {
+      {"src\txfade_temp.wav\nsrc\ta.wav\nxf\t1\t1\ndest\tout.wav\n",
+       ReadEntries(2) + "File xfade_temp.wav" + reserved},
+      {"src\ta.wav\nsrc\t./xfade_temp.wav\nxf\t1\t4\ndest\tout.wav\n",
+       ReadEntries(2) + "File ./xfade_temp.wav" + reserved},
+      {"src\ta.wav\nxf\t1\t2\ndest\txfade_temp.wav\n",
+       ReadEntries(1) + "File xfade_temp.wav" + reserved},
+      {"src\ta.wav\nxf\t1\t3\ndest\t./sub/../xfade_temp.wav\n",
+       ReadEntries(1) + "File ./sub/../xfade_temp.wav" + reserved},
+      // A source is named before the destination; an input destination
+      // before either.
+      {"src\ta.wav\nxf\t1\t1\nsrc\txfade_temp.wav\ndest\t./xfade_temp.wav\n",
+       ReadEntries(2) + "Destination file ./xfade_temp.wav is also an input file\n"},
+  };
+  ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    WriteTextFile(dir / "task.txt", c.text);
+    ExpectOutcome(RunCli(dir.path(), {}), c.out, 1);
+    EXPECT_EQ(ReadFile(dir / "a.wav"), a);
+    EXPECT_EQ(ReadFile(dir / "xfade_temp.wav"), temp);
+    EXPECT_FALSE(FileExists(dir / "out.wav"));
+  }
+  // Missing, as the destination: compared by name.
+  ::unlink((dir / "xfade_temp.wav").c_str());
+  WriteTextFile(dir / "task.txt", "src\ta.wav\nxf\t1\t2\ndest\txfade_temp.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(1) + "File xfade_temp.wav" + reserved, 1);
+  EXPECT_FALSE(FileExists(dir / "xfade_temp.wav"));
+
+  // Without a crossfade (none, type 0, or a type refused by the reader)
+  // the name is an ordinary file.
+  WriteFile(dir / "xfade_temp.wav", temp);
+  WriteTextFile(dir / "task.txt",
+                "using_samples\nsrc\txfade_temp.wav\nxf\t1\t0\nsrc\ta.wav\nxf\t1\t7\n"
+                "dest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + "Crossfade-type (parameter 2) is invalid\n" + ReadEntries(2) +
+                    SampleBlock(1, 0, "xfade_temp.wav", 0, 3) + SampleBlock(2, 3, "a.wav", 0, 5) +
+                    SampleBuilt("out.wav", 8, 16, 1, 8000),
+                0);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {9, 8, 7, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(ReadFile(dir / "xfade_temp.wav"), temp);
+
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nxin\t3\ndest\txfade_temp.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + SampleBlock(1, 0, "a.wav", 3, 2) +
+                    SampleBuilt("xfade_temp.wav", 2, 16, 1, 8000),
+                0);
+  EXPECT_EQ(ReadFile(dir / "xfade_temp.wav"), CanonicalWav(kMono8k, {4, 5}));
+}
+
+TEST(CliPlan, DestinationThatCannotBeCreatedOrWritten) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav(kMono8k, std::vector<int32_t>(300, 7)));
+  ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
+  for (const std::string dest : {"nowhere/out.wav", "folder"}) {
+    WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\t" + dest + "\n");
+    ExpectOutcome(RunCli(dir.path(), {}),
+                  ReadEntries(1) + "Cannot create destination file " + dest + "\n", 2);
+  }
+  EXPECT_FALSE(FileExists(dir / "nowhere"));
+
+  // A full disk: the header's write fails.
+  WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\t/dev/full\n");
+  ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(1) + "Cannot write to file /dev/full\n", 2);
+
+  // A file size limit of 512 bytes: the header fits, the silence does not.
+  // (The limit's signal is ignored, so the write itself fails.)
+  WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}, 60, "trap '' XFSZ; ulimit -f 1;"),
+                ReadEntries(1) + "Cannot write to file out.wav\n", 2);
+  EXPECT_EQ(ReadFile(dir / "out.wav").size(), 512u);
+}
+
+}  // namespace
+}  // namespace wavsplice::testing
