@@ -1,0 +1,236 @@
+#include "task/write_order.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "tests/stdout_capture.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+#include "wav/wav_writer.h"
+
+namespace wavsplice {
+namespace {
+
+constexpr double kAppended = std::numeric_limits<double>::lowest();
+
+// Entries with an `ins` each, or appended where the value is kAppended.
+std::vector<int32_t> OrderOf(const std::vector<double>& ins) {
+  std::vector<EditEntry> entries(ins.size());
+  for (size_t i = 0; i < ins.size(); ++i) {
+    entries[i].append = ins[i] == kAppended ? 1 : 0;
+    entries[i].ins = ins[i] == kAppended ? 0 : ins[i];
+  }
+  std::vector<int32_t> order(ins.size(), -1);
+  FindOrder(static_cast<int32_t>(ins.size()), entries, order);
+  return order;
+}
+
+TEST(FindOrder, WorkedOrders) {
+  const double app = kAppended;
+  EXPECT_EQ(OrderOf({3, 1, 2, 0.5}), std::vector<int32_t>({3, 1, 2, 0}));
+  EXPECT_EQ(OrderOf({1, 1, 0}), std::vector<int32_t>({2, 0, 1}));
+  EXPECT_EQ(OrderOf({5, app, 1, app}), std::vector<int32_t>({2, 3, 0, 1}));
+  EXPECT_EQ(OrderOf({app, app, 3, 1}), std::vector<int32_t>({0, 1, 3, 2}));
+  EXPECT_EQ(OrderOf({app, app, app}), std::vector<int32_t>({0, 1, 2}));
+  EXPECT_EQ(OrderOf({7}), std::vector<int32_t>({0}));
+  EXPECT_EQ(OrderOf({2, app, app, 1, app, 0}), std::vector<int32_t>({5, 3, 4, 0, 1, 2}));
+  EXPECT_EQ(OrderOf({-2, 0}), std::vector<int32_t>({0, 1}));
+  EXPECT_EQ(OrderOf({0, -2}), std::vector<int32_t>({1, 0}));
+
+  // An `ins` that the search bound cannot beat still yields a permutation.
+  EXPECT_EQ(OrderOf({1e300, 1}), std::vector<int32_t>({1, 0}));
+  EXPECT_EQ(OrderOf({std::numeric_limits<double>::infinity(), 2}), std::vector<int32_t>({1, 0}));
+  EXPECT_EQ(OrderOf({std::nan(""), 1, app}), std::vector<int32_t>({1, 2, 0}));
+
+  // An appended entry's `ins` only raises the search bound.
+  std::vector<EditEntry> entries(3);
+  entries[0].append = 0;
+  entries[0].ins = 50;
+  entries[1].append = 1;
+  entries[1].ins = 1;
+  entries[2].append = 0;
+  entries[2].ins = 100;
+  std::vector<int32_t> order(3, -1);
+  FindOrder(3, entries, order);
+  EXPECT_EQ(order, std::vector<int32_t>({0, 1, 2}));
+
+  // Nothing is written for a count of 0 or less.
+  order.assign(3, -1);
+  FindOrder(0, entries, order);
+  FindOrder(-4, entries, order);
+  EXPECT_EQ(order, std::vector<int32_t>({-1, -1, -1}));
+}
+
+struct PlanEntry {
+  const char* path;
+  int32_t append;
+  double ins, xin, xout;
+  int32_t readLength;
+};
+
+RunState PlanOf(int32_t sampleMode, const std::vector<PlanEntry>& plan) {
+  RunState run;
+  run.sampleMode = sampleMode;
+  run.sampleRate = 44100;
+  run.channels = 2;
+  run.bits = 16;
+  run.bytesPerSample = 2;
+  run.entryCount = static_cast<int32_t>(plan.size());
+  for (size_t i = 0; i < plan.size(); ++i) {
+    EditEntry& entry = run.entries[i];
+    entry.sourcePath = plan[i].path;
+    entry.append = plan[i].append;
+    entry.ins = plan[i].ins;
+    entry.xin = plan[i].xin;
+    entry.xout = plan[i].xout;
+    entry.readLength = plan[i].readLength;
+  }
+  return run;
+}
+
+std::vector<int32_t> InsertPoints(const RunState& run) {
+  std::vector<int32_t> points;
+  for (int32_t i = 0; i < run.entryCount; ++i) points.push_back(run.entries[static_cast<size_t>(i)].insertPoint);
+  return points;
+}
+
+TEST(PlanWriteOrder, InsertPointsAndDestLength) {
+  // All appended, seconds at 44100.
+  RunState run = PlanOf(0, {{"a.wav", 1, 0, 0, 2, 88200},
+                            {"b.wav", 1, 0, 1, 3, 88200},
+                            {"c.wav", 1, 0, 0, 0.5, 22050}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 88200, 176400}));
+  EXPECT_EQ(run.destLength, 198450);
+  EXPECT_EQ(run.entries[2].ins, 4.0);
+
+  // ins 1.5 with a 2-second span, then an appended entry (xin 1, xout 3).
+  run = PlanOf(0, {{"a.wav", 0, 1.5, 0, 2, 88200}, {"b.wav", 1, 0, 1, 3, 88200}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({66150, 154350}));
+  EXPECT_EQ(run.entries[1].ins, 3.5);
+  EXPECT_EQ(run.destLength, 242550);
+  EXPECT_EQ(run.writeOrder[0], 0);
+  EXPECT_EQ(run.writeOrder[1], 1);
+
+  // Sample mode truncates.
+  run = PlanOf(1, {{"a.wav", 0, 50.7, 0, 100, 100}, {"b.wav", 1, 0, 0, 10, 10}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({50, 150}));
+  EXPECT_EQ(run.entries[1].ins, 150.7);
+  EXPECT_EQ(run.destLength, 160);
+
+  // A predecessor limited by its source: the appended entry still starts
+  // after the whole span asked for.
+  run = PlanOf(1, {{"a.wav", 0, 0, 0, 2000, 1000}, {"b.wav", 1, 0, 0, 500, 500}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 2000}));
+  EXPECT_EQ(run.destLength, 2500);
+
+  // Seconds: the sum is converted once, so the successor starts two samples
+  // before the predecessor's end.
+  run = PlanOf(0, {{"a.wav", 0, 0.1, 0.7, 3.3, 114661}, {"b.wav", 1, 0, 0, 1, 44100}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({4410, 119069}));
+  EXPECT_EQ(run.destLength, 119069 + 44100);
+
+  // The furthest end, not the sum of the spans.
+  run = PlanOf(0, {{"a.wav", 0, 0, 0, 1, 44100}, {"b.wav", 0, 0, 0, 3, 132300}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(run.destLength, 132300);
+
+  // An appended entry 0 starts at 0 whatever `ins` it held, and so does the
+  // leading appended run.
+  run = PlanOf(0, {{"a.wav", 1, 7, 0, 1, 44100}, {"b.wav", 1, 0, 0, 1, 44100}, {"c.wav", 0, 0.5, 0, 1, 44100}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(run.entries[0].ins, 0.0);
+  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 44100, 22050}));
+  EXPECT_EQ(std::vector<int32_t>(run.writeOrder.begin(), run.writeOrder.begin() + 3),
+            std::vector<int32_t>({0, 1, 2}));
+  EXPECT_EQ(run.destLength, 88200);
+
+  // A tiny negative `ins` truncates to 0 and is accepted.
+  run = PlanOf(0, {{"a.wav", 0, -0.00001, 0, 1, 44100}});
+  PlanWriteOrder(run);
+  EXPECT_EQ(run.entries[0].insertPoint, 0);
+  EXPECT_EQ(run.destLength, 44100);
+}
+
+std::string RefusalOf(RunState run) {
+  const testing::Outcome outcome = testing::RunCaptured([&run] { PlanWriteOrder(run); });
+  if (!outcome.failed) return "no failure";
+  return std::to_string(outcome.exitCode) + " " + outcome.out + outcome.message;
+}
+
+TEST(PlanWriteOrder, InsertPointRefusals) {
+  const std::string refusedB = "1 Insert point set incorrectly for b.wav\n";
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (double bad : {nan, inf, -inf}) {
+    EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 1, 0, 1, 10}, {"b.wav", 0, bad, 0, 1, 10},
+                                   {"c.wav", 0, nan, 0, 1, 10}})),
+              refusedB)
+        << bad;
+  }
+  // A non-finite `ins` left behind by `ins app` does not count.
+  EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 1, 0, 1, 10}, {"b.wav", 1, nan, 0, 1, 10}})),
+            "no failure");
+
+  // Negative insert points.
+  EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 1, 0, 1, 10}, {"b.wav", 0, -0.5, 0, 1, 10}})),
+            refusedB);
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, -1, 0, 1, 10}})),
+            refusedB);
+
+  // 16-bit stereo: 536870902 frames make 2147483608 data bytes, the most
+  // whose RIFF size (data + 36) fits a signed 32-bit field.
+  RunState fits = PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 536870802, 0, 100, 100}});
+  EXPECT_EQ(RefusalOf(fits), "no failure");
+  PlanWriteOrder(fits);
+  EXPECT_EQ(fits.destLength, 536870902);
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 536870803, 0, 100, 100}})),
+            refusedB);
+  // Far beyond the 32-bit range, in seconds and in samples.
+  EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 1e6, 0, 1, 10}})),
+            refusedB);
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 3e9, 0, 1, 10}})),
+            refusedB);
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 1e300, 0, 1, 10}})),
+            refusedB);
+  // Appended after an enormous xout (limited by its source, so it resolved).
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1e12, 1000}, {"b.wav", 1, 0, 0, 1, 10}})),
+            refusedB);
+  EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 0, 0, 1e300, 1000}, {"b.wav", 1, 0, 0, 1, 10}})),
+            refusedB);
+}
+
+TEST(CreateDestination, HeaderAndSilence) {
+  testing::TempDir dir;
+  RunState run = PlanOf(1, {});
+  run.destPath = "out.wav";
+  run.destLength = 1000;
+  testing::WriteFile("out.wav", testing::Bytes(9000, 0xAA));
+  CreateDestination(run);
+  testing::Bytes expected = testing::CanonicalWav({2, 44100, 16}, std::vector<int32_t>(2000, 0));
+  EXPECT_EQ(testing::ReadFile("out.wav"), expected);
+
+  run.destLength = 0;
+  CreateDestination(run);
+  EXPECT_EQ(testing::ReadFile("out.wav"), testing::CanonicalWav({2, 44100, 16}, {}));
+
+  run.destPath = "no/such/out.wav";
+  testing::Outcome outcome = testing::RunCaptured([&run] { CreateDestination(run); });
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_EQ(outcome.message, "Cannot create destination file no/such/out.wav\n");
+  run.destPath = "/dev/full";
+  outcome = testing::RunCaptured([&run] { CreateDestination(run); });
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_EQ(outcome.message, "Cannot write to file /dev/full\n");
+}
+
+}  // namespace
+}  // namespace wavsplice
