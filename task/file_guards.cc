@@ -11,11 +11,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Links in the folders that do exist are followed, so that a file not yet
+// there (the crossfade temp file) is still recognised under another name.
 fs::path Normalised(const std::string& path) {
   std::error_code error;
   fs::path absolute = fs::absolute(path, error);
   if (error) absolute = path;
-  return absolute.lexically_normal();
+  const fs::path resolved = fs::weakly_canonical(absolute, error);
+  return error ? absolute.lexically_normal() : resolved;
 }
 
 bool AnyCrossfade(const RunState& run) {
