@@ -1,0 +1,323 @@
+#include "render/crossfade.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+#include "wav/wav_writer.h"
+
+namespace wavsplice {
+namespace {
+
+using testing::Bytes;
+using testing::WavFormat;
+using Values = std::vector<int32_t>;
+
+const char kDest[] = "dest.wav";
+const char kSource[] = "src.wav";
+const char kTemp[] = "xfade_temp.wav";
+
+// Files for one crossfade: destination and source from interleaved values,
+// and the temp file as the bare header the preparation step writes.
+void WriteFiles(const WavFormat& format, const Values& dest, const Values& source,
+                int32_t xfSamples) {
+  testing::WriteFile(kDest, testing::CanonicalWav(format, dest));
+  testing::WriteFile(kSource, testing::CanonicalWav(format, source));
+  ASSERT_EQ(MAKE_HEADER(kTemp, format.sampleRate, static_cast<uint32_t>(format.bits), xfSamples,
+                        static_cast<uint32_t>(format.channels)),
+            WriteResult::kOk);
+}
+
+struct Outcome {
+  int result;
+  std::string output;  // what CROSSFADE printed
+  int64_t clipped;
+  Bytes temp;     // the temp file afterwards
+  Values values;  // its audio, decoded
+};
+
+Outcome RunCrossfade(const WavFormat& format, int32_t insertPoint, int32_t readStart,
+                     int32_t xfSamples, int xfType, double levelDb = 0.0) {
+  Outcome outcome{};
+  ::testing::internal::CaptureStdout();
+  outcome.result = CROSSFADE(insertPoint, readStart, xfSamples, xfType, kDest, kSource, kTemp,
+                             format.channels, format.bits / 8, levelDb, outcome.clipped);
+  outcome.output = ::testing::internal::GetCapturedStdout();
+  if (testing::FileExists(kTemp)) {
+    outcome.temp = testing::ReadFile(kTemp);
+    outcome.values = testing::DecodeSamples(testing::AudioOf(outcome.temp), format.bits);
+  }
+  return outcome;
+}
+
+Values Repeat(const Values& frame, int32_t frames) {
+  Values values;
+  for (int32_t k = 0; k < frames; ++k) values.insert(values.end(), frame.begin(), frame.end());
+  return values;
+}
+
+TEST(Crossfade, WorkedTableForEveryTypeAndFormat) {
+  // Destination all 1000, source all -1000, 4 samples. In stereo the right
+  // channel has the signs the other way round and gives the table negated.
+  const Values table[5] = {{},
+                           {1000, 541, 0, -541},
+                           {1000, 500, 0, -500},
+                           {1000, 847, 414, -234},
+                           {1000, 234, -414, -847}};
+  for (int bits : {16, 24}) {
+    for (int channels : {1, 2}) {
+      for (int type = 1; type <= 4; ++type) {
+        SCOPED_TRACE(::testing::Message()
+                     << bits << " bits, " << channels << " channels, type " << type);
+        testing::TempDir dir;
+        const WavFormat format{channels, 44100, bits};
+        const Values destFrame = channels == 1 ? Values{1000} : Values{1000, -1000};
+        const Values sourceFrame = channels == 1 ? Values{-1000} : Values{-1000, 1000};
+        WriteFiles(format, Repeat(destFrame, 20), Repeat(sourceFrame, 20), 4);
+        const Bytes header = testing::ReadFile(kTemp);
+
+        const Outcome out = RunCrossfade(format, 10, 6, 4, type);
+        EXPECT_EQ(out.result, kCrossfadeOk);
+        EXPECT_EQ(out.output, "");
+        EXPECT_EQ(out.clipped, 0);
+        ASSERT_EQ(out.temp.size(), 44u + 4u * static_cast<size_t>(bits / 8 * channels));
+        EXPECT_EQ(Bytes(out.temp.begin(), out.temp.begin() + 44), header);
+        Values expected;
+        for (int32_t value : table[type]) {
+          expected.push_back(value);
+          if (channels == 2) expected.push_back(-value);
+        }
+        EXPECT_EQ(out.values, expected);
+      }
+    }
+  }
+}
+
+TEST(Crossfade, CurveWeights) {
+  // The angle constant is not pi/2 to full precision: at r = 0.5 the two
+  // type 1 weights differ.
+  const CrossfadeWeights half = WeightsAt(2, 4, 1);
+  EXPECT_EQ(half.destGain, 0.7071067811140325);
+  EXPECT_EQ(half.sourceGain, 0.7071067812590626);
+  for (int type = 1; type <= 4; ++type) {
+    SCOPED_TRACE(type);
+    const CrossfadeWeights first = WeightsAt(0, 4411, type);
+    EXPECT_EQ(first.destGain, 1.0);
+    EXPECT_EQ(first.sourceGain, 0.0);
+    // The source never reaches a weight of exactly 1.
+    EXPECT_LT(WeightsAt(4410, 4411, type).sourceGain, 1.0);
+  }
+  EXPECT_EQ(WeightsAt(1, 4, 2).destGain, 0.75);
+  EXPECT_EQ(WeightsAt(1, 4, 2).sourceGain, 0.25);
+  EXPECT_EQ(WeightsAt(1, 4, 4).destGain, 1.0 - std::sin(0.25 * 1.570796327));
+  EXPECT_EQ(WeightsAt(3, 4, 3).sourceGain, 1.0 - std::cos(0.75 * 1.570796327));
+}
+
+TEST(Crossfade, LevelScalesOnlyTheSource) {
+  for (int bits : {16, 24}) {
+    SCOPED_TRACE(bits);
+    testing::TempDir dir;
+    const WavFormat format{1, 44100, bits};
+    WriteFiles(format, Values(20, 1000), Values(20, -1000), 4);
+    const Outcome out = RunCrossfade(format, 10, 6, 4, 2, 6.0);
+    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.values, (Values{1000, 251, -497, -1246}));
+  }
+}
+
+TEST(Crossfade, BlendsTheFramesCentredOnTheSplice) {
+  // Frame k of the destination holds 100 k, of the source -100 k. Type 2
+  // over 4 frames: frame i blends destination 8 + i with source 18 + i.
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 24};
+  Values dest;
+  Values source;
+  for (int32_t k = 0; k < 40; ++k) {
+    dest.push_back(100 * k);
+    source.push_back(-100 * k);
+  }
+  WriteFiles(format, dest, source, 4);
+  const Outcome out = RunCrossfade(format, 10, 20, 4, 2);
+  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.values, (Values{800, 200, -500, -1300}));
+}
+
+TEST(Crossfade, ZeroOrNegativeLengthAppendsNothing) {
+  testing::TempDir dir;
+  const WavFormat format{2, 44100, 16};
+  WriteFiles(format, Values(40, 1000), Values(40, -1000), 0);
+  const Bytes header = testing::ReadFile(kTemp);
+  for (int32_t xfSamples : {0, -3}) {
+    const Outcome out = RunCrossfade(format, 10, 10, xfSamples, 1);
+    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.output, "");
+    EXPECT_EQ(out.temp, header);
+  }
+}
+
+TEST(Crossfade, NoSeamAtTheBlockBoundary) {
+  // 1025 samples: a block of 1024 and one of 1. Sample 1024 uses
+  // r = 1024 / 1025 like any other.
+  for (int type : {1, 3}) {
+    SCOPED_TRACE(type);
+    testing::TempDir dir;
+    const WavFormat format{2, 96000, 24};
+    const int32_t frames = 3000;
+    WriteFiles(format, Repeat({1000000, 0}, frames), Repeat({-1000000, 0}, frames), 1025);
+    const Outcome out = RunCrossfade(format, 1500, 1500, 1025, type);
+    EXPECT_EQ(out.result, kCrossfadeOk);
+    ASSERT_EQ(out.values.size(), 2u * 1025u);
+    const Values& v = out.values;
+    const Values want = type == 1 ? Values{1000000, 998466, -996930, -998466}
+                                  : Values{1000000, 999997, -993870, -996935};
+    EXPECT_EQ((Values{v[0], v[2], v[2 * 1023], v[2 * 1024]}), want);
+    for (size_t i = 1; i < v.size(); i += 2) ASSERT_EQ(v[i], 0) << i;
+    // The curve falls steadily through the boundary.
+    for (size_t i = 2 * 1000; i < 2 * 1025; i += 2) ASSERT_LT(v[i], v[i - 2]) << i / 2;
+  }
+}
+
+TEST(Crossfade, OddLengthHalvesTowardZero) {
+  // 4411 samples: half is 2205, so both starts move back by 2205 frames.
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 24};
+  Values dest;
+  Values source;
+  for (int32_t k = 0; k < 6000; ++k) {
+    dest.push_back(k + 1);
+    source.push_back(-(k + 1));
+  }
+  WriteFiles(format, dest, source, 4411);
+  const Outcome out = RunCrossfade(format, 3000, 2205, 4411, 2);
+  EXPECT_EQ(out.result, kCrossfadeOk);
+  ASSERT_EQ(out.values.size(), 4411u);
+  EXPECT_EQ(out.values[0], 796);  // destination frame 3000 - 2205, at full weight
+  // Frame 2205, the splice: 2206/4411 x 3001 - 2205/4411 x 2206 = 398.09.
+  EXPECT_EQ(out.values[2205], 398);
+}
+
+TEST(Crossfade, StartChecks) {
+  testing::TempDir dir;
+  const WavFormat format{2, 44100, 16};
+  const int32_t frames = 100;  // in both files
+  WriteFiles(format, Repeat({1000, 1000}, frames), Repeat({-1000, -1000}, frames), 8);
+  const Bytes header = testing::ReadFile(kTemp);
+  const std::string badDest = "Invalid crossfade for destination file\n";
+  const std::string badSource = "Invalid crossfade for source file\n";
+
+  // The destination start is insertPoint - 4: below 0 fails, 0 passes.
+  Outcome out = RunCrossfade(format, 3, 50, 8, 1);
+  EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
+  EXPECT_EQ(out.output, badDest);
+  EXPECT_EQ(out.temp, header);
+  out = RunCrossfade(format, 4, 50, 8, 1);
+  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.output, "");
+  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+
+  // The source start likewise, tested after the destination's.
+  out = RunCrossfade(format, 50, 3, 8, 1);
+  EXPECT_EQ(out.result, kCrossfadeSourceFailed);
+  EXPECT_EQ(out.output, badSource);
+  EXPECT_EQ(out.temp, header);
+  out = RunCrossfade(format, 3, 3, 8, 1);
+  EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
+  EXPECT_EQ(out.output, badDest);
+  out = RunCrossfade(format, 50, 4, 8, 1);
+  EXPECT_EQ(out.result, kCrossfadeOk);
+  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+
+  // A start exactly at the end of a file passes; what lies past the end is
+  // silence. One frame further fails.
+  out = RunCrossfade(format, frames + 4, 50, 8, 2);
+  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.values, (Values{0, 0, -125, -125, -250, -250, -375, -375, -500, -500, -625, -625,
+                                -750, -750, -875, -875}));
+  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+  out = RunCrossfade(format, frames + 5, 50, 8, 2);
+  EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
+  EXPECT_EQ(out.output, badDest);
+  EXPECT_EQ(out.temp, header);
+
+  out = RunCrossfade(format, 50, frames + 4, 8, 2);
+  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.values, (Values{1000, 1000, 875, 875, 750, 750, 625, 625, 500, 500, 375, 375, 250,
+                                250, 125, 125}));
+  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+  out = RunCrossfade(format, 50, frames + 5, 8, 2);
+  EXPECT_EQ(out.result, kCrossfadeSourceFailed);
+  EXPECT_EQ(out.output, badSource);
+  EXPECT_EQ(out.temp, header);
+}
+
+TEST(Crossfade, MissingFilesFailWithoutAMessage) {
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 16};
+  WriteFiles(format, Values(50, 1000), Values(50, -1000), 4);
+  int64_t clipped = 0;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "none.wav", kSource, kTemp, 1, 2, 0.0, clipped),
+            kCrossfadeDestinationFailed);
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "none.wav", "none.wav", kTemp, 1, 2, 0.0, clipped),
+            kCrossfadeDestinationFailed);
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "none.wav", kTemp, 1, 2, 0.0, clipped),
+            kCrossfadeSourceFailed);
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, kSource, "no/such/dir.wav", 1, 2, 0.0, clipped),
+            kCrossfadeTempFailed);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+  EXPECT_EQ(testing::ReadFile(kTemp).size(), 44u);
+}
+
+TEST(Crossfade, MissingDataChunk) {
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 16};
+  WriteFiles(format, Values(50, 1000), Values(50, -1000), 4);
+  testing::WriteFile("nodata.wav",
+                     testing::WavBuilder().Fmt(format).Chunk("junk", Bytes(100, 0x33)).Build());
+  int64_t clipped = 0;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "nodata.wav", kSource, kTemp, 1, 2, 0.0, clipped),
+            kCrossfadeDestinationFailed);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "nodata.wav", kTemp, 1, 2, 0.0, clipped),
+            kCrossfadeSourceFailed);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "nodata.wav", "nodata.wav", kTemp, 1, 2, 0.0, clipped),
+            kCrossfadeDestinationFailed);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
+  EXPECT_EQ(testing::ReadFile(kTemp).size(), 44u);
+}
+
+TEST(Crossfade, LimitsAndCountsClippedValues) {
+  // Type 1 over full-scale material on both sides: cos + sin exceeds 1
+  // everywhere but at sample 0, so samples 1..3 hold at full scale.
+  for (int bits : {16, 24}) {
+    SCOPED_TRACE(bits);
+    testing::TempDir dir;
+    const int32_t high = bits == 16 ? 32767 : 8388607;
+    const int32_t low = -high - 1;
+    const WavFormat format{2, 44100, bits};
+    WriteFiles(format, Repeat({high, low}, 20), Repeat({high, low}, 20), 4);
+    const Outcome out = RunCrossfade(format, 10, 10, 4, 1);
+    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.values, Repeat({high, low}, 4));
+    EXPECT_EQ(out.clipped, 6);
+  }
+  // A level takes the source side past full scale: type 2, +12 dB.
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 16};
+  WriteFiles(format, Values(20, 0), Values(20, 20000), 4);
+  const Outcome out = RunCrossfade(format, 10, 10, 4, 2, 12.0);
+  EXPECT_EQ(out.values, (Values{0, 19905, 32767, 32767}));
+  EXPECT_EQ(out.clipped, 2);
+}
+
+}  // namespace
+}  // namespace wavsplice

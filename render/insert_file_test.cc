@@ -1,0 +1,222 @@
+#include "render/insert_file.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/failure.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice {
+namespace {
+
+using testing::Bytes;
+using testing::WavFormat;
+using Values = std::vector<int32_t>;
+
+// Deterministic bytes that are neither silence nor the tag "data".
+Bytes Pattern(size_t size, unsigned seed) {
+  Bytes bytes(size);
+  uint32_t state = seed * 2654435761u + 1;
+  for (unsigned char& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<unsigned char>(state >> 16);
+  }
+  return bytes;
+}
+
+// The run's failure, or an empty one when INSERT_FILE returned.
+RunFailure InsertExpectingFailure(const std::string& dest, const std::string& source) {
+  try {
+    INSERT_FILE(dest, source, 0, 2, 1, 4, 0, 0.0);
+  } catch (const RunFailure& failure) {
+    return failure;
+  }
+  return RunFailure{0, ""};
+}
+
+TEST(InsertFile, PlainCopyIsByteExactForEveryFormat) {
+  for (int bits : {8, 16, 24, 32}) {
+    for (int channels : {1, 2}) {
+      for (double level : {0.0, -0.0}) {
+        SCOPED_TRACE(::testing::Message()
+                     << bits << " bits, " << channels << " channels, level " << level);
+        testing::TempDir dir;
+        const WavFormat format{channels, 44100, bits};
+        const size_t frame = static_cast<size_t>(bits / 8 * channels);
+        const int32_t destFrames = 2000;
+        const int32_t sourceFrames = 1800;
+        const Bytes destAudio = Pattern(destFrames * frame, 1);
+        const Bytes sourceAudio = Pattern(sourceFrames * frame, 2);
+        Bytes destWav = testing::CanonicalWav(format, {});
+        destWav.insert(destWav.end(), destAudio.begin(), destAudio.end());
+        testing::WriteFile("dest.wav", destWav);
+        // The source's audio does not start at 44: an extra chunk comes first.
+        testing::WriteFile("src.wav", testing::WavBuilder()
+                                          .Fmt(format)
+                                          .Chunk("LIST", Bytes(10, 0x11))
+                                          .Data(sourceAudio)
+                                          .Build());
+
+        const int32_t insertPoint = 5;
+        const int32_t readStart = 7;
+        const int32_t readLength = 1500;
+        EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", insertPoint, bits / 8, channels, readLength,
+                              readStart, level),
+                  0);
+        Bytes expected = destWav;
+        std::copy(sourceAudio.begin() + static_cast<long>(readStart * frame),
+                  sourceAudio.begin() + static_cast<long>((readStart + readLength) * frame),
+                  expected.begin() + static_cast<long>(44 + insertPoint * frame));
+        EXPECT_EQ(testing::ReadFile("dest.wav"), expected);
+      }
+    }
+  }
+}
+
+// Source sample k and its levelled value, per format: the worked values of
+// -6 dB on 16 bits and -20 dB on 24 bits, cycled along the span.
+struct LevelCase {
+  int bits;
+  double levelDb;
+  Values in;
+  Values out;
+};
+
+TEST(InsertFile, LevelReachesEveryBlockOfTheSpan) {
+  const LevelCase cases[] = {
+      {16, -6.0, {1000, -1000, 32767, -32768, 1, -1, 3}, {501, -501, 16422, -16422, 0, 0, 1}},
+      {24,
+       -20.0,
+       {8388607, -8388608, 1000, -1000, 7, -19, 0},
+       {838860, -838860, 100, -100, 0, -1, 0}},
+  };
+  for (const LevelCase& c : cases) {
+    for (int channels : {1, 2}) {
+      for (int32_t readLength : {1024, 1025, 3000}) {
+        SCOPED_TRACE(::testing::Message() << c.bits << " bits, " << channels << " channels, "
+                                          << readLength << " samples");
+        testing::TempDir dir;
+        const WavFormat format{channels, 44100, c.bits};
+        const int32_t readStart = 3;
+        const int32_t insertPoint = 10;
+        const int32_t destFrames = insertPoint + readLength + 20;
+        const size_t cycle = c.in.size();
+        // Value v of frame k, channel ch.
+        auto index = [&](int32_t k, int ch) { return (static_cast<size_t>(k) + ch) % cycle; };
+        Values source;
+        for (int32_t k = 0; k < readStart + readLength; ++k) {
+          for (int ch = 0; ch < channels; ++ch) source.push_back(c.in[index(k, ch)]);
+        }
+        testing::WriteFile("src.wav", testing::CanonicalWav(format, source));
+        testing::WriteFile("dest.wav",
+                           testing::CanonicalWav(format, Values(destFrames * channels, 77)));
+
+        EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", insertPoint, c.bits / 8, channels, readLength,
+                              readStart, c.levelDb),
+                  0);
+        const Values result =
+            testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), c.bits);
+        ASSERT_EQ(result.size(), static_cast<size_t>(destFrames * channels));
+        int wrong = 0;
+        for (int32_t k = 0; k < destFrames; ++k) {
+          for (int ch = 0; ch < channels; ++ch) {
+            const bool inside = k >= insertPoint && k < insertPoint + readLength;
+            const int32_t want = inside ? c.out[index(k - insertPoint + readStart, ch)] : 77;
+            const int32_t got = result[static_cast<size_t>(k * channels + ch)];
+            if (got != want && wrong++ < 5) {
+              ADD_FAILURE() << "frame " << k << " channel " << ch << ": " << got << " != " << want;
+            }
+          }
+        }
+        EXPECT_EQ(wrong, 0);
+      }
+    }
+  }
+}
+
+TEST(InsertFile, ReadLengthZeroOrNegativeCopiesNothing) {
+  testing::TempDir dir;
+  const WavFormat format{2, 48000, 24};
+  testing::WriteFile("src.wav", testing::CanonicalWav(format, Values(40, 1234)));
+  const Bytes dest = testing::CanonicalWav(format, Values(40, -5));
+  testing::WriteFile("dest.wav", dest);
+  for (int32_t readLength : {0, -1, -4096}) {
+    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, 3, 2, readLength, 0, -6.0), 0);
+    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, 3, 2, readLength, 0, 0.0), 0);
+  }
+  EXPECT_EQ(testing::ReadFile("dest.wav"), dest);
+}
+
+TEST(InsertFile, FramesPastTheSourceEndAreSilence) {
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 16};
+  testing::WriteFile("src.wav", testing::CanonicalWav(format, {1, 2, 3, 4, 5, 6, 7, 8, 9, 1000}));
+  testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(20, 77)));
+
+  // Frames 6..9 exist, 10..13 do not.
+  INSERT_FILE("dest.wav", "src.wav", 1, 2, 1, 8, 6, 0.0);
+  // Wholly past the end, with a level.
+  INSERT_FILE("dest.wav", "src.wav", 12, 2, 1, 3, 50, -6.0);
+  // Partly past the end, with a level.
+  INSERT_FILE("dest.wav", "src.wav", 16, 2, 1, 3, 9, -6.0);
+  EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16),
+            (Values{77, 7, 8, 9, 1000, 0, 0, 0, 0, 77, 77, 77, 0, 0, 0, 77, 501, 0, 0, 77}));
+}
+
+TEST(InsertFile, FileWithoutDataChunkEndsTheRun) {
+  testing::TempDir dir;
+  const WavFormat format{1, 44100, 16};
+  testing::WriteFile("good.wav", testing::CanonicalWav(format, Values(8, 300)));
+  const Bytes noData = testing::WavBuilder().Fmt(format).Chunk("junk", Bytes(16, 0x22)).Build();
+  testing::WriteFile("nodata.wav", noData);
+
+  RunFailure source = InsertExpectingFailure("good.wav", "nodata.wav");
+  EXPECT_EQ(source.exitCode, kExitFile);
+  EXPECT_EQ(source.message, "Can't find data block in wave file!\n");
+  RunFailure dest = InsertExpectingFailure("nodata.wav", "good.wav");
+  EXPECT_EQ(dest.exitCode, kExitFile);
+  EXPECT_EQ(dest.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(testing::ReadFile("nodata.wav"), noData);
+  EXPECT_EQ(testing::ReadFile("good.wav"), testing::CanonicalWav(format, Values(8, 300)));
+}
+
+TEST(InsertFile, MissingFileEndsTheRun) {
+  testing::TempDir dir;
+  testing::WriteFile("good.wav", testing::CanonicalWav(WavFormat{}, Values(8, 300)));
+
+  RunFailure source = InsertExpectingFailure("good.wav", "missing.wav");
+  EXPECT_EQ(source.exitCode, kExitFile);
+  EXPECT_EQ(source.message, "Cannot open file missing.wav\n");
+  RunFailure dest = InsertExpectingFailure("gone.wav", "good.wav");
+  EXPECT_EQ(dest.exitCode, kExitFile);
+  EXPECT_EQ(dest.message, "Cannot open file gone.wav\n");
+  EXPECT_FALSE(testing::FileExists("gone.wav"));
+}
+
+TEST(InsertFile, ReturnsTheNumberOfLimitedValues) {
+  testing::TempDir dir;
+  const WavFormat format{2, 44100, 16};
+  // 3000 frames: left 20000 (x 3.98 is past full scale), right 8000 (is not).
+  Values source;
+  for (int k = 0; k < 3000; ++k) {
+    source.push_back(20000);
+    source.push_back(-8000);
+  }
+  testing::WriteFile("src.wav", testing::CanonicalWav(format, source));
+  testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(6000, 0)));
+
+  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, 2, 2, 3000, 0, 12.0), 3000);
+  const Values result = testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16);
+  EXPECT_EQ(result[0], 32767);
+  EXPECT_EQ(result[1], -31848);
+  EXPECT_EQ(result[5999], -31848);
+  // A plain copy limits nothing.
+  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, 2, 2, 3000, 0, 0.0), 0);
+}
+
+}  // namespace
+}  // namespace wavsplice
