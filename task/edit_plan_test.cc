@@ -41,8 +41,8 @@ testing::Outcome Resolve(RunState& run, const std::vector<Source>& sources) {
 }
 
 testing::Bytes Frames(const WavFormat& format, int frames) {
-  return testing::CanonicalWav(format, std::vector<int32_t>(
-                                           static_cast<size_t>(frames * format.channels), 0));
+  return testing::CanonicalWav(
+      format, std::vector<int32_t>(static_cast<size_t>(frames * format.channels), 0));
 }
 
 TEST(ResolveEditPlan, ReadsEverySourceAndSetsTheRunFormat) {
@@ -154,11 +154,11 @@ TEST(ResolveEditPlan, UnsupportedFormatsAreRefused) {
   // Frame size 0 or rate 0.
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(0, 44100, 16), 0)}}),
             "1 Unsupported audio format in a.wav\n");
-  EXPECT_EQ(Refusal({{"a.wav", testing::WavBuilder()
-                                   .Fmt(Format(1, 44100, 4))
-                                   .Data(testing::Bytes(8, 0))
-                                   .Build()}}),
-            "1 Unsupported audio format in a.wav\n");
+  EXPECT_EQ(
+      Refusal(
+          {{"a.wav",
+            testing::WavBuilder().Fmt(Format(1, 44100, 4)).Data(testing::Bytes(8, 0)).Build()}}),
+      "1 Unsupported audio format in a.wav\n");
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(1, 0, 16), 10)}}),
             "1 Unsupported audio format in a.wav\n");
   // No fmt chunk: the fields read as 0.
@@ -211,7 +211,8 @@ Span ResolveOne(int32_t sampleMode, int32_t length, double xin, double xout, dou
 }
 
 std::string Triple(const Span& span) {
-  if (span.outcome.failed) return std::to_string(span.outcome.exitCode) + " " + span.outcome.message;
+  if (span.outcome.failed)
+    return std::to_string(span.outcome.exitCode) + " " + span.outcome.message;
   return std::to_string(span.entry.readStart) + " " + std::to_string(span.entry.readEnd) + " " +
          std::to_string(span.entry.readLength);
 }

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include "tests/stdout_capture.h"
@@ -97,6 +97,9 @@ TEST(CheckOutputsSpareInputs, CrossfadeTempFileIsReserved) {
             "1 File ./xfade_temp.wav is reserved for crossfades\n");
   EXPECT_EQ(Check(RunWith({"a.wav"}, "./xfade_temp.wav", 2)),
             "1 File ./xfade_temp.wav is reserved for crossfades\n");
+  std::filesystem::create_symlink("xfade_temp.wav", "alias.wav");
+  EXPECT_EQ(Check(RunWith({"alias.wav"}, "out.wav", 1)),
+            "1 File alias.wav is reserved for crossfades\n");
   std::filesystem::remove("xfade_temp.wav");
   EXPECT_EQ(Check(RunWith({"a.wav"}, "xfade_temp.wav", 3)),
             "1 File xfade_temp.wav is reserved for crossfades\n");

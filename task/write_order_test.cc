@@ -94,15 +94,16 @@ RunState PlanOf(int32_t sampleMode, const std::vector<PlanEntry>& plan) {
 
 std::vector<int32_t> InsertPoints(const RunState& run) {
   std::vector<int32_t> points;
-  for (int32_t i = 0; i < run.entryCount; ++i) points.push_back(run.entries[static_cast<size_t>(i)].insertPoint);
+  for (int32_t i = 0; i < run.entryCount; ++i)
+    points.push_back(run.entries[static_cast<size_t>(i)].insertPoint);
   return points;
 }
 
 TEST(PlanWriteOrder, InsertPointsAndDestLength) {
   // All appended, seconds at 44100.
-  RunState run = PlanOf(0, {{"a.wav", 1, 0, 0, 2, 88200},
-                            {"b.wav", 1, 0, 1, 3, 88200},
-                            {"c.wav", 1, 0, 0, 0.5, 22050}});
+  RunState run = PlanOf(
+      0,
+      {{"a.wav", 1, 0, 0, 2, 88200}, {"b.wav", 1, 0, 1, 3, 88200}, {"c.wav", 1, 0, 0, 0.5, 22050}});
   PlanWriteOrder(run);
   EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 88200, 176400}));
   EXPECT_EQ(run.destLength, 198450);
@@ -145,7 +146,9 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
 
   // An appended entry 0 starts at 0 whatever `ins` it held, and so does the
   // leading appended run.
-  run = PlanOf(0, {{"a.wav", 1, 7, 0, 1, 44100}, {"b.wav", 1, 0, 0, 1, 44100}, {"c.wav", 0, 0.5, 0, 1, 44100}});
+  run = PlanOf(
+      0,
+      {{"a.wav", 1, 7, 0, 1, 44100}, {"b.wav", 1, 0, 0, 1, 44100}, {"c.wav", 0, 0.5, 0, 1, 44100}});
   PlanWriteOrder(run);
   EXPECT_EQ(run.entries[0].ins, 0.0);
   EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 44100, 22050}));
@@ -171,7 +174,8 @@ TEST(PlanWriteOrder, InsertPointRefusals) {
   const double inf = std::numeric_limits<double>::infinity();
   const double nan = std::numeric_limits<double>::quiet_NaN();
   for (double bad : {nan, inf, -inf}) {
-    EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 1, 0, 1, 10}, {"b.wav", 0, bad, 0, 1, 10},
+    EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 1, 0, 1, 10},
+                                   {"b.wav", 0, bad, 0, 1, 10},
                                    {"c.wav", 0, nan, 0, 1, 10}})),
               refusedB)
         << bad;

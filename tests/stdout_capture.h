@@ -13,10 +13,10 @@
 namespace wavsplice::testing {
 
 struct Outcome {
-  std::string out;       // everything written to standard output
-  bool failed = false;   // the run ended through Fail()
-  int exitCode = 0;      // of the failure
-  std::string message;   // of the failure, printed by the entry point
+  std::string out;      // everything written to standard output
+  bool failed = false;  // the run ended through Fail()
+  int exitCode = 0;     // of the failure
+  std::string message;  // of the failure, printed by the entry point
 };
 
 template <typename Body>

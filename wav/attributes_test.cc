@@ -75,7 +75,8 @@ TEST(GetAttributes, DataSizeFieldCountsOnlyWhenBelievable) {
   const Bytes tail(trailer.begin() + 12, trailer.end());
   ASSERT_EQ(tail.size(), 12u);
   const auto lengthWith = [&](uint32_t declared) {
-    return AttributesOf(WavBuilder().Fmt({1, 44100, 16}).DataWithSize(declared, audio).Raw(tail).Build())
+    return AttributesOf(
+               WavBuilder().Fmt({1, 44100, 16}).DataWithSize(declared, audio).Raw(tail).Build())
         .lengthSamples;
   };
   EXPECT_EQ(lengthWith(40), 20);  // the chunk after the audio is not audio
@@ -114,8 +115,8 @@ TEST(GetAttributes, NoFormatChunkReadsTheFieldsAtTheLastCandidate) {
   PutLe(audio, fieldsAt + 12, 44100, 4);
   PutLe(audio, fieldsAt + 22, 16, 2);
   TrackAttributes a;
-  testing::Outcome outcome = testing::RunCaptured(
-      [&] { a = AttributesOf(WavBuilder().DataWithSize(0, audio).Build()); });
+  testing::Outcome outcome =
+      testing::RunCaptured([&] { a = AttributesOf(WavBuilder().DataWithSize(0, audio).Build()); });
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(outcome.out, "Can't find format chunk in wave file!\n");
   EXPECT_EQ(a.channels, 2);
@@ -127,7 +128,8 @@ TEST(GetAttributes, NoFormatChunkReadsTheFieldsAtTheLastCandidate) {
 
   // Cut after the channels and half the rate: the rest reads as 0.
   audio.resize(fieldsAt + 14);
-  outcome = testing::RunCaptured([&] { a = AttributesOf(WavBuilder().DataWithSize(0, audio).Build()); });
+  outcome =
+      testing::RunCaptured([&] { a = AttributesOf(WavBuilder().DataWithSize(0, audio).Build()); });
   EXPECT_EQ(outcome.out, "Can't find format chunk in wave file!\n");
   EXPECT_EQ(a.channels, 2);
   EXPECT_EQ(a.sampleRate, 0xAC44);
@@ -172,7 +174,8 @@ TEST(GetAttributes, FilesThatCannotBeReadEndTheRun) {
   EXPECT_EQ(outcome.exitCode, 2);
   EXPECT_EQ(outcome.message, "Cannot find file in track list called folder.wav!!\n");
 
-  testing::WriteFile("nodata.wav", WavBuilder().Fmt({1, 44100, 16}).Chunk("LIST", Bytes(8, 0)).Build());
+  testing::WriteFile("nodata.wav",
+                     WavBuilder().Fmt({1, 44100, 16}).Chunk("LIST", Bytes(8, 0)).Build());
   outcome = testing::RunCaptured([] { GET_ATTRIBUTES("nodata.wav"); });
   EXPECT_EQ(outcome.exitCode, 2);
   EXPECT_EQ(outcome.message, "Can't find data block in wave file!\n");

@@ -81,8 +81,7 @@ TEST(PadFile, WritesExactlyTheFramesAsked) {
   PAD_FILE("x.wav", 1, 2, 1, 2);
   const Bytes padded = testing::ReadFile("x.wav");
   ASSERT_EQ(padded.size(), 70u);
-  EXPECT_EQ(Bytes(padded.begin() + 62, padded.end()),
-            Bytes({0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF}));
+  EXPECT_EQ(Bytes(padded.begin() + 62, padded.end()), Bytes({0xFF, 0xFF, 0, 0, 0, 0, 0xFF, 0xFF}));
 }
 
 TEST(PadFile, PastTheEndLeavesAZeroGap) {
