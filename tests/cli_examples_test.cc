@@ -1,0 +1,121 @@
+// Renders the bundled example and every recipe under examples/recipes, with
+// the sources that make_example_sources writes, as a user following the
+// guide would: each must build its destination with every crossfade placed.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <sstream>
+#include <string>
+
+#include "tests/cli_runner.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Expected {
+  std::string destination;
+  std::string length;  // as the report prints it
+  int bits;
+  int channels;
+  int sampleRate;
+  long long frames;
+};
+
+// The destination of each task file, as its final report describes it.
+const std::map<std::string, Expected>& ExpectedResults() {
+  static const std::map<std::string, Expected> results = {
+      {"task.txt", {"programme.wav", "6.400 sec", 16, 2, 44100, 282240}},
+      {"assemble.txt", {"programme.wav", "8.900 sec", 16, 2, 44100, 392490}},
+      {"replace.txt", {"replaced.wav", "8.000 sec", 16, 2, 44100, 352800}},
+      {"insert.txt", {"inserted.wav", "10.000 sec", 16, 2, 44100, 441000}},
+      {"level.txt", {"levelled.wav", "8.000 sec", 16, 2, 44100, 352800}},
+      {"samples.txt", {"bells.wav", "68000 samples", 24, 1, 48000, 68000}},
+  };
+  return results;
+}
+
+std::string BuiltBlock(const Expected& expected) {
+  return "Built\t" + expected.destination + "\n\tLength " + expected.length + "\n\tBits " +
+         std::to_string(expected.bits) + "\n\tChannels " + std::to_string(expected.channels) +
+         "\n\tSample rate " + std::to_string(expected.sampleRate) + "\n\n";
+}
+
+std::string ExampleSourcesTool() {
+  return (fs::path(WavspliceBinary()).parent_path() / "make_example_sources").string();
+}
+
+void RenderAndCheck(const fs::path& taskFile) {
+  SCOPED_TRACE(taskFile.string());
+  const std::string name = taskFile.filename().string();
+  const auto expected = ExpectedResults().find(name);
+  if (expected == ExpectedResults().end()) {
+    ADD_FAILURE() << "no expected result for " << name << ": add it to ExpectedResults";
+    return;
+  }
+  TempDir dir;
+  const std::string generate = "'" + ExampleSourcesTool() + "' '" + dir.path() + "'";
+  ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
+  fs::copy_file(taskFile, dir / name);
+
+  const CliResult result = RunCli(dir.path(), {name});
+  EXPECT_EQ(result.exitCode, 0) << result.out;
+  EXPECT_EQ(result.err, "");
+  const std::string::size_type built = result.out.find("Built\t");
+  ASSERT_NE(built, std::string::npos) << result.out;
+  EXPECT_EQ(result.out.substr(built), BuiltBlock(expected->second));
+  // Every recipe leaves audio on both sides of its splices, so no crossfade
+  // may fail, and a placed crossfade removes its scratch file.
+  EXPECT_EQ(result.out.find("Could not generate crossfade"), std::string::npos) << result.out;
+  EXPECT_EQ(result.out.find("Clipped"), std::string::npos) << result.out;
+  EXPECT_FALSE(FileExists(dir / "xfade_temp.wav"));
+  const Bytes destination = ReadFile(dir / expected->second.destination);
+  const Expected& format = expected->second;
+  EXPECT_EQ(static_cast<long long>(destination.size()),
+            44 + format.frames * format.channels * (format.bits / 8));
+}
+
+TEST(CliExamples, BundledExampleAndEveryRecipeRender) {
+  const fs::path examples = fs::path(WAVSPLICE_SOURCE_DIR) / "examples";
+  RenderAndCheck(examples / "task.txt");
+  int recipes = 0;
+  for (const fs::directory_entry& entry : fs::directory_iterator(examples / "recipes")) {
+    if (entry.path().extension() != ".txt") continue;
+    RenderAndCheck(entry.path());
+    ++recipes;
+  }
+  EXPECT_EQ(recipes, 5);
+}
+
+std::string ReadText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The guide shows every recipe's commands (without its note lines) as one
+// block, so that what a reader copies is what the tests render.
+TEST(CliExamples, GuideShowsEveryRecipeAsItIs) {
+  const fs::path root(WAVSPLICE_SOURCE_DIR);
+  const std::string guide = ReadText(root / "docs" / "task-file.md");
+  for (const fs::directory_entry& entry : fs::directory_iterator(root / "examples" / "recipes")) {
+    if (entry.path().extension() != ".txt") continue;
+    std::istringstream lines(ReadText(entry.path()));
+    std::string commands;
+    for (std::string line; std::getline(lines, line);) {
+      if (line.rfind("#", 0) != 0) commands += line + "\n";
+    }
+    EXPECT_NE(guide.find("```\n" + commands + "```\n"), std::string::npos)
+        << entry.path().filename() << " is not in docs/task-file.md as:\n"
+        << commands;
+  }
+}
+
+}  // namespace
+}  // namespace wavsplice::testing
