@@ -11,12 +11,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Links in the folders that do exist are followed, so that a file not yet
-// there (the crossfade temp file) is still recognised under another name.
+// Links are followed as far as they lead, also a link to a file not yet
+// there, so that the crossfade temp file is recognised under another name.
 fs::path Normalised(const std::string& path) {
   std::error_code error;
   fs::path absolute = fs::absolute(path, error);
   if (error) absolute = path;
+  // 40 hops, as the system allows, so that a loop of links ends.
+  for (int hop = 0; hop < 40 && fs::is_symlink(absolute, error); ++hop) {
+    const fs::path target = fs::read_symlink(absolute, error);
+    if (error) break;
+    absolute = target.is_absolute() ? target : absolute.parent_path() / target;
+  }
   const fs::path resolved = fs::weakly_canonical(absolute, error);
   return error ? absolute.lexically_normal() : resolved;
 }

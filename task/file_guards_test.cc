@@ -112,6 +112,13 @@ TEST(CheckOutputsSpareInputs, CrossfadeTempFileIsReserved) {
   std::filesystem::create_symlink("sub", "subLink");
   EXPECT_EQ(Check(RunWith({"a.wav"}, "subLink/../xfade_temp.wav", 1)),
             "1 File subLink/../xfade_temp.wav is reserved for crossfades\n");
+  // A link to the temp file that is not there yet, as the destination.
+  std::filesystem::create_symlink("xfade_temp.wav", "pending.wav");
+  EXPECT_EQ(Check(RunWith({"a.wav"}, "pending.wav", 1)),
+            "1 File pending.wav is reserved for crossfades\n");
+  std::filesystem::create_symlink("loop1.wav", "loop2.wav");
+  std::filesystem::create_symlink("loop2.wav", "loop1.wav");
+  EXPECT_EQ(Check(RunWith({"a.wav"}, "loop1.wav", 1)), "no failure");
   // The same name in another folder is another file.
   EXPECT_EQ(Check(RunWith({"sub/xfade_temp.wav"}, "out.wav", 1)), "no failure");
   // The destination-is-input check comes first.
