@@ -3,6 +3,7 @@
 // instead of wrapping round into a loud click.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace wavsplice {
@@ -13,15 +14,18 @@ namespace wavsplice {
 inline int32_t TruncateAndLimit(double value, int bytesPerSample, int64_t& clipped) {
   const double high = bytesPerSample == 2 ? 32767.0 : 8388607.0;
   const double low = -high - 1.0;
-  if (value > high) {
+  // The result is the truncated value: 32767.4 truncates to 32767, which is
+  // within range and not limited.
+  const double truncated = std::trunc(value);
+  if (truncated > high) {
     ++clipped;
     return static_cast<int32_t>(high);
   }
-  if (value < low) {
+  if (truncated < low) {
     ++clipped;
     return static_cast<int32_t>(low);
   }
-  return static_cast<int32_t>(value);  // conversion truncates toward zero
+  return static_cast<int32_t>(truncated);
 }
 
 }  // namespace wavsplice
