@@ -192,15 +192,16 @@ def parse_report(out):
 
 
 def crossfade_widths(task_path):
-    """Crossfade width in seconds of each task-file entry (0 without one)."""
+    """(width in seconds, type) of each task-file entry's crossfade; width 0 without one."""
     with open(task_path) as f:
         tokens = [t for t in re.split(r"[\t\n]+", f.read()) if t]
     widths, i = [], 0
     while i < len(tokens):
         if tokens[i] == "src":
-            widths.append(0.0)
+            widths.append((0.0, 0))
         elif tokens[i] == "xf" and widths and i + 2 < len(tokens):
-            widths[-1] = float(tokens[i + 1]) / 1000 if int(tokens[i + 2]) else 0.0
+            xf_type = int(tokens[i + 2])
+            widths[-1] = (float(tokens[i + 1]) / 1000 if xf_type else 0.0, xf_type)
         i += 1
     return widths
 
@@ -273,13 +274,13 @@ def timeline_svg(edits, widths, seconds, peaks, recipe_name, dest_name):
             lines.append(f'<rect x="{left + lo * scale:.1f}" y="{y}" '
                          f'width="{(hi - lo) * scale:.1f}" height="{lane}" fill="{colour}" '
                          f'fill-opacity="{opacity}"/>')
-        xf = widths[edit["task"] - 1]
+        xf, xf_type = widths[edit["task"] - 1]
         if xf > 0:
             x = left + (begin - xf / 2) * scale
             lines.append(f'<rect x="{x:.1f}" y="{y - 3}" width="{xf * scale:.1f}" '
                          f'height="{lane + 6}" fill="none" stroke="#000000" stroke-width="1.5"/>')
             lines.append(f'<text x="{x + xf * scale + 4:.1f}" y="{y + lane + 8}" '
-                         f'font-size="10">crossfade {xf * 1000:.0f} ms</text>')
+                         f'font-size="10">crossfade {xf * 1000:.0f} ms, type {xf_type}</text>')
     lines.append(f'<text x="{left - 8}" y="{wave_top + wave_h / 2 + 4:.0f}" '
                  f'text-anchor="end">{dest_name}</text>')
     mid = wave_top + wave_h / 2
