@@ -616,6 +616,62 @@ TEST(CliRender, CrossfadeTempFileThatCannotBeWritten) {
   }
 }
 
+// The audio copied from a source is where the chunk scan finds it, and ends
+// where its data chunk's size says when that size is believable.
+TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
+  const WavFormat format{2, 8000, 16, 1};
+  const Bytes audio = EncodeSamples({1, -1, 2, -2, 3, -3, 4, -4, 5, -5}, 16);  // 5 frames
+  const Bytes list = WavBuilder().Chunk("LIST", Bytes(6, 'x')).Build();
+  const Bytes trailer(list.begin() + 12, list.end());  // "LIST", size 6, six 'x'
+  const auto withTrailer = [&audio, &trailer](size_t frames) {
+    Bytes out(audio.begin(), audio.end());
+    out.insert(out.end(), trailer.begin(), trailer.begin() + static_cast<long>(frames * 4 - 20));
+    return out;
+  };
+  struct Case {
+    std::string label;
+    Bytes source;
+    Bytes expectedAudio;
+  };
+  Bytes inner = {'d', 'a', 't', 'a', 8, 0, 0, 0, 9, 0, 8, 0, 7, 0, 6, 0};
+  const Case cases[] = {
+      {"chunks before and after the audio",
+       WavBuilder().Fmt(format).Chunk("junk", Bytes(10, 'j')).Data(audio).Raw(trailer).Build(),
+       audio},
+      {"data size smaller than the audio",
+       WavBuilder().Fmt(format).DataWithSize(8, audio).Build(),
+       Bytes(audio.begin(), audio.begin() + 8)},
+      // Sizes that cannot be believed: everything to the end of the file,
+      // the trailing chunk too (14 bytes: 3 whole frames).
+      {"data size 0", WavBuilder().Fmt(format).DataWithSize(0, audio).Raw(trailer).Build(),
+       withTrailer(8)},
+      {"data size 0xFFFFFFFF",
+       WavBuilder().Fmt(format).DataWithSize(0xFFFFFFFF, audio).Raw(trailer).Build(),
+       withTrailer(8)},
+      {"data size past the end",
+       WavBuilder().Fmt(format).DataWithSize(35, audio).Raw(trailer).Build(), withTrailer(8)},
+      // "data" at an even position inside an earlier chunk is the data
+      // chunk.
+      {"data tag inside another chunk",
+       WavBuilder().Fmt(format).Chunk("junk", inner).Data(audio).Build(),
+       Bytes(inner.begin() + 8, inner.end())},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    WriteFile(dir / "src.wav", c.source);
+    WriteTextFile(dir / "task.txt", "using_samples\nsrc\tsrc.wav\ndest\tout.wav\n");
+    const int32_t frames = static_cast<int32_t>(c.expectedAudio.size() / 4);
+    ExpectOutcome(RunCli(dir.path(), {}),
+                  kSampleMode + ReadEntries(1) + SampleBlock(1, 0, "src.wav", 0, frames) +
+                      SampleBuilt("out.wav", frames, 16, 2, 8000),
+                  0);
+    Bytes expected = ExpectedHeader(8000, 16, 2, frames);
+    expected.insert(expected.end(), c.expectedAudio.begin(), c.expectedAudio.end());
+    EXPECT_EQ(ReadFile(dir / "out.wav"), expected);
+  }
+}
+
 // A write of the destination that fails during rendering ends the run
 // with status 2 and no "Built".
 TEST(CliRender, FailedWriteWhileRendering) {
