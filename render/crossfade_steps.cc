@@ -1,5 +1,6 @@
 #include "render/crossfade_steps.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -9,6 +10,24 @@
 #include "wav/wav_writer.h"
 
 namespace wavsplice {
+
+namespace {
+
+// The destination's header holds its data size in a RIFF size of at most
+// 2^31 - 1 (data bytes + 36).
+constexpr int64_t kMaxDataBytes = 2147483647LL - 36;
+
+// A crossfade is laid from insertPoint - xfSamples / 2. One that would take
+// the destination (or its own temp file) past what a header can describe
+// would write gigabytes no WAV reader can reach: it fails like any other.
+bool CrossfadeFits(const RunState& run, const EditEntry& entry) {
+  const int64_t start =
+      std::max<int64_t>(0, static_cast<int64_t>(entry.insertPoint) - entry.xfSamples / 2);
+  const int64_t frameSize = static_cast<int64_t>(run.bytesPerSample) * run.channels;
+  return (start + entry.xfSamples) * frameSize <= kMaxDataBytes;
+}
+
+}  // namespace
 
 bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
   if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
@@ -23,7 +42,8 @@ bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
 }
 
 void PrepareCrossfade(const RunState& run, EditEntry& entry, int64_t& crossfadeClipped) {
-  bool made = CrossfadeSamples(run.sampleRate, entry.xfWidth, entry.xfSamples);
+  bool made = CrossfadeSamples(run.sampleRate, entry.xfWidth, entry.xfSamples) &&
+              CrossfadeFits(run, entry);
   if (made) {
     made = MAKE_HEADER(run.xfadeTempPath, static_cast<uint32_t>(run.sampleRate),
                        static_cast<uint32_t>(run.bits), entry.xfSamples,

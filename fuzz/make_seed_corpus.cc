@@ -1,0 +1,168 @@
+// Writes the fuzzers' seed corpus: well-formed and odd WAV files, typical
+// task files, and whole runs made of both, one file per seed in
+// OUT_DIR/task_reader, OUT_DIR/wav_attributes and OUT_DIR/whole_run.
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fuzz/seed_layout.h"
+
+namespace {
+
+using Bytes = std::string;
+
+void PutLe(Bytes& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xff));
+}
+
+struct Format {
+  uint32_t channels = 1;
+  uint32_t sampleRate = 8000;
+  uint32_t bits = 16;
+  uint32_t audioFormat = 1;
+};
+
+Bytes Chunk(const std::string& tag, const Bytes& payload, uint32_t declaredSize, bool pad) {
+  Bytes out = tag;
+  PutLe(out, declaredSize, 4);
+  out += payload;
+  if (pad && payload.size() % 2 == 1) out.push_back('\0');
+  return out;
+}
+
+Bytes Chunk(const std::string& tag, const Bytes& payload, bool pad = true) {
+  return Chunk(tag, payload, static_cast<uint32_t>(payload.size()), pad);
+}
+
+Bytes FmtPayload(const Format& format, bool extensible, uint16_t subFormat) {
+  Bytes payload;
+  const uint32_t blockAlign = format.channels * format.bits / 8;
+  PutLe(payload, extensible ? 0xFFFE : format.audioFormat, 2);
+  PutLe(payload, format.channels, 2);
+  PutLe(payload, format.sampleRate, 4);
+  PutLe(payload, format.sampleRate * blockAlign, 4);
+  PutLe(payload, blockAlign, 2);
+  PutLe(payload, format.bits, 2);
+  if (extensible) {
+    PutLe(payload, 22, 2);           // extension size
+    PutLe(payload, format.bits, 2);  // valid bits
+    PutLe(payload, 0, 4);            // channel mask
+    PutLe(payload, subFormat, 2);
+    payload += std::string("\x00\x00\x00\x00\x10\x00\x80\x00\x00\xaa\x00\x38\x9b\x71", 14);
+  }
+  return payload;
+}
+
+Bytes Riff(const Bytes& body) {
+  Bytes out = "RIFF";
+  PutLe(out, static_cast<uint32_t>(body.size() + 4), 4);
+  return out + "WAVE" + body;
+}
+
+// frames frames of a ramp, so that levels and crossfades have audio to work on.
+Bytes Audio(const Format& format, int frames) {
+  Bytes audio;
+  for (int i = 0; i < frames; ++i) {
+    for (uint32_t c = 0; c < format.channels; ++c) {
+      PutLe(audio, static_cast<uint32_t>((i * 997 + static_cast<int>(c) * 311) << 4),
+            static_cast<int>(format.bits / 8));
+    }
+  }
+  return audio;
+}
+
+Bytes CanonicalWav(const Format& format, int frames) {
+  return Riff(Chunk("fmt ", FmtPayload(format, false, 0)) + Chunk("data", Audio(format, frames)));
+}
+
+std::vector<Bytes> WavSeeds() {
+  std::vector<Bytes> seeds;
+  for (uint32_t bits : {16u, 24u}) {
+    for (uint32_t channels : {1u, 2u}) {
+      Format format;
+      format.bits = bits;
+      format.channels = channels;
+      seeds.push_back(CanonicalWav(format, 64));
+    }
+  }
+  const Format mono;
+  const Bytes fmt = Chunk("fmt ", FmtPayload(mono, false, 0));
+  const Bytes audio = Audio(mono, 48);
+  seeds.push_back(Riff(Chunk("fmt ", FmtPayload(mono, true, 1)) + Chunk("data", audio)));
+  seeds.push_back(Riff(Chunk("fmt ", FmtPayload(mono, true, 3)) + Chunk("data", audio)));
+  seeds.push_back(Riff(fmt + Chunk("LIST", "INFOISFT\x05\0\0\0abcd\0", true) +
+                       Chunk("data", audio) + Chunk("id3 ", "ID3\x04", true)));
+  seeds.push_back(Riff(fmt + Chunk("odd ", "xyz", true) + Chunk("data", audio)));
+  seeds.push_back(Riff(fmt + Chunk("odd ", "xyz", false) + Chunk("data", audio)));
+  seeds.push_back(Riff(fmt + Chunk("data", audio, 0, false)));
+  seeds.push_back(Riff(fmt + Chunk("data", audio, 0xFFFFFFFF, false)));
+  seeds.push_back(Riff(fmt + "data"));
+  seeds.push_back(Riff(Chunk("data", audio)));
+  Format eightBit;
+  eightBit.bits = 8;
+  seeds.push_back(CanonicalWav(eightBit, 32));
+  Format floating;
+  floating.bits = 32;
+  floating.audioFormat = 3;
+  seeds.push_back(CanonicalWav(floating, 16));
+  return seeds;
+}
+
+std::vector<std::string> TaskSeeds() {
+  return {
+      "src\ta.wav\nxout\t0.004\nsrc\tb.wav\nxin\t0.001\nxout\t0.005\nins\t0.002\nlvl\t-3\n"
+      "xf\t1\t1\ndest\tout.wav\n",
+      "using_samples\nsrc\ta.wav\nxin\t10\nxout\t40\nsrc\tb.wav\nxin\t20\ntrim\t-4\nlvl\t6\n"
+      "xf\t2\t2\nsrc\ta.wav\nins\tapp\nxf\t3\t3\ndest\tout.wav\n",
+      "using_samples\nsrc\ta.wav\nins\t30\nxf\t4\t4\nsrc\ta.wav\nins\t5\nxin\t16\nlvl\t-40\n"
+      "dest\tout.wav\n",
+      "src\ta.wav\nlvl\t30\nxf\t-1\t9\ndest\tout.wav\n",
+      "src\ta.wav\nxin\tnan\nxout\tinf\nins\t-1\ndest\tout.wav\n",
+      "src\ta.wav\ndest\ta.wav\n",
+      "src\ta.wav\nxf\t10\t1\ndest\txfade_temp.wav\n",
+      "xin\t1\nsrc\ta.wav\n",
+      "src\ta.wav\ndest\tout.wav\nxf\t5",
+  };
+}
+
+void WriteSeed(const std::filesystem::path& dir, int number, const Bytes& bytes) {
+  std::filesystem::create_directories(dir);
+  const std::string path = (dir / ("seed-" + std::to_string(number))).string();
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr || std::fwrite(bytes.data(), 1, bytes.size(), file) != bytes.size() ||
+      std::fclose(file) != 0) {
+    std::fprintf(stderr, "cannot write %s\n", path.c_str());
+    std::exit(1);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make_seed_corpus OUT_DIR\n");
+    return 1;
+  }
+  const std::filesystem::path out = argv[1];
+  const std::vector<Bytes> wavs = WavSeeds();
+  const std::vector<std::string> tasks = TaskSeeds();
+  int n = 0;
+  for (const Bytes& wav : wavs) WriteSeed(out / "wav_attributes", n++, wav);
+  n = 0;
+  for (const std::string& task : tasks) WriteSeed(out / "task_reader", n++, task);
+
+  // Whole runs: every task with a pair of sources of one format, and one
+  // task with each odd source.
+  const std::string separator = wavsplice::fuzz::kPartSeparator;
+  n = 0;
+  for (size_t t = 0; t < tasks.size(); ++t) {
+    const Bytes& a = wavs[t % 4];
+    WriteSeed(out / "whole_run", n++, tasks[t] + separator + a + separator + a);
+  }
+  for (size_t w = 4; w < wavs.size(); ++w) {
+    WriteSeed(out / "whole_run", n++, tasks[1] + separator + wavs[0] + separator + wavs[w]);
+  }
+  return 0;
+}

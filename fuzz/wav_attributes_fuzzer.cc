@@ -1,0 +1,77 @@
+// Fuzzes the chunk scan and the source attributes with arbitrary file
+// bytes: every value must come from inside the file, and a file without
+// audio must fail with status 2, never crash or read out of bounds.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+
+#include "common/failure.h"
+#include "common/file_io.h"
+#include "common/run_state.h"
+#include "fuzz/fuzz_scratch.h"
+#include "wav/attributes.h"
+#include "wav/chunk_scan.h"
+
+namespace {
+
+using wavsplice::fuzz::Broken;
+
+// The scan's answer, checked against the bytes themselves.
+int64_t ScanAndCheck(std::FILE* file, const uint8_t* data, size_t size, const char* tag) {
+  const size_t tagSize = std::strlen(tag);
+  const int64_t found = wavsplice::FIND_CHUNK(file, std::string(tag, tagSize));
+  int64_t expected = -1;
+  for (int64_t p = 2; p <= wavsplice::kLastChunkCandidate; p += 2) {
+    if (static_cast<size_t>(p) + tagSize > size) break;
+    if (std::memcmp(data + p, tag, tagSize) == 0) {
+      expected = p;
+      break;
+    }
+  }
+  if (found != expected) Broken("chunk scan disagrees with the bytes");
+  return found;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  wavsplice::fuzz::SilenceStdout();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string path = wavsplice::fuzz::ScratchDir() + "/source.wav";
+  wavsplice::fuzz::WriteBytes(path, data, size);
+
+  int64_t dataTagAt;
+  {
+    wavsplice::FileHandle file = wavsplice::OpenFile(path, "rb");
+    if (!file) Broken("cannot open the written file");
+    ScanAndCheck(file.get(), data, size, "fmt");
+    dataTagAt = ScanAndCheck(file.get(), data, size, "data");
+  }
+
+  wavsplice::TrackAttributes attributes;
+  try {
+    attributes = wavsplice::GET_ATTRIBUTES(path);
+  } catch (const wavsplice::RunFailure& failure) {
+    if (!wavsplice::fuzz::IsWellFormedFailure(failure) || failure.exitCode != wavsplice::kExitFile ||
+        dataTagAt >= 0) {
+      Broken("attributes failure");
+    }
+    return 0;
+  }
+  if (dataTagAt < 0) Broken("attributes without a data chunk");
+  if (attributes.dataOffset != dataTagAt + 8) Broken("data offset");
+  if (attributes.channels < 0 || attributes.channels > 65535) Broken("channels");
+  if (attributes.bits < 0 || attributes.bits > 65535) Broken("bits");
+  if (attributes.bytesPerSample != attributes.bits / 8) Broken("bytes per sample");
+  const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
+  const int64_t audioBytes = static_cast<int64_t>(size) - attributes.dataOffset;
+  if (frameSize == 0 && attributes.lengthSamples != 0) Broken("length without frames");
+  if (attributes.lengthSamples > 0 && attributes.lengthSamples * frameSize > audioBytes) {
+    Broken("length runs past the end of the file");
+  }
+  return 0;
+}

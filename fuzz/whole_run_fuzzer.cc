@@ -1,0 +1,87 @@
+// Fuzzes a whole run: the input is a task text and up to two source files,
+// cut apart at a separator line, laid out in a scratch directory and
+// rendered to the end. A run must end in a report or a well-formed failure,
+// and must never change one of its inputs.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/failure.h"
+#include "common/run_state.h"
+#include "fuzz/fuzz_scratch.h"
+#include "fuzz/seed_layout.h"
+#include "task/driver.h"
+
+namespace {
+
+using wavsplice::fuzz::Broken;
+
+// Destinations are capped so that a task asking for hours of audio costs
+// a failed write ("Cannot write to file"), not the disk.
+constexpr rlim_t kFileSizeLimit = 4 << 20;
+
+std::vector<std::string_view> SplitInput(std::string_view input) {
+  std::vector<std::string_view> parts;
+  const std::string_view separator = wavsplice::fuzz::kPartSeparator;
+  while (parts.size() < 2) {
+    const size_t at = input.find(separator);
+    if (at == std::string_view::npos) break;
+    parts.push_back(input.substr(0, at));
+    input.remove_prefix(at + separator.size());
+  }
+  parts.push_back(input);
+  return parts;
+}
+
+void Write(const std::string& name, std::string_view bytes) {
+  wavsplice::fuzz::WriteBytes(name, reinterpret_cast<const uint8_t*>(bytes.data()),
+                              bytes.size());
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  wavsplice::fuzz::SilenceStdout();
+  // Task files name files relative to the working directory (and the
+  // crossfade temp file always is), so runs happen inside the scratch dir.
+  if (::chdir(wavsplice::fuzz::ScratchDir().c_str()) != 0) std::abort();
+  std::signal(SIGXFSZ, SIG_IGN);
+  const rlimit limit{kFileSizeLimit, kFileSizeLimit};
+  if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  wavsplice::fuzz::ClearScratchDir();
+  const std::vector<std::string_view> parts =
+      SplitInput(std::string_view(reinterpret_cast<const char*>(data), size));
+
+  // Paths stay inside the scratch directory: no task may reach the rest of
+  // the machine (the fuzzer runs as whoever started it).
+  std::string task(parts[0]);
+  std::replace(task.begin(), task.end(), '/', '_');
+  const std::vector<std::string> inputNames = {"task.txt", "a.wav", "b.wav"};
+  Write(inputNames[0], task);
+  for (size_t i = 1; i < parts.size(); ++i) Write(inputNames[i], parts[i]);
+
+  wavsplice::RunState run;
+  run.taskPath = "task.txt";
+  try {
+    wavsplice::RunTask(run);
+  } catch (const wavsplice::RunFailure& failure) {
+    if (!wavsplice::fuzz::IsWellFormedFailure(failure)) Broken("run failure");
+  }
+
+  if (wavsplice::fuzz::ReadBytes(inputNames[0]) != task) Broken("task file changed");
+  for (size_t i = 1; i < parts.size(); ++i) {
+    if (wavsplice::fuzz::ReadBytes(inputNames[i]) != parts[i]) Broken("source changed");
+  }
+  return 0;
+}

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "common/run_state.h"
+#include "render/crossfade_steps.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice {
+namespace {
+
+// A crossfade long enough to carry the destination past the 2^31 - 1 bytes
+// its header can describe fails before its temp file is made; one that just
+// fits is tried (and here fails only for want of a destination file).
+TEST(CrossfadeBounds, CrossfadeBeyondTheHeaderLimitFails) {
+  testing::TempDir dir;
+  RunState run;
+  run.destPath = "missing-dest.wav";
+  run.sampleRate = 8000;
+  run.bits = 16;
+  run.channels = 1;
+  run.bytesPerSample = 2;
+  EditEntry entry;
+  entry.sourcePath = "missing-source.wav";
+  entry.xfType = 1;
+  // 16-bit mono: at most (2^31 - 1 - 36) / 2 = 1073741805 frames.
+  entry.insertPoint = 1010000000;
+  entry.xfWidth = 18000000.0f;  // 143999991 frames at 8 kHz, in single precision
+  int64_t clipped = 0;
+
+  ::testing::internal::CaptureStdout();
+  PrepareCrossfade(run, entry, clipped);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
+  EXPECT_EQ(entry.xfSamples, 143999991);
+  EXPECT_EQ(entry.xfType, 0);
+  EXPECT_FALSE(testing::FileExists(dir / "xfade_temp.wav"));
+
+  // A crossfade that ends on the last frame the header holds is tried.
+  entry.xfType = 1;
+  entry.xfWidth = 15935451.0f;
+  int32_t frames = 0;
+  ASSERT_TRUE(CrossfadeSamples(run.sampleRate, entry.xfWidth, frames));
+  entry.insertPoint = 1073741805 - frames + frames / 2;
+  ::testing::internal::CaptureStdout();
+  PrepareCrossfade(run, entry, clipped);
+  EXPECT_EQ(entry.xfSamples, frames);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
+  EXPECT_TRUE(testing::FileExists(dir / "xfade_temp.wav"));  // made, then the open failed
+
+  // One frame further fails before the temp file.
+  std::remove((dir / "xfade_temp.wav").c_str());
+  entry.xfType = 1;
+  entry.insertPoint += 1;
+  ::testing::internal::CaptureStdout();
+  PrepareCrossfade(run, entry, clipped);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
+  EXPECT_FALSE(testing::FileExists(dir / "xfade_temp.wav"));
+}
+
+}  // namespace
+}  // namespace wavsplice

@@ -1,0 +1,504 @@
+// Hostile inputs, end to end: malformed sources, hostile task files and
+// destination faults. Whatever the input, the real binary must end by
+// itself with status 0, 1 or 2, put a one-line message last when it fails,
+// write nothing to standard error, leave every input byte for byte as it
+// was, and write no file at all when it refuses a task before rendering.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/cli_runner.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+// What a run must end with, beyond the checks made for every run.
+struct Expect {
+  int exitCode = -1;     // -1: any of 0, 1 and 2
+  std::string lastLine;  // the failure's message, when given
+  bool built = false;    // a finished destination ("Built")
+};
+
+const Expect kBuilt{0, "", true};
+
+Expect Fails(int exitCode, const std::string& message) { return Expect{exitCode, message, false}; }
+
+// Every file, link and folder under dir with its content.
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+  std::map<std::string, std::string> items;
+  for (const auto& item : fs::recursive_directory_iterator(dir)) {
+    const std::string name = fs::relative(item.path(), dir).string();
+    if (item.is_symlink()) {
+      items[name] = "link " + fs::read_symlink(item.path()).string();
+    } else if (item.is_directory()) {
+      items[name] = "folder";
+    } else if (item.is_regular_file()) {
+      const Bytes bytes = ReadFile(item.path().string());
+      items[name] = "file " + std::string(bytes.begin(), bytes.end());
+    } else {
+      items[name] = "special";
+    }
+  }
+  return items;
+}
+
+std::string LastLine(const std::string& out) {
+  if (out.empty() || out.back() != '\n') return std::string();
+  const size_t start = out.find_last_of('\n', out.size() - 2);
+  return out.substr(start == std::string::npos ? 0 : start + 1, out.size() - 1 - (start + 1));
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Runs the binary in dir and makes the checks every hostile run must pass.
+// outputs names the files the run may create or change (the destination
+// and the crossfade temp file); everything else in dir is an input.
+CliResult CheckRun(const TempDir& dir, const Expect& expect,
+                   const std::vector<std::string>& args = {}, const std::string& prefix = "",
+                   const std::set<std::string>& outputs = {"out.wav", "xfade_temp.wav"}) {
+  const auto before = Snapshot(dir.path());
+  const CliResult result = RunCli(dir.path(), args, 30, prefix);
+  const auto after = Snapshot(dir.path());
+
+  EXPECT_FALSE(result.timedOut);
+  EXPECT_EQ(result.signal, 0);
+  EXPECT_TRUE(result.exitCode >= 0 && result.exitCode <= 2) << result.exitCode;
+  EXPECT_EQ(result.err, "");
+  if (result.exitCode != 0) {
+    EXPECT_NE(LastLine(result.out), "") << result.out;
+    EXPECT_FALSE(Contains(result.out, "Built\t")) << result.out;
+  }
+  if (expect.exitCode >= 0) {
+    EXPECT_EQ(result.exitCode, expect.exitCode) << result.out;
+  }
+  if (!expect.lastLine.empty()) {
+    EXPECT_EQ(LastLine(result.out), expect.lastLine) << result.out;
+  }
+  if (expect.built) {
+    EXPECT_TRUE(Contains(result.out, "Built\t")) << result.out;
+  }
+
+  for (const auto& [name, content] : before) {
+    if (outputs.count(name) != 0) continue;
+    const auto now = after.find(name);
+    EXPECT_TRUE(now != after.end() && now->second == content) << name << " changed";
+  }
+  // A task refused before the destination is written leaves no file behind.
+  const bool rendering = Contains(result.out, "\tInsert point ");
+  const bool writeFault = Contains(result.out, "Cannot write to file") ||
+                          Contains(result.out, "Cannot create destination file");
+  if (result.exitCode != 0 && !rendering && !writeFault) {
+    for (const auto& item : after) {
+      EXPECT_EQ(before.count(item.first), 1u) << item.first << " written by a refused run";
+    }
+  }
+  return result;
+}
+
+std::vector<int32_t> Ramp(int frames, int channels = 1) {
+  std::vector<int32_t> values;
+  for (int i = 0; i < frames * channels; ++i) values.push_back((i * 389) % 30000 - 15000);
+  return values;
+}
+
+const WavFormat kMono8k{1, 8000, 16, 1};
+
+Bytes Mono(int frames) { return CanonicalWav(kMono8k, Ramp(frames)); }
+
+Bytes RandomBytes(unsigned seed, size_t size) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (unsigned char& byte : bytes) byte = static_cast<unsigned char>(random() & 0xff);
+  return bytes;
+}
+
+// A fmt chunk of the given fields, then 16 frames' worth of data at the
+// declared frame size.
+Bytes WithFormat(int channels, uint32_t sampleRate, int bits, int audioFormat = 1) {
+  const WavFormat format{channels, sampleRate, bits, audioFormat};
+  const size_t frameBytes = static_cast<size_t>(channels) * static_cast<size_t>(bits / 8);
+  return WavBuilder().Fmt(format).Data(Bytes(16 * std::max<size_t>(frameBytes, 1), 0x11)).Build();
+}
+
+// A source named bad.wav, run as a plain copy and as a level change with a
+// crossfade, with what each must end with.
+struct BadSource {
+  std::string label;
+  Bytes bytes;
+  Expect plain;
+  Expect processed;
+};
+
+int RunBadSource(const BadSource& source) {
+  SCOPED_TRACE(source.label);
+  int runs = 0;
+  for (const bool processed : {false, true}) {
+    TempDir dir;
+    WriteFile(dir / "bad.wav", source.bytes);
+    WriteTextFile(dir / "task.txt",
+                  processed ? "using_samples\nsrc\tbad.wav\nxin\t8\nins\t8\nlvl\t-6\nxf\t1\t1\n"
+                              "dest\tout.wav\n"
+                            : "src\tbad.wav\ndest\tout.wav\n");
+    CheckRun(dir, processed ? source.processed : source.plain);
+    ++runs;
+  }
+  return runs;
+}
+
+TEST(CliHostile, MalformedSources) {
+  const std::string noData = "Can't find data block in wave file!";
+  const std::string unsupported = "Unsupported audio format in bad.wav";
+  const std::string badSpan = "Edit start/stop set incorrectly for bad.wav";
+  const std::string needs = "Level and crossfade need 16 or 24 bits and 1 or 2 channels: bad.wav";
+  const Bytes good = Mono(64);
+  std::vector<BadSource> sources;
+
+  sources.push_back({"empty", {}, Fails(2, noData), Fails(2, noData)});
+  // Cut inside every field of the header: without a whole "data" tag there
+  // is no audio; cut after it (the size field too), there are no frames.
+  for (size_t length = 1; length <= 44; ++length) {
+    const Expect expect = length < 40 ? Fails(2, noData) : Fails(1, badSpan);
+    sources.push_back({"cut at " + std::to_string(length),
+                       Bytes(good.begin(), good.begin() + static_cast<long>(length)), expect,
+                       expect});
+  }
+
+  sources.push_back({"channels 0", WithFormat(0, 8000, 16), Fails(1, unsupported),
+                     Fails(1, unsupported)});
+  const WavFormat wide{65535, 8000, 16, 1};
+  sources.push_back({"channels 65535",
+                     WavBuilder().Fmt(wide).Data(Bytes(2 * 65535 * 2, 0x22)).Build(), kBuilt,
+                     Fails(1, needs)});
+  sources.push_back({"bits 0", WithFormat(1, 8000, 0), Fails(1, unsupported), Fails(1, unsupported)});
+  sources.push_back({"bits 4", WithFormat(1, 8000, 4), Fails(1, unsupported), Fails(1, unsupported)});
+  sources.push_back({"bits 65535", WithFormat(1, 8000, 65535), kBuilt, Fails(1, needs)});
+  sources.push_back({"rate 0", WithFormat(1, 0, 16), Fails(1, unsupported), Fails(1, unsupported)});
+  sources.push_back({"rate 0xFFFFFFFF", WithFormat(1, 0xFFFFFFFF, 16), Fails(1, unsupported),
+                     Fails(1, unsupported)});
+  sources.push_back({"rate 0x7FFFFFFF", WithFormat(1, 0x7FFFFFFF, 16), kBuilt, kBuilt});
+
+  for (const int format : {0, 2, 3, 6, 7, 0x55}) {
+    sources.push_back({"format " + std::to_string(format), WithFormat(1, 8000, 16, format),
+                       Fails(1, unsupported), Fails(1, unsupported)});
+  }
+  sources.push_back({"extensible float",
+                     WavBuilder().FmtExtensible(kMono8k, 3).Data(Bytes(64, 1)).Build(),
+                     Fails(1, unsupported), Fails(1, unsupported)});
+  sources.push_back({"extensible PCM",
+                     WavBuilder().FmtExtensible(kMono8k, 1).Data(EncodeSamples(Ramp(64), 16)).Build(),
+                     kBuilt, kBuilt});
+
+  const Bytes audio = EncodeSamples(Ramp(64), 16);
+  const Bytes fmtPayload(good.begin() + 20, good.begin() + 36);
+  for (const uint32_t size : {0u, 0xFFFFFFFFu, 1000000u}) {
+    const std::string value = std::to_string(size);
+    sources.push_back({"RIFF size " + value,
+                       WavBuilder().RiffSize(size).Fmt(kMono8k).Data(audio).Build(), kBuilt,
+                       kBuilt});
+    sources.push_back({"fmt size " + value,
+                       WavBuilder().ChunkWithSize("fmt ", size, fmtPayload).Data(audio).Build(),
+                       kBuilt, kBuilt});
+    sources.push_back({"data size " + value,
+                       WavBuilder().Fmt(kMono8k).DataWithSize(size, audio).Build(), kBuilt,
+                       kBuilt});
+  }
+
+  const Bytes odd = {'x', 'y', 'z'};
+  sources.push_back({"odd chunk, padded",
+                     WavBuilder().Fmt(kMono8k).Chunk("odd ", odd, true).Data(audio).Build(),
+                     kBuilt, kBuilt});
+  sources.push_back({"odd chunk, no pad byte",
+                     WavBuilder().Fmt(kMono8k).Chunk("odd ", odd, false).Data(audio).Build(),
+                     Fails(2, noData), Fails(2, noData)});
+
+  // The fmt chunk ends at 36, the filler chunk's payload at 44 + its size.
+  sources.push_back({"data tag at 131072",
+                     WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131072 - 44, 0)).Data(audio).Build(),
+                     kBuilt, kBuilt});
+  sources.push_back({"data tag at 131074",
+                     WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131074 - 44, 0)).Data(audio).Build(),
+                     Fails(2, noData), Fails(2, noData)});
+
+  for (unsigned seed = 1; seed <= 6; ++seed) {
+    const Bytes noise = RandomBytes(seed, seed * 997);
+    sources.push_back({"random bytes " + std::to_string(seed), noise, Expect{}, Expect{}});
+    Bytes afterHeader(good.begin(), good.begin() + 44);
+    afterHeader.insert(afterHeader.end(), noise.begin(), noise.end());
+    sources.push_back({"random audio " + std::to_string(seed), afterHeader, kBuilt, kBuilt});
+  }
+
+  int runs = 0;
+  for (const BadSource& source : sources) runs += RunBadSource(source);
+
+  // Sources that are no regular file, or none at all.
+  for (const std::string& path : {std::string("folder.wav"), std::string("/dev/null"),
+                                  std::string("fifo.wav"), std::string("missing.wav")}) {
+    SCOPED_TRACE(path);
+    TempDir dir;
+    fs::create_directory(dir / "folder.wav");
+    ASSERT_EQ(::mkfifo((dir / "fifo.wav").c_str(), 0600), 0);
+    WriteTextFile(dir / "task.txt", "src\t" + path + "\ndest\tout.wav\n");
+    CheckRun(dir, Fails(2, "Cannot find file in track list called " + path + "!!"));
+    ++runs;
+  }
+  std::printf("[ hostile  ] %d runs on malformed sources\n", runs);
+}
+
+// A task file next to a one-second 16-bit mono source a.wav at 8 kHz.
+CliResult RunTask(const std::string& task, const Expect& expect,
+                  const std::vector<std::string>& args = {}) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", Mono(8000));
+  WriteTextFile(dir / "task.txt", task);
+  return CheckRun(dir, expect, args);
+}
+
+TEST(CliHostile, HostileTaskFiles) {
+  int runs = 0;
+  const auto run = [&runs](const std::string& task, const Expect& expect) {
+    ++runs;
+    return RunTask(task, expect);
+  };
+  const std::string dest = "dest\tout.wav\n";
+
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE(seed);
+    const Bytes garbage = RandomBytes(100 + seed, 4096 * seed);
+    run(std::string(garbage.begin(), garbage.end()), Expect{});
+  }
+  run("src\ta.wav\n" + std::string(1, '\0') + dest,
+      Fails(1, "No destination file given in task file"));
+  run(std::string(1, '\0') + "src\ta.wav\n" + dest, Fails(1, "No source tracks found in task file"));
+
+  // Megabytes of text: words that are no command, and one path of 2 MB.
+  std::string filler;
+  while (filler.size() < (3 << 20)) filler += "filler\tword\n";
+  run(filler + "src\ta.wav\n" + dest, kBuilt);
+  const std::string longPath(2 << 20, 'p');
+  run("src\t" + longPath + "\n" + dest,
+      Fails(2, "Cannot find file in track list called " + longPath + "!!"));
+
+  // Thousands of entries.
+  std::string entries = "using_samples\n";
+  for (int i = 0; i < 512; ++i) entries += "src\ta.wav\nxout\t10\n";
+  EXPECT_TRUE(Contains(run(entries + dest, kBuilt).out, "\tLength 5120 samples\n"));
+  run(entries + "src\ta.wav\n" + dest, Fails(1, "Too many source tracks, at most 512 are allowed"));
+  for (int i = 0; i < 4488; ++i) entries += "src\ta.wav\n";
+  run(entries + dest, Fails(1, "Too many source tracks, at most 512 are allowed"));
+
+  // Value commands before any src, and with their value missing at the end.
+  for (const std::string command : {"xin", "xout", "ins", "trim", "lvl", "xf"}) {
+    SCOPED_TRACE(command);
+    run(command + "\t1\t1\nsrc\ta.wav\n" + dest,
+        Fails(1, "Command " + command + " comes before any src command"));
+    run("src\ta.wav\n" + dest + command,
+        Fails(1, "Value missing after " + command + " at end of task file"));
+  }
+  run("src\ta.wav\n" + dest + "xf\t100", Fails(1, "Value missing after xf at end of task file"));
+  run("src\ta.wav\n" + dest + "src", Fails(1, "Source track 2 appears to be too short or missing"));
+  run("src\ta.wav\ndest", Fails(1, "Your destination name appears to be too short or missing"));
+
+  // Values beyond reason for every numeric command, in both modes.
+  const Expect badSpan = Fails(1, "Edit start/stop set incorrectly for a.wav");
+  const Expect badInsert = Fails(1, "Insert point set incorrectly for a.wav");
+  struct Hostile {
+    std::string command;
+    std::string value;
+    Expect seconds;
+    Expect samples;
+  };
+  std::vector<Hostile> values;
+  for (const std::string value : {"nan", "inf", "-inf", "1e300", "-1"}) {
+    values.push_back({"xin", value, badSpan, badSpan});
+    const bool endless = value == "1e300";
+    values.push_back({"xout", value, endless ? kBuilt : badSpan, endless ? kBuilt : badSpan});
+    values.push_back({"trim", value, endless ? kBuilt : badSpan,
+                      endless || value == "-1" ? kBuilt : badSpan});
+    values.push_back({"ins", value, badInsert, badInsert});
+    values.push_back({"lvl", value, kBuilt, kBuilt});
+    values.push_back({"xf width", value, kBuilt, kBuilt});
+    values.push_back({"xf type", value, kBuilt, kBuilt});
+  }
+  for (const Hostile& hostile : values) {
+    for (const bool sampleMode : {false, true}) {
+      SCOPED_TRACE(hostile.command + " " + hostile.value + (sampleMode ? " samples" : " seconds"));
+      const std::string mode = sampleMode ? "using_samples\n" : "";
+      // Crossfades get a splice with audio on both sides: 4000 frames in.
+      const std::string splice = sampleMode ? "src\ta.wav\nxout\t4000\nsrc\ta.wav\nxin\t4000\n"
+                                            : "src\ta.wav\nxout\t0.5\nsrc\ta.wav\nxin\t0.5\n";
+      std::string task;
+      if (hostile.command == "xf width") {
+        task = mode + splice + "xf\t" + hostile.value + "\t1\n";
+      } else if (hostile.command == "xf type") {
+        task = mode + splice + "xf\t100\t" + hostile.value + "\n";
+      } else {
+        task = mode + "src\ta.wav\n" + hostile.command + "\t" + hostile.value + "\n";
+      }
+      const CliResult result = run(task + dest, sampleMode ? hostile.samples : hostile.seconds);
+      if (hostile.command == "xf type" && hostile.value == "-1") {
+        EXPECT_TRUE(Contains(result.out, "Crossfade-type (parameter 2) is invalid\n"));
+      }
+    }
+  }
+
+  // An entry appended after an enormous stop lands beyond any header.
+  run("src\ta.wav\nxout\t1e300\nsrc\ta.wav\n" + dest, badInsert);
+  run("using_samples\nsrc\ta.wav\nxout\t1e300\nsrc\ta.wav\n" + dest, badInsert);
+  run("using_samples\nsrc\ta.wav\nxout\t2e9\nsrc\ta.wav\n" + dest, badInsert);
+
+  // Crossfade widths and types out of range: the edit is still copied.
+  for (const std::string width : {"0", "-5", "1e-30", "3.4e38", "1e39", "40000000", "0x7fffffff"}) {
+    SCOPED_TRACE(width);
+    run("src\ta.wav\nxout\t0.5\nsrc\ta.wav\nxin\t0.5\nxf\t" + width + "\t2\n" + dest, kBuilt);
+  }
+  for (const std::string type : {"5", "-1", "99999999999999999999", "-99999999999999999999"}) {
+    SCOPED_TRACE(type);
+    const CliResult result =
+        run("src\ta.wav\nxout\t0.5\nsrc\ta.wav\nxin\t0.5\nxf\t10\t" + type + "\n" + dest, kBuilt);
+    EXPECT_TRUE(Contains(result.out, "Crossfade-type (parameter 2) is invalid\n"));
+  }
+
+  // A task path that is no regular file.
+  for (const std::string path : {"folder.txt", "/dev/null", "fifo.txt", "missing.txt"}) {
+    SCOPED_TRACE(path);
+    TempDir dir;
+    fs::create_directory(dir / "folder.txt");
+    ASSERT_EQ(::mkfifo((dir / "fifo.txt").c_str(), 0600), 0);
+    CheckRun(dir, Fails(1, "Cannot find file " + path + " that holds your instructions"), {path});
+    ++runs;
+  }
+  std::printf("[ hostile  ] %d runs on hostile task files\n", runs);
+}
+
+// Sets the immutable flag of a file for the guard's life: the one way to
+// make a file read-only for root, who passes every permission check.
+class Immutable {
+ public:
+  explicit Immutable(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {
+    if (fd_ >= 0 && ::ioctl(fd_, FS_IOC_GETFLAGS, &flags_) == 0) {
+      int immutable = flags_ | FS_IMMUTABLE_FL;
+      set_ = ::ioctl(fd_, FS_IOC_SETFLAGS, &immutable) == 0;
+    }
+  }
+  ~Immutable() {
+    if (set_) ::ioctl(fd_, FS_IOC_SETFLAGS, &flags_);
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Immutable(const Immutable&) = delete;
+  Immutable& operator=(const Immutable&) = delete;
+  bool set() const { return set_; }
+
+ private:
+  int fd_;
+  int flags_ = 0;
+  bool set_ = false;
+};
+
+TEST(CliHostile, DestinationFaults) {
+  int runs = 0;
+  const std::string task = "src\ta.wav\nlvl\t-3\n";
+  const auto setUp = [&task](const TempDir& dir, const std::string& dest) {
+    WriteFile(dir / "a.wav", Mono(8000));
+    WriteTextFile(dir / "task.txt", task + "dest\t" + dest + "\n");
+  };
+
+  // The destination naming an input by another spelling.
+  for (const std::string input : {"a.wav", "task.txt"}) {
+    TempDir dir;
+    setUp(dir, "out.wav");
+    fs::create_directory(dir / "sub");
+    fs::create_symlink(input, dir / "link");
+    fs::create_hard_link(dir / input, dir / "hard");
+    for (const std::string& dest :
+         {"./" + input, dir / input, "sub/../" + input, std::string("link"), std::string("hard")}) {
+      SCOPED_TRACE(dest);
+      setUp(dir, dest);
+      CheckRun(dir, Fails(1, "Destination file " + dest + " is also an input file"));
+      ++runs;
+    }
+  }
+
+  // A destination that cannot be created.
+  for (const std::string dest : {"missing/out.wav", "folder.wav"}) {
+    SCOPED_TRACE(dest);
+    TempDir dir;
+    fs::create_directory(dir / "folder.wav");
+    setUp(dir, dest);
+    CheckRun(dir, Fails(2, "Cannot create destination file " + dest));
+    ++runs;
+  }
+  {
+    TempDir dir;
+    setUp(dir, "readonly.wav");
+    WriteFile(dir / "readonly.wav", Mono(4));
+    ::chmod((dir / "readonly.wav").c_str(), 0444);
+    const Immutable immutable(dir / "readonly.wav");
+    if (::geteuid() != 0 || immutable.set()) {
+      CheckRun(dir, Fails(2, "Cannot create destination file readonly.wav"));
+      ++runs;
+    }
+  }
+
+  // A full disk: a file size limit (its signal ignored) and /dev/full.
+  const std::string smallDisk = "trap '' XFSZ; ulimit -f 16;";
+  for (const std::string full :
+       {"src\ta.wav\nlvl\t-3\n", "src\ta.wav\nxout\t0.5\nsrc\ta.wav\nxin\t0.5\nxf\t100\t1\n",
+        "using_samples\nsrc\ta.wav\nxout\t1e9\nsrc\ta.wav\n"}) {
+    SCOPED_TRACE(full);
+    TempDir dir;
+    WriteFile(dir / "a.wav", Mono(8000));
+    WriteTextFile(dir / "task.txt", full + "dest\tout.wav\n");
+    CheckRun(dir, Fails(2, "Cannot write to file out.wav"), {}, smallDisk);
+    ++runs;
+  }
+  {
+    TempDir dir;
+    setUp(dir, "/dev/full");
+    CheckRun(dir, Fails(2, "Cannot write to file /dev/full"));
+    ++runs;
+  }
+
+  // The crossfade temp file's name, with and without a crossfade.
+  const std::string reserved = "File xfade_temp.wav is reserved for crossfades";
+  const std::string crossfade = "xf\t10\t1\n";
+  const std::vector<std::pair<std::string, Expect>> tempCases = {
+      {"src\txfade_temp.wav\n" + crossfade + "dest\tout.wav\n", Fails(1, reserved)},
+      {"src\ta.wav\n" + crossfade + "dest\txfade_temp.wav\n", Fails(1, reserved)},
+      {"src\txfade_temp.wav\ndest\tout.wav\n", kBuilt},
+      {"src\ta.wav\ndest\txfade_temp.wav\n", kBuilt},
+  };
+  for (const auto& [text, expect] : tempCases) {
+    SCOPED_TRACE(text);
+    TempDir dir;
+    WriteFile(dir / "a.wav", Mono(8000));
+    WriteFile(dir / "xfade_temp.wav", Mono(800));
+    WriteTextFile(dir / "task.txt", text);
+    // A run that may write the temp file has it as its output, no input.
+    const bool tempIsOutput = Contains(text, "dest\txfade_temp.wav") && expect.built;
+    CheckRun(dir, expect, {}, "",
+             tempIsOutput ? std::set<std::string>{"xfade_temp.wav"} : std::set<std::string>{"out.wav"});
+    ++runs;
+  }
+  std::printf("[ hostile  ] %d runs on destination faults\n", runs);
+}
+
+}  // namespace
+}  // namespace wavsplice::testing
