@@ -16,20 +16,21 @@
 
 namespace wavsplice::fuzz {
 
-// A directory of this process's own, removed when the fuzzer exits.
+// A directory of this process's own, removed when the fuzzer exits. (The
+// name is never freed, so the exit handler can still use it.)
 inline const std::string& ScratchDir() {
-  static const std::string dir = [] {
-    std::string pattern =
-        std::filesystem::is_directory("/dev/shm") ? "/dev/shm/wavsplice-fuzz-XXXXXX"
-                                                  : "/tmp/wavsplice-fuzz-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+  static const std::string* const dir = [] {
+    auto* made = new std::string(std::filesystem::is_directory("/dev/shm")
+                                     ? "/dev/shm/wavsplice-fuzz-XXXXXX"
+                                     : "/tmp/wavsplice-fuzz-XXXXXX");
+    if (::mkdtemp(made->data()) == nullptr) std::abort();
     std::atexit([] {
       std::error_code error;
       std::filesystem::remove_all(ScratchDir(), error);
     });
-    return pattern;
+    return made;
   }();
-  return dir;
+  return *dir;
 }
 
 // The program reports on standard output; thousands of runs a second would

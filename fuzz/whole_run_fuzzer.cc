@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,20 +46,42 @@ void Write(const std::string& name, std::string_view bytes) {
                               bytes.size());
 }
 
+// Task files name files relative to the working directory (and the
+// crossfade temp file always is), so each run happens inside the scratch
+// directory; the fuzzer's own corpus paths need the directory it started in.
+class InScratchDir {
+ public:
+  InScratchDir() {
+    if (::chdir(wavsplice::fuzz::ScratchDir().c_str()) != 0) std::abort();
+  }
+  ~InScratchDir() {
+    if (::chdir(StartDir().c_str()) != 0) std::abort();
+  }
+  InScratchDir(const InScratchDir&) = delete;
+  InScratchDir& operator=(const InScratchDir&) = delete;
+
+  static const std::string& StartDir() {
+    static const std::string* const dir = new std::string(std::filesystem::current_path());
+    return *dir;
+  }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   wavsplice::fuzz::SilenceStdout();
-  // Task files name files relative to the working directory (and the
-  // crossfade temp file always is), so runs happen inside the scratch dir.
-  if (::chdir(wavsplice::fuzz::ScratchDir().c_str()) != 0) std::abort();
-  std::signal(SIGXFSZ, SIG_IGN);
+  InScratchDir::StartDir();
   const rlimit limit{kFileSizeLimit, kFileSizeLimit};
   if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::abort();
   return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  // A write past the size limit must fail as on a full disk; the fuzzer
+  // installs its own handler after start-up, so this is done on the first run.
+  static const bool ignoringSizeSignal = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+  if (!ignoringSizeSignal) std::abort();
+  const InScratchDir inScratchDir;
   wavsplice::fuzz::ClearScratchDir();
   const std::vector<std::string_view> parts =
       SplitInput(std::string_view(reinterpret_cast<const char*>(data), size));
