@@ -237,6 +237,17 @@ TEST(CliHostile, MalformedSources) {
                      WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131074 - 44, 0)).Data(audio).Build(),
                      Fails(2, noData), Fails(2, noData)});
 
+  // The same for the fmt tag, after a data chunk at 12 that declares its
+  // size: at 131074 it is missed, and the fields are read at 131072.
+  sources.push_back({"fmt tag at 131072",
+                     WavBuilder().Data(audio).Chunk("junk", Bytes(131072 - 28 - audio.size(), 0))
+                         .Fmt(kMono8k).Build(),
+                     kBuilt, kBuilt});
+  sources.push_back({"fmt tag at 131074",
+                     WavBuilder().Data(audio).Chunk("junk", Bytes(131074 - 28 - audio.size(), 0))
+                         .Fmt(kMono8k).Build(),
+                     Expect{}, Expect{}});
+
   for (unsigned seed = 1; seed <= 6; ++seed) {
     const Bytes noise = RandomBytes(seed, seed * 997);
     sources.push_back({"random bytes " + std::to_string(seed), noise, Expect{}, Expect{}});
