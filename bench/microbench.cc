@@ -1,0 +1,182 @@
+// Microbenchmarks of the operations the render time goes to: the PCM codec,
+// NewLevel and CROSSFADE (samples per second, a sample being one value of one
+// channel), the splice copy, and the chunk scan of a file without a "data"
+// tag (the scan's worst case: every candidate examined).
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "common/file_io.h"
+#include "render/crossfade.h"
+#include "render/insert_file.h"
+#include "render/level.h"
+#include "wav/chunk_scan.h"
+#include "wav/pcm_codec.h"
+#include "wav/wav_writer.h"
+
+namespace {
+
+using wavsplice::kBlockSamples;
+
+constexpr int kChannels = 2;
+
+// Packed stereo audio of the given width at a moderate level (within a
+// quarter of full scale, as the benchmark's sources are), so that a level
+// change of a few dB either way limits nothing.
+std::vector<unsigned char> PackedAudio(int bytesPerSample, int64_t frames) {
+  std::vector<unsigned char> bytes;
+  const int32_t quarter = bytesPerSample == 2 ? 8192 : 2097152;
+  uint32_t random = 0x12345;
+  for (int64_t i = 0; i < frames * kChannels; ++i) {
+    random = random * 1103515245u + 12345u;
+    const int32_t value = static_cast<int32_t>(random >> 8) % quarter;
+    for (int b = 0; b < bytesPerSample; ++b) {
+      bytes.push_back(static_cast<unsigned char>((static_cast<uint32_t>(value) >> (8 * b)) & 0xff));
+    }
+  }
+  return bytes;
+}
+
+// A folder of its own under the system's temporary folder, removed at exit.
+const std::filesystem::path& ScratchDir() {
+  static const struct Dir {
+    std::filesystem::path path;
+    Dir() : path(std::filesystem::temp_directory_path() / "wavsplice_microbench") {
+      std::filesystem::create_directories(path);
+    }
+    ~Dir() {
+      std::error_code ignored;
+      std::filesystem::remove_all(path, ignored);
+    }
+  } dir;
+  return dir.path;
+}
+
+// A canonical WAV file of frames stereo frames of the given width.
+std::string WavFile(const std::string& name, int bytesPerSample, int64_t frames) {
+  const std::string path = (ScratchDir() / name).string();
+  wavsplice::MAKE_HEADER(path, 44100, static_cast<uint32_t>(bytesPerSample * 8),
+                         static_cast<int32_t>(frames), kChannels);
+  const std::vector<unsigned char> audio = PackedAudio(bytesPerSample, frames);
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::fwrite(audio.data(), 1, audio.size(), file);
+  std::fclose(file);
+  return path;
+}
+
+void BM_DecodeStereo(benchmark::State& state) {
+  const int bytesPerSample = static_cast<int>(state.range(0));
+  const std::vector<unsigned char> bytes = PackedAudio(bytesPerSample, kBlockSamples);
+  std::vector<int32_t> left(kBlockSamples);
+  std::vector<int32_t> right(kBlockSamples);
+  for (auto _ : state) {
+    wavsplice::CHAR_TO_NUM32_STEREO(bytes.data(), left.data(), right.data(), bytesPerSample,
+                                    kBlockSamples);
+    benchmark::DoNotOptimize(left.data());
+    benchmark::DoNotOptimize(right.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kBlockSamples * kChannels);
+}
+BENCHMARK(BM_DecodeStereo)->Arg(2)->Arg(3);
+
+void BM_EncodeStereo(benchmark::State& state) {
+  const int bytesPerSample = static_cast<int>(state.range(0));
+  std::vector<int32_t> left(kBlockSamples);
+  std::vector<int32_t> right(kBlockSamples);
+  for (int32_t i = 0; i < kBlockSamples; ++i) {
+    left[static_cast<size_t>(i)] = i * 31 - 16000;
+    right[static_cast<size_t>(i)] = 16000 - i * 29;
+  }
+  std::vector<unsigned char> bytes(static_cast<size_t>(kBlockSamples * kChannels * bytesPerSample));
+  for (auto _ : state) {
+    if (bytesPerSample == 2) {
+      wavsplice::NUM16STER_TO_CHAR(left.data(), right.data(), bytes.data(), kBlockSamples);
+    } else {
+      wavsplice::NUM24STER_TO_CHAR(left.data(), right.data(), bytes.data(), kBlockSamples);
+    }
+    benchmark::DoNotOptimize(bytes.data());
+  }
+  state.SetItemsProcessed(state.iterations() * kBlockSamples * kChannels);
+}
+BENCHMARK(BM_EncodeStereo)->Arg(2)->Arg(3);
+
+// One block levelled in place; the level alternates between -3 and +3 dB so
+// the audio keeps its size from one iteration to the next.
+void BM_NewLevel(benchmark::State& state) {
+  const int bytesPerSample = static_cast<int>(state.range(0));
+  std::vector<unsigned char> bytes = PackedAudio(bytesPerSample, kBlockSamples);
+  double levelDb = -3.0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        wavsplice::NewLevel(bytes.data(), levelDb, bytesPerSample, kChannels, kBlockSamples));
+    levelDb = -levelDb;
+  }
+  state.SetItemsProcessed(state.iterations() * kBlockSamples * kChannels);
+}
+BENCHMARK(BM_NewLevel)->Arg(2)->Arg(3);
+
+// A one-second crossfade of each curve type between two 16-bit files (and
+// of type 1 between 24-bit files),
+// including the temp file's header as the render loop writes it.
+void BM_Crossfade(benchmark::State& state) {
+  const int xfType = static_cast<int>(state.range(0));
+  const int bytesPerSample = static_cast<int>(state.range(1));
+  constexpr int32_t kXfSamples = 44100;
+  const std::string dest = WavFile("xf_dest.wav", bytesPerSample, 3 * kXfSamples);
+  const std::string source = WavFile("xf_source.wav", bytesPerSample, 3 * kXfSamples);
+  const std::string temp = (ScratchDir() / "xfade_temp.wav").string();
+  int64_t clipped = 0;
+  for (auto _ : state) {
+    wavsplice::MAKE_HEADER(temp, 44100, static_cast<uint32_t>(bytesPerSample * 8), kXfSamples,
+                           kChannels);
+    const int result = wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest,
+                                            source, temp, kChannels, bytesPerSample, -3.0, clipped);
+    if (result != wavsplice::kCrossfadeOk) state.SkipWithError("CROSSFADE failed");
+  }
+  state.SetItemsProcessed(state.iterations() * kXfSamples * kChannels);
+}
+BENCHMARK(BM_Crossfade)->ArgsProduct({{1, 2, 3, 4}, {2}})->Args({1, 3});
+
+// The splice copy of ten seconds of 16-bit stereo audio at 0 dB (a byte
+// copy) and at -3 dB (through NewLevel), both files in the page cache.
+void BM_InsertFile(benchmark::State& state) {
+  const double levelDb = static_cast<double>(state.range(0));
+  constexpr int32_t kFrames = 441000;
+  const std::string source = WavFile("copy_source.wav", 2, kFrames);
+  const std::string dest = WavFile("copy_dest.wav", 2, kFrames);
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(
+        wavsplice::INSERT_FILE(dest, source, 0, 2, kChannels, kFrames, 0, levelDb));
+  }
+  state.SetItemsProcessed(state.iterations() * kFrames * kChannels);
+  state.SetBytesProcessed(state.iterations() * kFrames * kChannels * 2);
+}
+BENCHMARK(BM_InsertFile)->Arg(0)->Arg(-3)->Unit(benchmark::kMillisecond);
+
+// The chunk scan of a 200 KiB file holding no "data" tag: all 65536
+// candidates are examined before the scan gives up.
+void BM_FindChunkWithoutData(benchmark::State& state) {
+  const std::string path = (ScratchDir() / "no_data.wav").string();
+  {
+    std::vector<unsigned char> bytes(200 * 1024, 'x');
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  wavsplice::FileHandle file = wavsplice::OpenFile(path, "rb");
+  for (auto _ : state) {
+    const int64_t found = wavsplice::FIND_CHUNK(file.get(), "data");
+    if (found != -1) state.SkipWithError("found a data tag");
+    benchmark::DoNotOptimize(found);
+  }
+  state.SetItemsProcessed(state.iterations() * 65536);  // candidates
+}
+BENCHMARK(BM_FindChunkWithoutData)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

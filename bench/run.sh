@@ -1,0 +1,229 @@
+#!/usr/bin/env bash
+# The wavsplice benchmark: one command from a clean clone.
+#
+#   bench/run.sh            full run: 10-minute sources, 5 timed runs each,
+#                           writes docs/performance.md
+#   bench/run.sh --tiny     smoke run: 6-second sources, one run each, writes
+#                           BUILD/bench-tiny/performance.md (for CI)
+#   bench/run.sh --runs N   full run with N timed runs each (at least 5)
+#
+# For each scenario (assemble, copy, many) and format (16-bit 44.1 kHz and
+# 24-bit 48 kHz stereo) it runs wavsplice, the equivalent SoX job, the
+# equivalent FFmpeg job and the bound (bench_bound: the spans' bytes read
+# once, the destination's bytes written once), each after one untimed warm
+# run, and reports the median wall time, the peak resident memory
+# (/usr/bin/time -v) and each time as a ratio to the bound. Before every run
+# the page cache is synced and the previous output removed, so no tool pays
+# for another's writeback or for truncating an old file.
+# Environment: BUILD (build folder, default build-bench).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+tiny=0
+runs=5
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --tiny) tiny=1; runs=1 ;;
+    --runs) runs="$2"; shift ;;
+    *) echo "usage: bench/run.sh [--tiny | --runs N]"; exit 1 ;;
+  esac
+  shift
+done
+if [ "$tiny" = 0 ] && [ "$runs" -lt 5 ]; then
+  echo "a full run takes at least 5 timed runs"
+  exit 1
+fi
+
+# --- tools ---------------------------------------------------------------
+need=()
+command -v sox >/dev/null 2>&1 || need+=(sox)
+command -v ffmpeg >/dev/null 2>&1 || need+=(ffmpeg)
+[ -x /usr/bin/time ] || need+=(time)
+for pkg in cmake ninja-build g++ libbenchmark-dev; do
+  dpkg -s "$pkg" >/dev/null 2>&1 || need+=("$pkg")
+done
+if [ "${#need[@]}" -gt 0 ]; then
+  echo "== installing ${need[*]}"
+  apt-get update
+  DEBIAN_FRONTEND=noninteractive apt-get install -y "${need[@]}"
+fi
+
+# --- build ---------------------------------------------------------------
+build="${BUILD:-build-bench}"
+echo "== release build in $build"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DWAVSPLICE_BENCH=ON \
+  -DWAVSPLICE_TESTS=OFF >/dev/null
+cmake --build "$build" --target wavsplice bench_inputs bench_bound bench_empty wavsplice_microbench
+wavsplice="$root/$build/wavsplice"
+bound="$root/$build/bench/bench_bound"
+empty="$root/$build/bench/bench_empty"
+
+if [ "$tiny" = 1 ]; then
+  seconds=6
+  data="$build/bench-tiny"
+  report="$data/performance.md"
+else
+  seconds=600
+  data="$build/bench-data"
+  report="docs/performance.md"
+fi
+echo "== inputs: two ${seconds}-second sources per format in $data"
+"$build/bench/bench_inputs" "$data" "$seconds"
+data=$(cd "$data" && pwd)
+
+# --- measuring -----------------------------------------------------------
+# Runs the tool's command in the current folder with its output removed and
+# the page cache synced first; prints the wall time in nanoseconds.
+run_once() {
+  rm -f out_*.wav xfade_temp.wav
+  sync
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null
+  end=$(date +%s%N)
+  echo $((end - start))
+}
+
+# Peak resident memory of one run of the command, in KiB.
+peak_kib() {
+  rm -f out_*.wav xfade_temp.wav
+  sync
+  /usr/bin/time -v "$@" 2>time.txt >/dev/null
+  awk -F': ' '/Maximum resident set size/ {print $2}' time.txt
+}
+
+median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
+
+seconds_of() { awk -v ns="$1" 'BEGIN {printf "%.3f", ns / 1e9}'; }
+mib_of() { awk -v kib="$1" 'BEGIN {printf "%.1f", kib / 1024}'; }
+ratio_of() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
+
+# Sets tool_cmd to the command of a tool for the job in the current folder.
+set_command() {
+  case "$1" in
+    wavsplice) tool_cmd=("$wavsplice" task.txt) ;;
+    sox) mapfile -t tool_cmd <sox.args ;;
+    ffmpeg) mapfile -t tool_cmd <ffmpeg.args ;;
+    bound) tool_cmd=("$bound" bound.txt) ;;
+  esac
+}
+
+tools=(bound wavsplice sox ffmpeg)
+declare -A wall rss
+rows=()
+verdicts=()
+for scenario in assemble copy many; do
+  for bits in 16 24; do
+    job="${scenario}_${bits}"
+    cd "$data/$job"
+    for tool in "${tools[@]}"; do
+      set_command "$tool"
+      echo "-- $job $tool"
+      [ "$tiny" = 1 ] || run_once "${tool_cmd[@]}" >/dev/null  # warm run
+      times=()
+      for _ in $(seq "$runs"); do times+=("$(run_once "${tool_cmd[@]}")"); done
+      wall[$job,$tool]=$(printf '%s\n' "${times[@]}" | median)
+      rss[$job,$tool]=$(peak_kib "${tool_cmd[@]}")
+    done
+    # Every tool wrote a destination of the bound's length; for the plain
+    # copy wavsplice's audio is the bound's, byte for byte.
+    "$bound" bound.txt
+    "$wavsplice" task.txt >/dev/null
+    want=$(($(stat -c %s out_bound.wav) - 44))
+    got=$(($(stat -c %s out_wavsplice.wav) - 44))
+    if [ "$got" != "$want" ]; then
+      echo "$job: wavsplice wrote $got bytes of audio, the bound $want"
+      exit 1
+    fi
+    if [ "$scenario" = copy ] && ! cmp -s <(tail -c +45 out_wavsplice.wav) <(tail -c +45 out_bound.wav); then
+      echo "$job: wavsplice's copy differs from the spans' bytes"
+      exit 1
+    fi
+    rm -f out_*.wav time.txt
+    for tool in "${tools[@]}"; do
+      rows+=("| $scenario | $bits-bit | $tool | $(seconds_of "${wall[$job,$tool]}") | $(mib_of "${rss[$job,$tool]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,bound]}") |")
+    done
+    w=${wall[$job,wavsplice]}
+    verdicts+=("| $scenario | $bits-bit | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
+  done
+done
+
+# Peak memory of a short and a long destination, against the empty program.
+cd "$data/memshort_16"
+empty_kib=$(peak_kib "$empty")
+short_kib=$(peak_kib "$wavsplice" task.txt)
+short_len=$(awk '/Length/ {print $2}' < <("$wavsplice" task.txt))
+cd "$data/memlong_16"
+long_kib=$(peak_kib "$wavsplice" task.txt)
+long_len=$(awk '/Length/ {print $2}' < <("$wavsplice" task.txt))
+rm -f "$data"/mem*/out_*.wav "$data"/mem*/time.txt
+cd "$root"
+
+echo "== microbenchmarks"
+if [ "$tiny" = 1 ]; then
+  micro=$("$build/bench/wavsplice_microbench" --benchmark_min_time=0.001 2>&1)
+else
+  micro=$("$build/bench/wavsplice_microbench" 2>&1)
+fi
+
+# --- report --------------------------------------------------------------
+cpu=$(awk -F': *' '/^model name/ {print $2; exit}' /proc/cpuinfo)
+mem=$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)
+fs=$(stat -f -c %T "$data")
+command_line="bench/run.sh"
+[ "$tiny" = 1 ] && command_line="bench/run.sh --tiny"
+[ "$tiny" = 0 ] && [ "$runs" != 5 ] && command_line="bench/run.sh --runs $runs"
+mkdir -p "$(dirname "$report")"
+{
+  echo "# Performance"
+  echo
+  echo "Produced by \`$command_line\` on $(date -u +%Y-%m-%d)."
+  echo
+  echo "Machine: $cpu, $(nproc) cores, $mem of memory, Linux $(uname -r), sources and"
+  echo "destinations on $fs (in the page cache: every run is warm)."
+  echo "Tools: wavsplice $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '(no git)') built Release with $(g++ --version | head -1);"
+  echo "$(sox --version 2>&1 | sed 's/^sox: *//'); $(ffmpeg -version | head -1 | cut -d' ' -f1-3)."
+  echo
+  echo "Inputs (\`bench_inputs\`, deterministic): two ${seconds}-second sources per format, tones"
+  echo "plus noise at a moderate level. Scenarios, each for 16-bit stereo 44.1 kHz and 24-bit"
+  echo "stereo 48 kHz:"
+  echo
+  echo "- **assemble**: 20 spans of $(awk -v s="$seconds" 'BEGIN {print 30 * s / 600}') s alternating between the sources, every other one at -3 dB,"
+  echo "  each after the first inserted to overlap its predecessor by 50 ms with \`xf 100 1\`;"
+  echo "- **copy**: the same 20 spans at 0 dB without crossfades;"
+  echo "- **many**: 500 appended spans of $(awk -v s="$seconds" 'BEGIN {print 1.2 * s / 600}') s alternating between the sources, every other one at -1.5 dB."
+  echo
+  echo "SoX: one inner \`sox … -p trim … vol …\` per span, joined by \`splice -q\` (assemble) or"
+  echo "concatenation, dithering off (\`-D\`). FFmpeg: one input per span (\`-ss\` to its start),"
+  echo "\`atrim\`, \`volume\` and \`acrossfade\` (assemble) or \`concat\` in one filter graph,"
+  echo "\`pcm_s16le\`/\`pcm_s24le\` out. Bound: \`bench_bound\` reads each span's bytes once and writes"
+  echo "each destination byte once, nothing else. The exact command lines are in"
+  echo "\`BUILD/bench-data/<scenario>_<bits>/\` after a run."
+  echo
+  echo "Median wall time of $runs timed runs after one warm run (the page cache synced and the old"
+  echo "output removed before each); peak resident memory from \`/usr/bin/time -v\` (for SoX the"
+  echo "largest of its processes)."
+  echo
+  echo "| scenario | format | tool | wall (s) | peak RSS (MiB) | × bound |"
+  echo "|---|---|---|---:|---:|---:|"
+  printf '%s\n' "${rows[@]}"
+  echo
+  echo "Targets: wavsplice within 2× of the bound, SoX and FFmpeg at least 5× wavsplice's time."
+  echo
+  echo "| scenario | format | wavsplice / bound | SoX / wavsplice | FFmpeg / wavsplice |"
+  echo "|---|---|---:|---:|---:|"
+  printf '%s\n' "${verdicts[@]}"
+  echo
+  echo "Peak memory of wavsplice, appending whole sources: $(mib_of "$short_kib") MiB for a destination of"
+  echo "$short_len samples, $(mib_of "$long_kib") MiB for $long_len samples; the empty program (\`bench_empty\`,"
+  echo "built the same way) takes $(mib_of "$empty_kib") MiB."
+  echo
+  echo "## Microbenchmarks"
+  echo
+  echo '```'
+  echo "$micro"
+  echo '```'
+} >"$report"
+echo "== wrote $report"
+cat "$report"
