@@ -14,6 +14,13 @@ bool IsRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
+// Opening a pipe blocks until its other end is opened, and its reads wait
+// for a writer: a pipe named as any file of the run could hang it.
+bool IsPipe(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_fifo(path, error);
+}
+
 bool SeekTo(std::FILE* file, int64_t pos) {
   // The stream offset type is long; positions beyond it cannot be reached.
   if (pos < 0 || static_cast<uint64_t>(pos) > static_cast<uint64_t>(LONG_MAX)) {
@@ -27,6 +34,7 @@ bool SeekTo(std::FILE* file, int64_t pos) {
 FileHandle OpenFile(const std::string& path, const char* mode) {
   const bool readOnly = mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
   if (readOnly && !IsRegularFile(path)) return FileHandle();
+  if (IsPipe(path)) return FileHandle();
   return FileHandle(std::fopen(path.c_str(), mode));
 }
 

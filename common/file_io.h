@@ -16,7 +16,8 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Opens path with a C stream mode ("rb", "rb+", "wb", "ab"). Files opened for
 // reading only ("rb") must be regular files: a directory, a device or a pipe
-// counts as a file that cannot be opened, so nothing blocks or reads garbage.
+// counts as a file that cannot be opened, so nothing blocks or reads garbage;
+// in any mode, so does a named pipe.
 // Returns null when the file cannot be opened.
 FileHandle OpenFile(const std::string& path, const char* mode);
 

@@ -457,6 +457,14 @@ TEST(CliHostile, DestinationFaults) {
     ++runs;
   }
   {
+    // A named pipe would block the run on opening it.
+    TempDir dir;
+    setUp(dir, "pipe.wav");
+    ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+    CheckRun(dir, Fails(2, "Cannot create destination file pipe.wav"));
+    ++runs;
+  }
+  {
     TempDir dir;
     setUp(dir, "readonly.wav");
     WriteFile(dir / "readonly.wav", Mono(4));
@@ -496,6 +504,17 @@ TEST(CliHostile, DestinationFaults) {
       {"src\txfade_temp.wav\ndest\tout.wav\n", kBuilt},
       {"src\ta.wav\ndest\txfade_temp.wav\n", kBuilt},
   };
+  {
+    // A pipe of the temp file's name: the crossfade cannot be made.
+    TempDir dir;
+    WriteFile(dir / "a.wav", Mono(8000));
+    ASSERT_EQ(::mkfifo((dir / "xfade_temp.wav").c_str(), 0600), 0);
+    WriteTextFile(dir / "task.txt",
+                  "src\ta.wav\nxout\t0.5\nsrc\ta.wav\nxin\t0.5\n" + crossfade + "dest\tout.wav\n");
+    const CliResult result = CheckRun(dir, kBuilt, {}, "", {"out.wav"});
+    EXPECT_TRUE(Contains(result.out, "\tLevel 0.000 dB\nCould not generate crossfade\n"));
+    ++runs;
+  }
   for (const auto& [text, expect] : tempCases) {
     SCOPED_TRACE(text);
     TempDir dir;
