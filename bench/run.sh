@@ -172,7 +172,7 @@ fi
 # --- report --------------------------------------------------------------
 cpu=$(awk -F': *' '/^model name/ {print $2; exit}' /proc/cpuinfo)
 mem=$(awk '/MemTotal/ {printf "%.0f GiB", $2 / 1048576}' /proc/meminfo)
-fs=$(stat -f -c %T "$data")
+fs=$(findmnt -no FSTYPE --target "$data" 2>/dev/null || stat -f -c %T "$data")
 command_line="bench/run.sh"
 [ "$tiny" = 1 ] && command_line="bench/run.sh --tiny"
 [ "$tiny" = 0 ] && [ "$runs" != 5 ] && command_line="bench/run.sh --runs $runs"
