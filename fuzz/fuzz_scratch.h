@@ -3,6 +3,7 @@
 // promise of the program into a crash the fuzzer reports.
 #pragma once
 
+#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -10,7 +11,6 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
-#include <unistd.h>
 
 #include "common/failure.h"
 
@@ -20,9 +20,9 @@ namespace wavsplice::fuzz {
 // name is never freed, so the exit handler can still use it.)
 inline const std::string& ScratchDir() {
   static const std::string* const dir = [] {
-    auto* made = new std::string(std::filesystem::is_directory("/dev/shm")
-                                     ? "/dev/shm/wavsplice-fuzz-XXXXXX"
-                                     : "/tmp/wavsplice-fuzz-XXXXXX");
+    auto* made =
+        new std::string(std::filesystem::is_directory("/dev/shm") ? "/dev/shm/wavsplice-fuzz-XXXXXX"
+                                                                  : "/tmp/wavsplice-fuzz-XXXXXX");
     if (::mkdtemp(made->data()) == nullptr) std::abort();
     std::atexit([] {
       std::error_code error;

@@ -41,8 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     wavsplice::ReadTaskFile(run);
   } catch (const wavsplice::RunFailure& failure) {
-    if (!wavsplice::fuzz::IsWellFormedFailure(failure) || failure.exitCode != wavsplice::kExitTask ||
-        failure.message.empty()) {
+    if (!wavsplice::fuzz::IsWellFormedFailure(failure) ||
+        failure.exitCode != wavsplice::kExitTask || failure.message.empty()) {
       Broken("task reader failure");
     }
     return 0;

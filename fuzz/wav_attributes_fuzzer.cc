@@ -56,8 +56,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   try {
     attributes = wavsplice::GET_ATTRIBUTES(path);
   } catch (const wavsplice::RunFailure& failure) {
-    if (!wavsplice::fuzz::IsWellFormedFailure(failure) || failure.exitCode != wavsplice::kExitFile ||
-        dataTagAt >= 0) {
+    if (!wavsplice::fuzz::IsWellFormedFailure(failure) ||
+        failure.exitCode != wavsplice::kExitFile || dataTagAt >= 0) {
       Broken("attributes failure");
     }
     return 0;

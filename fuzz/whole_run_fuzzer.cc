@@ -42,8 +42,7 @@ std::vector<std::string_view> SplitInput(std::string_view input) {
 }
 
 void Write(const std::string& name, std::string_view bytes) {
-  wavsplice::fuzz::WriteBytes(name, reinterpret_cast<const uint8_t*>(bytes.data()),
-                              bytes.size());
+  wavsplice::fuzz::WriteBytes(name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 // Task files name files relative to the working directory (and the

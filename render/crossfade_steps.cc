@@ -42,8 +42,8 @@ bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
 }
 
 void PrepareCrossfade(const RunState& run, EditEntry& entry, int64_t& crossfadeClipped) {
-  bool made = CrossfadeSamples(run.sampleRate, entry.xfWidth, entry.xfSamples) &&
-              CrossfadeFits(run, entry);
+  bool made =
+      CrossfadeSamples(run.sampleRate, entry.xfWidth, entry.xfSamples) && CrossfadeFits(run, entry);
   if (made) {
     made = MAKE_HEADER(run.xfadeTempPath, static_cast<uint32_t>(run.sampleRate),
                        static_cast<uint32_t>(run.bits), entry.xfSamples,

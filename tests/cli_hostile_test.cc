@@ -181,14 +181,16 @@ TEST(CliHostile, MalformedSources) {
                        expect});
   }
 
-  sources.push_back({"channels 0", WithFormat(0, 8000, 16), Fails(1, unsupported),
-                     Fails(1, unsupported)});
+  sources.push_back(
+      {"channels 0", WithFormat(0, 8000, 16), Fails(1, unsupported), Fails(1, unsupported)});
   const WavFormat wide{65535, 8000, 16, 1};
   sources.push_back({"channels 65535",
                      WavBuilder().Fmt(wide).Data(Bytes(2 * 65535 * 2, 0x22)).Build(), kBuilt,
                      Fails(1, needs)});
-  sources.push_back({"bits 0", WithFormat(1, 8000, 0), Fails(1, unsupported), Fails(1, unsupported)});
-  sources.push_back({"bits 4", WithFormat(1, 8000, 4), Fails(1, unsupported), Fails(1, unsupported)});
+  sources.push_back(
+      {"bits 0", WithFormat(1, 8000, 0), Fails(1, unsupported), Fails(1, unsupported)});
+  sources.push_back(
+      {"bits 4", WithFormat(1, 8000, 4), Fails(1, unsupported), Fails(1, unsupported)});
   sources.push_back({"bits 65535", WithFormat(1, 8000, 65535), kBuilt, Fails(1, needs)});
   sources.push_back({"rate 0", WithFormat(1, 0, 16), Fails(1, unsupported), Fails(1, unsupported)});
   sources.push_back({"rate 0xFFFFFFFF", WithFormat(1, 0xFFFFFFFF, 16), Fails(1, unsupported),
@@ -202,9 +204,10 @@ TEST(CliHostile, MalformedSources) {
   sources.push_back({"extensible float",
                      WavBuilder().FmtExtensible(kMono8k, 3).Data(Bytes(64, 1)).Build(),
                      Fails(1, unsupported), Fails(1, unsupported)});
-  sources.push_back({"extensible PCM",
-                     WavBuilder().FmtExtensible(kMono8k, 1).Data(EncodeSamples(Ramp(64), 16)).Build(),
-                     kBuilt, kBuilt});
+  sources.push_back(
+      {"extensible PCM",
+       WavBuilder().FmtExtensible(kMono8k, 1).Data(EncodeSamples(Ramp(64), 16)).Build(), kBuilt,
+       kBuilt});
 
   const Bytes audio = EncodeSamples(Ramp(64), 16);
   const Bytes fmtPayload(good.begin() + 20, good.begin() + 36);
@@ -223,29 +226,37 @@ TEST(CliHostile, MalformedSources) {
 
   const Bytes odd = {'x', 'y', 'z'};
   sources.push_back({"odd chunk, padded",
-                     WavBuilder().Fmt(kMono8k).Chunk("odd ", odd, true).Data(audio).Build(),
-                     kBuilt, kBuilt});
+                     WavBuilder().Fmt(kMono8k).Chunk("odd ", odd, true).Data(audio).Build(), kBuilt,
+                     kBuilt});
   sources.push_back({"odd chunk, no pad byte",
                      WavBuilder().Fmt(kMono8k).Chunk("odd ", odd, false).Data(audio).Build(),
                      Fails(2, noData), Fails(2, noData)});
 
   // The fmt chunk ends at 36, the filler chunk's payload at 44 + its size.
-  sources.push_back({"data tag at 131072",
-                     WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131072 - 44, 0)).Data(audio).Build(),
-                     kBuilt, kBuilt});
-  sources.push_back({"data tag at 131074",
-                     WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131074 - 44, 0)).Data(audio).Build(),
-                     Fails(2, noData), Fails(2, noData)});
+  sources.push_back(
+      {"data tag at 131072",
+       WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131072 - 44, 0)).Data(audio).Build(), kBuilt,
+       kBuilt});
+  sources.push_back(
+      {"data tag at 131074",
+       WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131074 - 44, 0)).Data(audio).Build(),
+       Fails(2, noData), Fails(2, noData)});
 
   // The same for the fmt tag, after a data chunk at 12 that declares its
   // size: at 131074 it is missed, and the fields are read at 131072.
   sources.push_back({"fmt tag at 131072",
-                     WavBuilder().Data(audio).Chunk("junk", Bytes(131072 - 28 - audio.size(), 0))
-                         .Fmt(kMono8k).Build(),
+                     WavBuilder()
+                         .Data(audio)
+                         .Chunk("junk", Bytes(131072 - 28 - audio.size(), 0))
+                         .Fmt(kMono8k)
+                         .Build(),
                      kBuilt, kBuilt});
   sources.push_back({"fmt tag at 131074",
-                     WavBuilder().Data(audio).Chunk("junk", Bytes(131074 - 28 - audio.size(), 0))
-                         .Fmt(kMono8k).Build(),
+                     WavBuilder()
+                         .Data(audio)
+                         .Chunk("junk", Bytes(131074 - 28 - audio.size(), 0))
+                         .Fmt(kMono8k)
+                         .Build(),
                      Expect{}, Expect{}});
 
   for (unsigned seed = 1; seed <= 6; ++seed) {
@@ -297,7 +308,8 @@ TEST(CliHostile, HostileTaskFiles) {
   }
   run("src\ta.wav\n" + std::string(1, '\0') + dest,
       Fails(1, "No destination file given in task file"));
-  run(std::string(1, '\0') + "src\ta.wav\n" + dest, Fails(1, "No source tracks found in task file"));
+  run(std::string(1, '\0') + "src\ta.wav\n" + dest,
+      Fails(1, "No source tracks found in task file"));
 
   // Megabytes of text: words that are no command, and one path of 2 MB.
   std::string filler;
@@ -341,8 +353,8 @@ TEST(CliHostile, HostileTaskFiles) {
     values.push_back({"xin", value, badSpan, badSpan});
     const bool endless = value == "1e300";
     values.push_back({"xout", value, endless ? kBuilt : badSpan, endless ? kBuilt : badSpan});
-    values.push_back({"trim", value, endless ? kBuilt : badSpan,
-                      endless || value == "-1" ? kBuilt : badSpan});
+    values.push_back(
+        {"trim", value, endless ? kBuilt : badSpan, endless || value == "-1" ? kBuilt : badSpan});
     values.push_back({"ins", value, badInsert, badInsert});
     values.push_back({"lvl", value, kBuilt, kBuilt});
     values.push_back({"xf width", value, kBuilt, kBuilt});
@@ -523,8 +535,9 @@ TEST(CliHostile, DestinationFaults) {
     WriteTextFile(dir / "task.txt", text);
     // A run that may write the temp file has it as its output, no input.
     const bool tempIsOutput = Contains(text, "dest\txfade_temp.wav") && expect.built;
-    CheckRun(dir, expect, {}, "",
-             tempIsOutput ? std::set<std::string>{"xfade_temp.wav"} : std::set<std::string>{"out.wav"});
+    CheckRun(
+        dir, expect, {}, "",
+        tempIsOutput ? std::set<std::string>{"xfade_temp.wav"} : std::set<std::string>{"out.wav"});
     ++runs;
   }
   std::printf("[ hostile  ] %d runs on destination faults\n", runs);

@@ -92,8 +92,8 @@ TEST(CliMemory, AnHourCostsNoMoreMemoryThanAMinute) {
   EXPECT_GT(minute.peakKiB, 0);
   std::printf("[ memory   ] peak %ld KiB for a minute, %ld KiB for an hour\n", minute.peakKiB,
               hour.peakKiB);
-  EXPECT_LT(hour.peakKiB - minute.peakKiB, 1024) << minute.peakKiB << " KiB for a minute, "
-                                                 << hour.peakKiB << " KiB for an hour";
+  EXPECT_LT(hour.peakKiB - minute.peakKiB, 1024)
+      << minute.peakKiB << " KiB for a minute, " << hour.peakKiB << " KiB for an hour";
 }
 
 }  // namespace
