@@ -60,7 +60,8 @@ struct Span {
 };
 
 void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>((value >> (8 * i)) & 0xff));
+  for (int i = 0; i < bytes; ++i)
+    out.push_back(static_cast<unsigned char>((value >> (8 * i)) & 0xff));
 }
 
 std::vector<unsigned char> Header(const Format& format, int64_t frames) {
@@ -216,8 +217,8 @@ std::vector<std::string> BoundPlan(const Format& format, const std::vector<Span>
   for (size_t k = 0; k < spans.size(); ++k) {
     const Span& span = spans[k];
     lines.push_back("../" + SourceName(format, span.src) + "\t" +
-                    Num(kHeaderBytes + span.start * frameSize) + "\t" + Num(span.length * frameSize) +
-                    "\t" + Num(VisibleFrames(spans, k) * frameSize));
+                    Num(kHeaderBytes + span.start * frameSize) + "\t" +
+                    Num(span.length * frameSize) + "\t" + Num(VisibleFrames(spans, k) * frameSize));
   }
   return lines;
 }
@@ -330,8 +331,8 @@ std::vector<Span> ManySpans(const Format& format, int64_t sourceFrames, double s
 std::vector<Span> WholeSources(int64_t sourceFrames, int count) {
   std::vector<Span> spans;
   for (int k = 0; k < count; ++k) {
-    spans.push_back(Span{k % 2, 0, sourceFrames, k * sourceFrames, true,
-                         k % 2 == 1 ? -1.5 : 0.0, false});
+    spans.push_back(
+        Span{k % 2, 0, sourceFrames, k * sourceFrames, true, k % 2 == 1 ? -1.5 : 0.0, false});
   }
   return spans;
 }

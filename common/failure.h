@@ -19,8 +19,7 @@ struct RunFailure {
 };
 
 // Formats the message (printf style) and ends the run with exitCode.
-[[noreturn]] void Fail(int exitCode, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
+[[noreturn]] void Fail(int exitCode, const char* format, ...) __attribute__((format(printf, 2, 3)));
 
 // Ends the run with exitCode after the caller has printed its own output.
 [[noreturn]] void FailQuietly(int exitCode);

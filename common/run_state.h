@@ -14,13 +14,13 @@ constexpr int MAX_EDITS = 512;
 // The format and audio location of one source WAV file.
 struct TrackAttributes {
   int32_t channels = 0;
-  int32_t dataOffset = 0;      // file position of the first audio byte
+  int32_t dataOffset = 0;  // file position of the first audio byte
   int32_t sampleRate = 0;
   int32_t lengthSamples = 0;   // whole frames of audio
   int32_t bytesPerSample = 0;  // bits / 8
   int32_t bits = 0;
-  int32_t audioFormat = 0;     // format tag of the fmt chunk
-  int32_t subFormat = 0;       // first two bytes of the sub-format GUID (extensible)
+  int32_t audioFormat = 0;  // format tag of the fmt chunk
+  int32_t subFormat = 0;    // first two bytes of the sub-format GUID (extensible)
 };
 
 // One edit. Task values are seconds, or samples in sample mode.
@@ -30,10 +30,10 @@ struct EditEntry {
   double xout = 0;  // after plan resolution: the stop as asked for, trim included
   double ins = 0;   // after the write order: also set for appended entries
   double trim = 0;
-  double lvl = 0;   // dB, stored from a 32-bit float
-  int32_t append = 1;       // 1 = after the previous edit, 0 = `ins` given
-  int32_t xfType = 0;       // 0 = no crossfade, 1..4 = curve
-  float xfWidth = 100.0f;   // milliseconds
+  double lvl = 0;          // dB, stored from a 32-bit float
+  int32_t append = 1;      // 1 = after the previous edit, 0 = `ins` given
+  int32_t xfType = 0;      // 0 = no crossfade, 1..4 = curve
+  float xfWidth = 100.0f;  // milliseconds
   int32_t xfSamples = 4410;
   TrackAttributes attributes;
   int32_t readStart = 0;

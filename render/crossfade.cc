@@ -38,20 +38,24 @@ void ReadBlock(std::FILE* file, int64_t pos, int32_t n, int channels, int bytesP
   if (channels == 1) {
     CHAR_TO_NUM32(block.bytes.data(), block.left.data(), bytesPerSample, n);
   } else {
-    CHAR_TO_NUM32_STEREO(block.bytes.data(), block.left.data(), block.right.data(),
-                         bytesPerSample, n);
+    CHAR_TO_NUM32_STEREO(block.bytes.data(), block.left.data(), block.right.data(), bytesPerSample,
+                         n);
   }
 }
 
 void EncodeBlock(const std::array<int32_t, kBlockSamples>& left,
-                 const std::array<int32_t, kBlockSamples>& right, int channels,
-                 int bytesPerSample, int32_t n, unsigned char* out) {
+                 const std::array<int32_t, kBlockSamples>& right, int channels, int bytesPerSample,
+                 int32_t n, unsigned char* out) {
   if (channels == 1) {
-    if (bytesPerSample == 2) NUM16MONO_TO_CHAR(left.data(), out, n);
-    else NUM24MONO_TO_CHAR(left.data(), out, n);
+    if (bytesPerSample == 2)
+      NUM16MONO_TO_CHAR(left.data(), out, n);
+    else
+      NUM24MONO_TO_CHAR(left.data(), out, n);
   } else {
-    if (bytesPerSample == 2) NUM16STER_TO_CHAR(left.data(), right.data(), out, n);
-    else NUM24STER_TO_CHAR(left.data(), right.data(), out, n);
+    if (bytesPerSample == 2)
+      NUM16STER_TO_CHAR(left.data(), right.data(), out, n);
+    else
+      NUM24STER_TO_CHAR(left.data(), right.data(), out, n);
   }
 }
 

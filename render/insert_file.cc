@@ -46,9 +46,9 @@ int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, int byt
 
 }  // namespace
 
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath,
-                    int32_t insertPoint, int bytesPerSample, int channels, int32_t readLength,
-                    int32_t readStart, double levelDb) {
+int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
+                    int bytesPerSample, int channels, int32_t readLength, int32_t readStart,
+                    double levelDb) {
   FileHandle dest = OpenOrFail(destPath, "rb+");
   FileHandle source = OpenOrFail(sourcePath, "rb");
   const int64_t destOffset = DataOffsetOrFail(dest.get());

@@ -15,8 +15,8 @@ namespace wavsplice {
 // level change had to limit.
 // Ends the run with exit status 2 when a file cannot be opened, has no
 // "data" chunk, or the destination cannot be written.
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath,
-                    int32_t insertPoint, int bytesPerSample, int channels, int32_t readLength,
-                    int32_t readStart, double levelDb);
+int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
+                    int bytesPerSample, int channels, int32_t readLength, int32_t readStart,
+                    double levelDb);
 
 }  // namespace wavsplice

@@ -57,7 +57,8 @@ double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
 int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
                  int32_t count) {
   count = std::min(count, kBlockSamples);
-  const bool known = (channels == 1 || channels == 2) && (bytesPerSample == 2 || bytesPerSample == 3);
+  const bool known =
+      (channels == 1 || channels == 2) && (bytesPerSample == 2 || bytesPerSample == 3);
   if (count <= 0 || !known) return 0;
   const double gain = LevelGain(levelDb);
   std::array<int32_t, kBlockSamples> left;
@@ -89,11 +90,15 @@ int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int ch
     }
   }
   if (channels == 1) {
-    if (bytesPerSample == 2) NUM16MONO_TO_CHAR(outLeft, data, count);
-    else NUM24MONO_TO_CHAR(outLeft, data, count);
+    if (bytesPerSample == 2)
+      NUM16MONO_TO_CHAR(outLeft, data, count);
+    else
+      NUM24MONO_TO_CHAR(outLeft, data, count);
   } else {
-    if (bytesPerSample == 2) NUM16STER_TO_CHAR(outLeft, outRight, data, count);
-    else NUM24STER_TO_CHAR(outLeft, outRight, data, count);
+    if (bytesPerSample == 2)
+      NUM16STER_TO_CHAR(outLeft, outRight, data, count);
+    else
+      NUM24STER_TO_CHAR(outLeft, outRight, data, count);
   }
   return clipped;
 }

@@ -70,8 +70,8 @@ TEST(NewLevelBlock, EveryBlockFollowsThePerValueRule) {
                 << bits << "-bit, " << channels << " channels, " << frames << " frames at "
                 << fraction << " of full scale, " << levelDb << " dB";
             ASSERT_EQ(got.clipped, expected.clipped)
-                << bits << "-bit, " << channels << " channels, " << frames << " frames, "
-                << levelDb << " dB";
+                << bits << "-bit, " << channels << " channels, " << frames << " frames, " << levelDb
+                << " dB";
           }
         }
       }

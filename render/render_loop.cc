@@ -31,9 +31,9 @@ void RenderEdit(RunState& run, int32_t entryIndex) {
   PrintEditReport(run, entryIndex, entry);
   int64_t crossfadeClipped = 0;
   if (entry.xfType != 0) PrepareCrossfade(run, entry, crossfadeClipped);
-  int64_t clipped = INSERT_FILE(run.destPath, entry.sourcePath, entry.insertPoint,
-                                run.bytesPerSample, run.channels, entry.readLength,
-                                entry.readStart, entry.lvl);
+  int64_t clipped =
+      INSERT_FILE(run.destPath, entry.sourcePath, entry.insertPoint, run.bytesPerSample,
+                  run.channels, entry.readLength, entry.readStart, entry.lvl);
   if (entry.xfType != 0 && PlaceCrossfade(run, entry)) clipped += crossfadeClipped;
   if (clipped > 0) std::printf("\tClipped %" PRId64 " samples\n", clipped);
   std::puts("\tDone\n");  // the extra newline leaves a blank line after each edit

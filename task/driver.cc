@@ -17,6 +17,8 @@ namespace wavsplice {
 namespace {
 
 void PrintHelp() {
+  // Each line of the help text stays one literal.
+  // clang-format off
   static const char* const kHelpLines[] = {
       "\nEditor version 2.21 (2f)",
       "wavsplice: builds one PCM WAV file from spans of others, as a task file says.",
@@ -52,6 +54,7 @@ void PrintHelp() {
       "\nExample: A 200 msec type 1 crossfade:",
       "xf    200     1\n",
   };
+  // clang-format on
   for (const char* line : kHelpLines) std::puts(line);
 }
 

@@ -87,7 +87,8 @@ class TaskTokens {
   // Takes the value token of command; it becomes the current token.
   const char* TakeValue(const char* command) {
     if (count_ == 0) Fail(kExitTask, "Command %s comes before any src command\n", command);
-    if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after %s at end of task file\n", command);
+    if (!HasTokensAfter(1))
+      Fail(kExitTask, "Value missing after %s at end of task file\n", command);
     return tokens_[++at_];
   }
 

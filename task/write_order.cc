@@ -99,9 +99,9 @@ void PlanWriteOrder(RunState& run) {
 }
 
 void CreateDestination(const RunState& run) {
-  const WriteResult header =
-      MAKE_HEADER(run.destPath, static_cast<uint32_t>(run.sampleRate),
-                  static_cast<uint32_t>(run.bits), run.destLength, static_cast<uint32_t>(run.channels));
+  const WriteResult header = MAKE_HEADER(run.destPath, static_cast<uint32_t>(run.sampleRate),
+                                         static_cast<uint32_t>(run.bits), run.destLength,
+                                         static_cast<uint32_t>(run.channels));
   if (header == WriteResult::kCannotCreate) {
     Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());
   }

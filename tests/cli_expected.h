@@ -171,8 +171,7 @@ inline std::vector<int32_t> Crossfaded(const std::vector<int32_t>& dest,
 // clipping count).
 inline std::string SampleBlock(int task, int32_t insertPoint, const std::string& file,
                                int32_t readStart, int32_t readLength,
-                               const std::string& level = "0.000",
-                               const std::string& extra = "") {
+                               const std::string& level = "0.000", const std::string& extra = "") {
   return "Task " + std::to_string(task) + "\tInsert point " + std::to_string(insertPoint) +
          " samples\n\tFile " + file + "\n\tRead start " + std::to_string(readStart) +
          " samples\n\tRead length " + std::to_string(readLength) + " samples\n\tLevel " + level +
@@ -183,8 +182,8 @@ inline std::string SampleBlock(int task, int32_t insertPoint, const std::string&
 inline std::string SampleBuilt(const std::string& dest, int32_t length, int bits, int channels,
                                int sampleRate) {
   return "Built\t" + dest + "\n\tLength " + std::to_string(length) + " samples\n\tBits " +
-         std::to_string(bits) + "\n\tChannels " + std::to_string(channels) +
-         "\n\tSample rate " + std::to_string(sampleRate) + "\n\n";
+         std::to_string(bits) + "\n\tChannels " + std::to_string(channels) + "\n\tSample rate " +
+         std::to_string(sampleRate) + "\n\n";
 }
 
 }  // namespace wavsplice::testing

@@ -3,9 +3,9 @@
 // and the destination's creation failing.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <string>
 
 #include "tests/cli_expected.h"
 #include "tests/cli_runner.h"
@@ -82,8 +82,9 @@ TEST(CliPlan, UnsupportedFormatsAreRefusedInTableOrder) {
   WriteFile(dir / "pcm.wav", CanonicalWav(kMono8k, {1, 2, 3}));
   WriteFile(dir / "float.wav", CanonicalWav({1, 8000, 32, 3}, {0, 0, 0}));
   WriteFile(dir / "alaw.wav", CanonicalWav({1, 8000, 16, 6}, {0, 0, 0}));
-  WriteFile(dir / "extfloat.wav",
-            WavBuilder().FmtExtensible({1, 8000, 16, 1}, 3).Data(EncodeSamples({1, 2}, 16)).Build());
+  WriteFile(
+      dir / "extfloat.wav",
+      WavBuilder().FmtExtensible({1, 8000, 16, 1}, 3).Data(EncodeSamples({1, 2}, 16)).Build());
   WriteFile(dir / "nibble.wav", CanonicalWav({1, 8000, 4, 1}, {}));
   WriteFile(dir / "norate.wav", CanonicalWav({1, 0, 16, 1}, {1, 2, 3}));
   // Refused before the span is looked at (xin 7 is past every end).
@@ -172,16 +173,16 @@ TEST(CliPlan, SpansOutsideTheSourceAreRefused) {
   }
   // b.wav is the first bad entry of the table; c.wav after it is bad too.
   const std::string sampleSpans[] = {
-      "xin\t2\nxout\t2",  "xin\t5",        "xin\t6\nxout\t9", "xin\t-1",
-      "xin\t2\ntrim\t-3", "xout\t-1",      "xin\tnan",        "xin\t-inf",
-      "xout\tinf",        "xout\tnan",     "trim\tnan",       "xin\t1e300",
-      "xin\t3e9",         "xout\t-1e300",  "xin\t2147483648", "trim\t-inf",
+      "xin\t2\nxout\t2",  "xin\t5",       "xin\t6\nxout\t9", "xin\t-1",
+      "xin\t2\ntrim\t-3", "xout\t-1",     "xin\tnan",        "xin\t-inf",
+      "xout\tinf",        "xout\tnan",    "trim\tnan",       "xin\t1e300",
+      "xin\t3e9",         "xout\t-1e300", "xin\t2147483648", "trim\t-inf",
   };
   for (const std::string& span : sampleSpans) {
-    ExpectRefused(dir,
-                  "using_samples\nsrc\ta.wav\nsrc\tb.wav\n" + span +
-                      "\nsrc\tc.wav\nxin\t9\ndest\tout.wav\n",
-                  kSampleMode + ReadEntries(3) + "Edit start/stop set incorrectly for b.wav\n");
+    ExpectRefused(
+        dir,
+        "using_samples\nsrc\ta.wav\nsrc\tb.wav\n" + span + "\nsrc\tc.wav\nxin\t9\ndest\tout.wav\n",
+        kSampleMode + ReadEntries(3) + "Edit start/stop set incorrectly for b.wav\n");
   }
   // Seconds at 8000 samples per second: 0.000625 s is sample 5, the end.
   for (const std::string span : {"xin\t0.000625", "xin\t-0.001", "xin\t1e10",
@@ -251,8 +252,8 @@ TEST(CliPlan, DestinationThatIsAnInputIsRefused) {
   ASSERT_EQ(::mkdir((dir / "sub").c_str(), 0755), 0);
   ASSERT_EQ(::link((dir / "a.wav").c_str(), (dir / "hard.wav").c_str()), 0);
   ASSERT_EQ(::symlink("a.wav", (dir / "soft.wav").c_str()), 0);
-  for (const std::string& dest :
-       std::vector<std::string>{"a.wav", "./a.wav", "sub/../a.wav", dir / "a.wav", "hard.wav", "soft.wav"}) {
+  for (const std::string& dest : std::vector<std::string>{"a.wav", "./a.wav", "sub/../a.wav",
+                                                          dir / "a.wav", "hard.wav", "soft.wav"}) {
     SCOPED_TRACE(dest);
     const std::string task = "src\ta.wav\ndest\t" + dest + "\n";
     WriteTextFile(dir / "task.txt", task);

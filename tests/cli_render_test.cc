@@ -5,10 +5,10 @@
 // "xfade_temp.wav", and the limiting of values beyond full scale.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "tests/cli_expected.h"
@@ -102,11 +102,10 @@ std::string Block(const Format& format, const Edit& edit, const std::string& ext
                        edit.readLength, Level(edit.levelDb), extra);
   }
   const int rate = format.sampleRate;
-  return "Task " + std::to_string(edit.task) + "\tInsert point " +
-         Seconds(edit.insertPoint, rate) + " sec\n\tFile " + edit.source->name +
-         "\n\tRead start " + Seconds(edit.readStart, rate) + " sec\n\tRead length " +
-         Seconds(edit.readLength, rate) + " sec\n\tLevel " + Level(edit.levelDb) + " dB\n" +
-         extra + "\tDone\n\n";
+  return "Task " + std::to_string(edit.task) + "\tInsert point " + Seconds(edit.insertPoint, rate) +
+         " sec\n\tFile " + edit.source->name + "\n\tRead start " + Seconds(edit.readStart, rate) +
+         " sec\n\tRead length " + Seconds(edit.readLength, rate) + " sec\n\tLevel " +
+         Level(edit.levelDb) + " dB\n" + extra + "\tDone\n\n";
 }
 
 // Lays the edits, given in write order, onto the canvas as the program
@@ -124,10 +123,10 @@ std::string Render(const Format& format, const std::vector<Edit>& order, Canvas&
     switch (edit.fade) {
       case Fade::kPlaced:
       case Fade::kNotPlaced:
-        fade = Crossfaded(canvas.Get(edit.insertPoint - half, edit.xfSamples),
-                          Span(edit.source->values, channels, edit.readStart - half,
-                               edit.xfSamples),
-                          channels, edit.xfSamples, edit.xfType, edit.levelDb, bits, &fadeClipped);
+        fade =
+            Crossfaded(canvas.Get(edit.insertPoint - half, edit.xfSamples),
+                       Span(edit.source->values, channels, edit.readStart - half, edit.xfSamples),
+                       channels, edit.xfSamples, edit.xfType, edit.levelDb, bits, &fadeClipped);
         break;
       case Fade::kSourceFails:
         extra = "Invalid crossfade for source file\nCould not generate crossfade\n";
@@ -172,7 +171,8 @@ std::vector<int32_t> Frames(int channels, int32_t frames, Left left, Right right
 // over silence.
 TEST(CliRender, SourcesLaidInWriteOrderOverSilence) {
   const WavFormat format{1, 1000, 16, 1};
-  const std::vector<int32_t> a{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
+  const std::vector<int32_t> a{1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
+                               11, 12, 13, 14, 15, 16, 17, 18, 19, 20};
   std::vector<int32_t> b;
   for (int i = 101; i <= 110; ++i) b.push_back(i);
   std::vector<int32_t> c;
@@ -297,9 +297,10 @@ TEST(CliRender, CrossfadeCurvesGiveTheWorkedValues) {
         WriteFile(dir / "b.wav", CanonicalWav(format, Frames(channels, 16, minus, plus)));
         // 0.5 ms at 8000 per second: 4 samples, half 2. The splice is at
         // destination sample 8 and source sample 4.
-        WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nins\t0\nsrc\tb.wav\nxin\t4\n"
-                                        "ins\t8\nxf\t0.5\t" +
-                                            std::to_string(type) + "\ndest\tout.wav\n");
+        WriteTextFile(dir / "task.txt",
+                      "using_samples\nsrc\ta.wav\nins\t0\nsrc\tb.wav\nxin\t4\n"
+                      "ins\t8\nxf\t0.5\t" +
+                          std::to_string(type) + "\ndest\tout.wav\n");
         ExpectOutcome(RunCli(dir.path(), {}),
                       kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 16) +
                           SampleBlock(2, 8, "b.wav", 4, 12) +
@@ -360,17 +361,17 @@ TEST(CliRender, LevelsAndCrossfadesLimitValuesAndCountThem) {
                   "src\tc.wav\nins\t44\nxin\t4\nxout\t8\nxf\t0.5\t1\n"
                   "src\tc.wav\nins\t52\nxin\t4\nxf\t0.5\t1\nlvl\t1\n"
                   "dest\tout.wav\n");
-    ExpectOutcome(
-        RunCli(dir.path(), {}),
-        kSampleMode + ReadEntries(5) +
-            SampleBlock(2, 0, "b.wav", 0, 6, "6.000", "\tClipped 4 samples\n") +
-            SampleBlock(3, 10, "d.wav", 0, 3, "1.000") + SampleBlock(1, 40, "a.wav", 0, 16) +
-            SampleBlock(4, 44, "c.wav", 4, 4, "0.000", "\tClipped 3 samples\n") +
-            SampleBlock(5, 52, "c.wav", 4, 12, "1.000", "\tClipped 15 samples\n") +
-            SampleBuilt("out.wav", 64, 16, 1, 8000),
-        0);
-    std::vector<int32_t> expected{32767, -32768, 1995, 32767, -32768, 199, 0, 0, 0, 0,
-                                  32767, -32768, 1122};
+    ExpectOutcome(RunCli(dir.path(), {}),
+                  kSampleMode + ReadEntries(5) +
+                      SampleBlock(2, 0, "b.wav", 0, 6, "6.000", "\tClipped 4 samples\n") +
+                      SampleBlock(3, 10, "d.wav", 0, 3, "1.000") +
+                      SampleBlock(1, 40, "a.wav", 0, 16) +
+                      SampleBlock(4, 44, "c.wav", 4, 4, "0.000", "\tClipped 3 samples\n") +
+                      SampleBlock(5, 52, "c.wav", 4, 12, "1.000", "\tClipped 15 samples\n") +
+                      SampleBuilt("out.wav", 64, 16, 1, 8000),
+                  0);
+    std::vector<int32_t> expected{32767, -32768, 1995, 32767, -32768, 199, 0,
+                                  0,     0,      0,    32767, -32768, 1122};
     expected.resize(40, 0);
     // a.wav from 40; task 4's crossfade from 42 over it, then the rest of
     // its span at 46 and 47; a.wav again to task 5's crossfade at 50.
@@ -414,38 +415,48 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
     SCOPED_TRACE(FormatName(format));
     const int ch = format.channels;
     const int32_t full = format.bits == 16 ? 30000 : 8000000;
-    const Source bed{"bed.wav", Frames(
-                                    ch, 160, [full](int32_t i) { return i * 104729 % full - full / 2; },
-                                    [](int32_t i) { return i * 31 % 1000 - 500; })};
-    const Source loud{"loud.wav", Frames(
-                                      ch, 100,
-                                      [full](int32_t i) { return (i % 2 ? -1 : 1) * (full - 37 * i); },
-                                      [full](int32_t i) { return full / 3 - 101 * i; })};
-    const Source soft{"soft.wav", Frames(
-                                      ch, 80, [full](int32_t i) { return i * 7919 % full - full / 2; },
-                                      [full](int32_t i) { return full / 2 - i * 7919 % full + 13; })};
+    const Source bed{"bed.wav",
+                     Frames(
+                         ch, 160, [full](int32_t i) { return i * 104729 % full - full / 2; },
+                         [](int32_t i) { return i * 31 % 1000 - 500; })};
+    const Source loud{"loud.wav",
+                      Frames(
+                          ch, 100, [full](int32_t i) { return (i % 2 ? -1 : 1) * (full - 37 * i); },
+                          [full](int32_t i) { return full / 3 - 101 * i; })};
+    const Source soft{"soft.wav",
+                      Frames(
+                          ch, 80, [full](int32_t i) { return i * 7919 % full - full / 2; },
+                          [full](int32_t i) { return full / 2 - i * 7919 % full + 13; })};
     const auto time = [&format](int32_t samples) {
       if (format.sampleMode) return std::to_string(samples);
       char text[64];
       std::snprintf(text, sizeof text, "%.13f", samples / 8192.0);
       return std::string(text);
     };
-    const std::string task =
-        std::string(format.sampleMode ? "using_samples\n" : "") +
-        "src\tbed.wav\nlvl\t-6\n"                                                     // 1
-        "src\tloud.wav\nins\t" + time(20) + "\nxin\t" + time(30) + "\nxout\t" + time(70) +
-        "\nlvl\t3\nxf\t1\t1\n"                                                         // 2
-        "src\tsoft.wav\nins\t" + time(50) + "\nxin\t" + time(10) + "\nxout\t" + time(40) +
-        "\nlvl\t-3\nxf\t2\t2\n"                                                        // 3
-        "src\tloud.wav\nins\t" + time(100) + "\nxin\t" + time(2) + "\nxout\t" + time(30) +
-        "\nxf\t1\t3\n"                                                                 // 4
-        "src\tsoft.wav\nxin\t" + time(40) + "\nlvl\t6\nxf\t1\t4\n"                     // 5
-        "src\tsoft.wav\nins\t" + time(3) + "\nxin\t" + time(20) + "\nxout\t" + time(30) +
-        "\nxf\t1\t1\n"                                                                 // 6
-        "src\tloud.wav\nins\t" + time(4) + "\nxin\t" + time(50) + "\nxout\t" + time(52) +
-        "\nxf\t1\t2\n"                                                                 // 7
-        "src\tsoft.wav\nins\t" + time(165) + "\nxin\t" + time(78) + "\nxf\t2\t1\n"     // 8
-        "dest\tout.wav\n";
+    const std::string task = std::string(format.sampleMode ? "using_samples\n" : "") +
+                             "src\tbed.wav\nlvl\t-6\n"  // 1
+                             "src\tloud.wav\nins\t" +
+                             time(20) + "\nxin\t" + time(30) + "\nxout\t" + time(70) +
+                             "\nlvl\t3\nxf\t1\t1\n"  // 2
+                             "src\tsoft.wav\nins\t" +
+                             time(50) + "\nxin\t" + time(10) + "\nxout\t" + time(40) +
+                             "\nlvl\t-3\nxf\t2\t2\n"  // 3
+                             "src\tloud.wav\nins\t" +
+                             time(100) + "\nxin\t" + time(2) + "\nxout\t" + time(30) +
+                             "\nxf\t1\t3\n"  // 4
+                             "src\tsoft.wav\nxin\t" +
+                             time(40) +
+                             "\nlvl\t6\nxf\t1\t4\n"  // 5
+                             "src\tsoft.wav\nins\t" +
+                             time(3) + "\nxin\t" + time(20) + "\nxout\t" + time(30) +
+                             "\nxf\t1\t1\n"  // 6
+                             "src\tloud.wav\nins\t" +
+                             time(4) + "\nxin\t" + time(50) + "\nxout\t" + time(52) +
+                             "\nxf\t1\t2\n"  // 7
+                             "src\tsoft.wav\nins\t" +
+                             time(165) + "\nxin\t" + time(78) +
+                             "\nxf\t2\t1\n"  // 8
+                             "dest\tout.wav\n";
     // Written: 1 (leading appended), then by ins 6, 7, 2, 3, 4 with 5
     // appended at (30 - 2) + 100, then 8. Crossfades of 1 ms are 8
     // samples (half 4) and of 2 ms 16 (half 8) at both rates.
@@ -474,10 +485,9 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
     }
     WriteTextFile(dir / "task.txt", task);
     const CliResult result = RunCli(dir.path(), {});
-    ExpectOutcome(result,
-                  (format.sampleMode ? kSampleMode : "") + ReadEntries(8) + report +
-                      Built(format, 168),
-                  0);
+    ExpectOutcome(
+        result,
+        (format.sampleMode ? kSampleMode : "") + ReadEntries(8) + report + Built(format, 168), 0);
     // Task 2's +3 dB span clips on every left value.
     EXPECT_NE(report.find("\tClipped "), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "out.wav"),
@@ -528,12 +538,12 @@ TEST(CliRender, CrossfadeTempFileLife) {
     WriteTextFile(dir / "task.txt",
                   "using_samples\nsrc\ta.wav\nins\t0\nsrc\tb.wav\n" + c.lines + "dest\tout.wav\n");
     const int32_t length = std::max(40, c.insertPoint + c.readLength);
-    ExpectOutcome(RunCli(dir.path(), {}),
-                  kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 40) +
-                      SampleBlock(2, c.insertPoint, "b.wav", c.readStart, c.readLength, "0.000",
-                                  c.extra) +
-                      SampleBuilt("out.wav", length, 16, 2, 8000),
-                  0);
+    ExpectOutcome(
+        RunCli(dir.path(), {}),
+        kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 40) +
+            SampleBlock(2, c.insertPoint, "b.wav", c.readStart, c.readLength, "0.000", c.extra) +
+            SampleBuilt("out.wav", length, 16, 2, 8000),
+        0);
     // No crossfade reached the destination: the spans alone.
     Canvas canvas(2, length);
     canvas.Put(0, a);
@@ -573,8 +583,10 @@ TEST(CliRender, CrossfadeTempFileLife) {
 TEST(CliRender, CrossfadeTempFileThatCannotBeWritten) {
   const WavFormat format{1, 8000, 16, 1};
   const auto none = [](int32_t) { return 0; };
-  const std::vector<int32_t> a = Frames(1, 230, [](int32_t i) { return i; }, none);
-  const std::vector<int32_t> b = Frames(1, 230, [](int32_t i) { return -i; }, none);
+  const std::vector<int32_t> a = Frames(
+      1, 230, [](int32_t i) { return i; }, none);
+  const std::vector<int32_t> b = Frames(
+      1, 230, [](int32_t i) { return -i; }, none);
   {
     // A folder in the temp file's place.
     TempDir dir;
@@ -584,12 +596,12 @@ TEST(CliRender, CrossfadeTempFileThatCannotBeWritten) {
     WriteTextFile(dir / "task.txt",
                   "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t125\nxin\t125\nxout\t126\n"
                   "xf\t1\t1\ndest\tout.wav\n");
-    ExpectOutcome(RunCli(dir.path(), {}),
-                  kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
-                      SampleBlock(2, 125, "b.wav", 125, 1, "0.000",
-                                  "Could not generate crossfade\n") +
-                      SampleBuilt("out.wav", 230, 16, 1, 8000),
-                  0);
+    ExpectOutcome(
+        RunCli(dir.path(), {}),
+        kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
+            SampleBlock(2, 125, "b.wav", 125, 1, "0.000", "Could not generate crossfade\n") +
+            SampleBuilt("out.wav", 230, 16, 1, 8000),
+        0);
     std::vector<int32_t> expected = a;
     expected[125] = -125;
     EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
@@ -603,12 +615,12 @@ TEST(CliRender, CrossfadeTempFileThatCannotBeWritten) {
     WriteTextFile(dir / "task.txt",
                   "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t125\nxin\t125\nxout\t126\n"
                   "xf\t30\t1\ndest\tout.wav\n");
-    ExpectOutcome(RunCli(dir.path(), {}, 60, "trap '' XFSZ; ulimit -f 1;"),
-                  kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
-                      SampleBlock(2, 125, "b.wav", 125, 1, "0.000",
-                                  "Could not generate crossfade\n") +
-                      SampleBuilt("out.wav", 230, 16, 1, 8000),
-                  0);
+    ExpectOutcome(
+        RunCli(dir.path(), {}, 60, "trap '' XFSZ; ulimit -f 1;"),
+        kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
+            SampleBlock(2, 125, "b.wav", 125, 1, "0.000", "Could not generate crossfade\n") +
+            SampleBuilt("out.wav", 230, 16, 1, 8000),
+        0);
     std::vector<int32_t> expected = a;
     expected[125] = -125;
     EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
@@ -638,8 +650,7 @@ TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
       {"chunks before and after the audio",
        WavBuilder().Fmt(format).Chunk("junk", Bytes(10, 'j')).Data(audio).Raw(trailer).Build(),
        audio},
-      {"data size smaller than the audio",
-       WavBuilder().Fmt(format).DataWithSize(8, audio).Build(),
+      {"data size smaller than the audio", WavBuilder().Fmt(format).DataWithSize(8, audio).Build(),
        Bytes(audio.begin(), audio.begin() + 8)},
       // Sizes that cannot be believed: everything to the end of the file,
       // the trailing chunk too (14 bytes: 3 whole frames).

@@ -10,8 +10,8 @@ namespace wavsplice::testing {
 struct CliResult {
   std::string out;
   std::string err;
-  int exitCode = -1;   // -1 when the process did not exit normally
-  int signal = 0;      // the signal that ended it, if any
+  int exitCode = -1;  // -1 when the process did not exit normally
+  int signal = 0;     // the signal that ended it, if any
   bool timedOut = false;
 };
 

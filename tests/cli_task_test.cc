@@ -2,8 +2,8 @@
 // messages, run through the real binary.
 #include <gtest/gtest.h>
 
-#include <string>
 #include <sys/stat.h>
+#include <string>
 
 #include "tests/cli_expected.h"
 #include "tests/cli_runner.h"
@@ -102,8 +102,7 @@ TEST(CliTask, TaskFileComesFromTheFirstArgumentOrTaskTxt) {
 
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
   WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\ndest\tout.wav\n");
-  const std::string full =
-      "Reading time values as samples.\n" + ReadEntries(1) + kFiveSampleReport;
+  const std::string full = "Reading time values as samples.\n" + ReadEntries(1) + kFiveSampleReport;
   ExpectOutcome(RunCli(dir.path(), {}), full, 0);
   ASSERT_TRUE(FileExists(dir / "out.wav"));
   EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
@@ -130,8 +129,8 @@ TEST(CliTask, TaskWithoutEntriesOrDestinationIsRefused) {
   for (const std::string text : {"", "\t\n\n\t", "source\ta.wav\nsrc a.wav\n", "dest\tout.wav\n"}) {
     SCOPED_TRACE(text);
     WriteTextFile(dir / "task.txt", text);
-    ExpectOutcome(RunCli(dir.path(), {}),
-                  ReadEntries(0) + "No source tracks found in task file\n", 1);
+    ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(0) + "No source tracks found in task file\n",
+                  1);
   }
   WriteTextFile(dir / "task.txt", "using_samples\n");
   ExpectOutcome(RunCli(dir.path(), {}),
@@ -140,8 +139,8 @@ TEST(CliTask, TaskWithoutEntriesOrDestinationIsRefused) {
                 1);
 
   WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\ta.wav\nxin\t1\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(2) + "No destination file given in task file\n", 1);
+  ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(2) + "No destination file given in task file\n",
+                1);
   EXPECT_FALSE(FileExists(dir / "out.wav"));
 }
 

@@ -1,10 +1,10 @@
 #include "tests/temp_dir.h"
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
 namespace wavsplice::testing {

@@ -1,20 +1,22 @@
 #include "tests/wav_fixture.h"
 
+#include <sys/stat.h>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <sys/stat.h>
 
 namespace wavsplice::testing {
 
 namespace {
 
 void PutLe(Bytes& out, uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>((value >> (8 * i)) & 0xff));
+  for (int i = 0; i < bytes; ++i)
+    out.push_back(static_cast<unsigned char>((value >> (8 * i)) & 0xff));
 }
 
 void PutTag(Bytes& out, const std::string& tag) {
-  for (size_t i = 0; i < 4; ++i) out.push_back(i < tag.size() ? static_cast<unsigned char>(tag[i]) : ' ');
+  for (size_t i = 0; i < 4; ++i)
+    out.push_back(i < tag.size() ? static_cast<unsigned char>(tag[i]) : ' ');
 }
 
 Bytes FmtPayload(const WavFormat& format, int audioFormat) {
@@ -67,7 +69,7 @@ WavBuilder& WavBuilder::Fmt(const WavFormat& format) {
 
 WavBuilder& WavBuilder::FmtExtensible(const WavFormat& format, uint16_t subFormat) {
   Bytes payload = FmtPayload(format, 0xFFFE);
-  PutLe(payload, 22, 2);                                 // extension size
+  PutLe(payload, 22, 2);                                  // extension size
   PutLe(payload, static_cast<uint32_t>(format.bits), 2);  // valid bits
   PutLe(payload, format.channels == 2 ? 3 : 4, 4);        // channel mask
   PutLe(payload, subFormat, 2);
@@ -115,7 +117,8 @@ Bytes WavBuilder::Build() const {
 
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
   if (!out) throw std::runtime_error("cannot write " + path);
 }
 

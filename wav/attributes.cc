@@ -74,8 +74,7 @@ TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
 
   int64_t fileSize = FileSize(file.get());
   if (fileSize < 0) fileSize = 0;
-  const int64_t frameSize =
-      static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
+  const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
   attributes.lengthSamples =
       frameSize == 0 ? 0 : ClampToInt32(AudioBytes(file.get(), dataTagAt, fileSize) / frameSize);
   return attributes;

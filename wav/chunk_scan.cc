@@ -13,8 +13,7 @@ namespace {
 // the whole scanned range only when the tag is not in it.
 constexpr size_t kFirstReadBytes = 4096;
 
-int64_t ScanBuffer(const std::vector<unsigned char>& bytes, size_t length,
-                   std::string_view tag) {
+int64_t ScanBuffer(const std::vector<unsigned char>& bytes, size_t length, std::string_view tag) {
   for (int64_t p = 2; p <= kLastChunkCandidate; p += 2) {
     if (static_cast<size_t>(p) + tag.size() > length) break;
     if (std::memcmp(bytes.data() + p, tag.data(), tag.size()) == 0) return p;

@@ -44,8 +44,8 @@ void CHAR_TO_NUM32(const unsigned char* pcmBytes, int32_t* sampleValues, int sam
   }
 }
 
-void CHAR_TO_NUM32_STEREO(const unsigned char* pcmBytes, int32_t* leftValues,
-                          int32_t* rightValues, int sampleType, int32_t frameCount) {
+void CHAR_TO_NUM32_STEREO(const unsigned char* pcmBytes, int32_t* leftValues, int32_t* rightValues,
+                          int sampleType, int32_t frameCount) {
   if (sampleType == 2) {
     for (int32_t i = 0; i < frameCount; ++i) {
       leftValues[i] = Decode16(pcmBytes + i * 4);

@@ -14,8 +14,8 @@ namespace wavsplice {
 // value as 0 without reading the bytes.
 void CHAR_TO_NUM32(const unsigned char* pcmBytes, int32_t* sampleValues, int sampleType,
                    int32_t frameCount);
-void CHAR_TO_NUM32_STEREO(const unsigned char* pcmBytes, int32_t* leftValues,
-                          int32_t* rightValues, int sampleType, int32_t frameCount);
+void CHAR_TO_NUM32_STEREO(const unsigned char* pcmBytes, int32_t* leftValues, int32_t* rightValues,
+                          int sampleType, int32_t frameCount);
 
 void NUM16MONO_TO_CHAR(const int32_t* sampleValues, unsigned char* pcmBytes, int32_t frameCount);
 void NUM24MONO_TO_CHAR(const int32_t* sampleValues, unsigned char* pcmBytes, int32_t frameCount);

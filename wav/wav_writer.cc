@@ -22,10 +22,9 @@ namespace {
 // Silence goes out in chunks of this many bytes: few writes, little memory.
 constexpr size_t kSilenceChunkBytes = 256 * 1024;
 
-std::array<unsigned char, kCanonicalHeaderBytes> HeaderBytes(uint32_t sampleRate,
-                                                            uint32_t bits,
-                                                            int32_t lengthSamples,
-                                                            uint32_t channels) {
+std::array<unsigned char, kCanonicalHeaderBytes> HeaderBytes(uint32_t sampleRate, uint32_t bits,
+                                                             int32_t lengthSamples,
+                                                             uint32_t channels) {
   const uint32_t bytes = bits / 8;
   const uint32_t channels16 = channels & 0xffff;
   const uint32_t dataSize = static_cast<uint32_t>(lengthSamples) * bytes * channels16;
