@@ -10,9 +10,28 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "tests/cli_runner.h"
 #include "tests/wav_fixture.h"
 
 namespace wavsplice::testing {
+
+inline const std::string kSampleMode = "Reading time values as samples.\n";
+
+// The line block that follows reading the task file.
+inline std::string ReadEntries(int count) {
+  return "\nRead " + std::to_string(count) + " entries in task file\n\n";
+}
+
+// The whole standard output and the exit status, with nothing on standard
+// error and no hang.
+inline void ExpectOutcome(const CliResult& result, const std::string& out, int exitCode) {
+  EXPECT_EQ(result.out, out);
+  EXPECT_EQ(result.exitCode, exitCode);
+  EXPECT_EQ(result.err, "");
+  EXPECT_FALSE(result.timedOut);
+}
 
 // The 44-byte header of a destination of `frames` sample frames.
 inline Bytes ExpectedHeader(uint32_t sampleRate, int bits, int channels, int32_t frames) {

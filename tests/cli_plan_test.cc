@@ -16,18 +16,6 @@ namespace wavsplice::testing {
 namespace {
 
 const WavFormat kMono8k{1, 8000, 16, 1};
-const std::string kSampleMode = "Reading time values as samples.\n";
-
-std::string ReadEntries(int count) {
-  return "\nRead " + std::to_string(count) + " entries in task file\n\n";
-}
-
-void ExpectOutcome(const CliResult& result, const std::string& out, int exitCode) {
-  EXPECT_EQ(result.out, out);
-  EXPECT_EQ(result.exitCode, exitCode);
-  EXPECT_EQ(result.err, "");
-  EXPECT_FALSE(result.timedOut);
-}
 
 // Runs task.txt with the given text; the run must be refused with `out`
 // and status 1, leaving an existing out.wav as it was.

@@ -19,19 +19,7 @@
 namespace wavsplice::testing {
 namespace {
 
-const std::string kSampleMode = "Reading time values as samples.\n";
 const char kTemp[] = "xfade_temp.wav";
-
-std::string ReadEntries(int count) {
-  return "\nRead " + std::to_string(count) + " entries in task file\n\n";
-}
-
-void ExpectOutcome(const CliResult& result, const std::string& out, int exitCode) {
-  EXPECT_EQ(result.out, out);
-  EXPECT_EQ(result.exitCode, exitCode);
-  EXPECT_EQ(result.err, "");
-  EXPECT_FALSE(result.timedOut);
-}
 
 // A count of frames as the report prints it in seconds: the quotient of
 // the two as 32-bit floats.

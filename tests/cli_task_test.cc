@@ -58,17 +58,6 @@ const char kFiveSampleReport[] =
 
 const WavFormat kMono8k{1, 8000, 16, 1};
 
-std::string ReadEntries(int count) {
-  return "\nRead " + std::to_string(count) + " entries in task file\n\n";
-}
-
-void ExpectOutcome(const CliResult& result, const std::string& out, int exitCode) {
-  EXPECT_EQ(result.out, out);
-  EXPECT_EQ(result.exitCode, exitCode);
-  EXPECT_EQ(result.err, "");
-  EXPECT_FALSE(result.timedOut);
-}
-
 TEST(CliTask, HelpPrintsTheThirtyThreeLinesAndEndsWithStatusOne) {
   TempDir dir;
   // The help is printed whatever follows, and no task file is read even

@@ -144,8 +144,8 @@ cases=(
   "24 1 48000 samples 3"
   "24 2 96000 seconds 4"
 )
-for spec in "${cases[@]}"; do
-  read -r bits channels rate mode xftype <<<"$spec"
+for case_line in "${cases[@]}"; do
+  read -r bits channels rate mode xftype <<<"$case_line"
   dir=$work/case-${bits}bit-${channels}ch-$rate-$mode
   mkdir -p "$dir"
   if [ "$channels" -eq 1 ]; then
