@@ -5,8 +5,8 @@
 #include <string>
 
 #include "common/failure.h"
-#include "common/run_state.h"
 #include "fuzz/fuzz_scratch.h"
+#include "task/run_state.h"
 #include "task/task_reader.h"
 
 namespace {

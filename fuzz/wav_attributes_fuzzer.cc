@@ -8,8 +8,8 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
-#include "common/run_state.h"
 #include "fuzz/fuzz_scratch.h"
+#include "task/run_state.h"
 #include "wav/attributes.h"
 #include "wav/chunk_scan.h"
 

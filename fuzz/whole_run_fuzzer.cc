@@ -15,10 +15,10 @@
 #include <vector>
 
 #include "common/failure.h"
-#include "common/run_state.h"
 #include "fuzz/fuzz_scratch.h"
 #include "fuzz/seed_layout.h"
 #include "task/driver.h"
+#include "task/run_state.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "common/run_state.h"
 #include "render/crossfade_steps.h"
+#include "task/run_state.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
 

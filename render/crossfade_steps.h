@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "common/run_state.h"
+#include "task/run_state.h"
 
 namespace wavsplice {
 

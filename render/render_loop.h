@@ -2,7 +2,7 @@
 // destination with its level change and crossfade, with a report block each.
 #pragma once
 
-#include "common/run_state.h"
+#include "task/run_state.h"
 
 namespace wavsplice {
 

@@ -5,10 +5,10 @@
 #include <new>
 
 #include "common/failure.h"
-#include "common/run_state.h"
 #include "render/render_loop.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
+#include "task/run_state.h"
 #include "task/task_reader.h"
 #include "task/write_order.h"
 

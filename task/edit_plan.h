@@ -3,7 +3,7 @@
 // entry's xin/xout/trim become the span copied from its source.
 #pragma once
 
-#include "common/run_state.h"
+#include "task/run_state.h"
 
 namespace wavsplice {
 

@@ -4,7 +4,7 @@
 // later.
 #pragma once
 
-#include "common/run_state.h"
+#include "task/run_state.h"
 
 namespace wavsplice {
 

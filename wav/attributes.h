@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "common/run_state.h"
+#include "wav/track_attributes.h"
 
 namespace wavsplice {
 

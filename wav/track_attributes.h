@@ -1,0 +1,21 @@
+// What the program knows of one source WAV file after reading its header:
+// its format and where its audio lies.
+#pragma once
+
+#include <cstdint>
+
+namespace wavsplice {
+
+// The format and audio location of one source WAV file.
+struct TrackAttributes {
+  int32_t channels = 0;
+  int32_t dataOffset = 0;  // file position of the first audio byte
+  int32_t sampleRate = 0;
+  int32_t lengthSamples = 0;   // whole frames of audio
+  int32_t bytesPerSample = 0;  // bits / 8
+  int32_t bits = 0;
+  int32_t audioFormat = 0;  // format tag of the fmt chunk
+  int32_t subFormat = 0;    // first two bytes of the sub-format GUID (extensible)
+};
+
+}  // namespace wavsplice
