@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/file_io.h"
+#include "render/crossfade_fit.h"
 #include "render/level.h"
 #include "render/sample_limit.h"
 #include "wav/chunk_scan.h"
@@ -122,17 +123,20 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
   }
 
   const int64_t frameSize = static_cast<int64_t>(channels) * bytesPerSample;
-  const int32_t half = xfSamples / 2;
-  int64_t destPos = destOffset + frameSize * (static_cast<int64_t>(insertPoint) - half);
-  if (destPos > destSize || destPos < destOffset) {
+  const CrossfadeFit fit =
+      FitCrossfade(insertPoint, readStart, xfSamples, FramesInFile(destSize, destOffset, frameSize),
+                   FramesInFile(sourceSize, sourceOffset, frameSize));
+  if (fit == CrossfadeFit::kDestinationTooShort) {
     std::puts("Invalid crossfade for destination file");
     return kCrossfadeDestinationFailed;
   }
-  int64_t sourcePos = sourceOffset + frameSize * (static_cast<int64_t>(readStart) - half);
-  if (sourcePos < sourceOffset || sourcePos > sourceSize) {
+  if (fit == CrossfadeFit::kSourceTooShort) {
     std::puts("Invalid crossfade for source file");
     return kCrossfadeSourceFailed;
   }
+  const int32_t half = xfSamples / 2;
+  int64_t destPos = destOffset + frameSize * (static_cast<int64_t>(insertPoint) - half);
+  int64_t sourcePos = sourceOffset + frameSize * (static_cast<int64_t>(readStart) - half);
   if (xfSamples <= 0) return kCrossfadeOk;
 
   DecodedBlock destBlock;

@@ -5,7 +5,6 @@
 #include <string>
 
 #include "render/crossfade_steps.h"
-#include "task/run_state.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
 
@@ -17,13 +16,13 @@ namespace {
 // fits is tried (and here fails only for want of a destination file).
 TEST(CrossfadeBounds, CrossfadeBeyondTheHeaderLimitFails) {
   testing::TempDir dir;
-  RunState run;
+  RenderTarget run;
   run.destPath = "missing-dest.wav";
   run.sampleRate = 8000;
   run.bits = 16;
   run.channels = 1;
   run.bytesPerSample = 2;
-  EditEntry entry;
+  EditRender entry;
   entry.sourcePath = "missing-source.wav";
   entry.xfType = 1;
   // 16-bit mono: at most (2^31 - 1 - 36) / 2 = 1073741805 frames.

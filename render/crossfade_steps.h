@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "task/run_state.h"
+#include "render/render_loop.h"
 
 namespace wavsplice {
 
@@ -16,13 +16,13 @@ bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples);
 
 // Before the copy: works out entry.xfSamples, writes the temp file's header
 // and generates the crossfade into it. On failure prints "Could not generate
-// crossfade" and sets entry.xfType to 0. Adds the values the crossfade
+// crossfade" and sets edit.xfType to 0. Adds the values the crossfade
 // limited to crossfadeClipped.
-void PrepareCrossfade(const RunState& run, EditEntry& entry, int64_t& crossfadeClipped);
+void PrepareCrossfade(const RenderTarget& target, EditRender& edit, int64_t& crossfadeClipped);
 
 // After the copy: lays the temp file over the destination from
 // insertPoint - xfSamples / 2 when that is 1 or more, then deletes the temp
 // file. Returns true when the crossfade was placed.
-bool PlaceCrossfade(const RunState& run, const EditEntry& entry);
+bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit);
 
 }  // namespace wavsplice

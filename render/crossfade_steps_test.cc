@@ -52,9 +52,9 @@ TEST(CrossfadeSamples, FromTheWidthInMilliseconds) {
 
 // A run with a 16-bit mono destination of 40 frames of 7 and a temp file
 // holding the crossfade frames 1, 2, ..., xfSamples.
-RunState PlacementRun(int32_t xfSamples) {
+RenderTarget PlacementRun(int32_t xfSamples) {
   const WavFormat format{1, 44100, 16};
-  RunState run;
+  RenderTarget run;
   run.destPath = "dest.wav";
   run.sampleRate = 44100;
   run.bits = 16;
@@ -73,8 +73,8 @@ RunState PlacementRun(int32_t xfSamples) {
 
 TEST(PlaceCrossfade, LaysTheTempFileFromHalfBeforeTheSpliceThenDeletesIt) {
   testing::TempDir dir;
-  const RunState run = PlacementRun(5);
-  EditEntry entry;
+  const RenderTarget run = PlacementRun(5);
+  EditRender entry;
   entry.xfSamples = 5;
   entry.insertPoint = 3;  // start 3 - 5 / 2 = 1
   EXPECT_TRUE(PlaceCrossfade(run, entry));
@@ -89,9 +89,9 @@ TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheTempFileGoes) {
   for (int32_t insertPoint : {2, 1, 0}) {  // starts 0, -1, -2
     SCOPED_TRACE(insertPoint);
     testing::TempDir dir;
-    const RunState run = PlacementRun(5);
+    const RenderTarget run = PlacementRun(5);
     const Bytes dest = testing::ReadFile(run.destPath);
-    EditEntry entry;
+    EditRender entry;
     entry.xfSamples = 5;
     entry.insertPoint = insertPoint;
     ::testing::internal::CaptureStdout();
@@ -104,9 +104,9 @@ TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheTempFileGoes) {
 
 // A run for the preparation step: 16-bit mono at 1000 samples per second,
 // destination 50 frames of 1000, source 50 frames of -1000.
-RunState PreparationRun(EditEntry& entry) {
+RenderTarget PreparationRun(EditRender& entry) {
   const WavFormat format{1, 1000, 16};
-  RunState run;
+  RenderTarget run;
   run.destPath = "dest.wav";
   run.sampleRate = 1000;
   run.bits = 16;
@@ -124,8 +124,8 @@ RunState PreparationRun(EditEntry& entry) {
 
 TEST(PrepareCrossfade, FillsTheTempFile) {
   testing::TempDir dir;
-  EditEntry entry;
-  const RunState run = PreparationRun(entry);
+  EditRender entry;
+  const RenderTarget run = PreparationRun(entry);
   int64_t clipped = 0;
   ::testing::internal::CaptureStdout();
   PrepareCrossfade(run, entry, clipped);
@@ -142,8 +142,8 @@ TEST(PrepareCrossfade, FillsTheTempFile) {
 TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
   {
     testing::TempDir dir;
-    EditEntry entry;
-    const RunState run = PreparationRun(entry);
+    EditRender entry;
+    const RenderTarget run = PreparationRun(entry);
     entry.readStart = 1;  // below half
     int64_t clipped = 0;
     ::testing::internal::CaptureStdout();
@@ -156,8 +156,8 @@ TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
   }
   {
     testing::TempDir dir;
-    EditEntry entry;
-    const RunState run = PreparationRun(entry);
+    EditRender entry;
+    const RenderTarget run = PreparationRun(entry);
     entry.xfWidth = 3.0e9f;  // 3e9 samples at 1000 per second
     int64_t clipped = 0;
     ::testing::internal::CaptureStdout();

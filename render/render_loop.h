@@ -1,17 +1,41 @@
-// The render loop: every edit, in write order, copied into the silent
-// destination with its level change and crossfade, with a report block each.
+// Writing one edit into the destination: its span copied with its level
+// change, and its crossfade made before the copy and laid after it. The
+// edit comes in sample units; task units and the report stay with the task.
 #pragma once
 
-#include "task/run_state.h"
+#include <cstdint>
+#include <string>
 
 namespace wavsplice {
 
-// Writes every entry of run.writeOrder into the destination and prints its
-// report block. Ends the run (exit status 2) when a copy cannot be made.
-void RenderEdits(RunState& run);
+// The destination a run writes, its crossfade temp file and its format.
+struct RenderTarget {
+  std::string destPath;
+  std::string xfadeTempPath = "xfade_temp.wav";
+  int32_t sampleRate = 0;
+  int32_t bits = 0;
+  int32_t channels = 0;
+  int32_t bytesPerSample = 0;
+};
 
-// The report's time value: frames / sampleRate, divided in 32-bit floating
-// point and widened for printing.
-double ReportSeconds(int32_t frames, int32_t sampleRate);
+// One edit as the renderer needs it: frames of its source and of the
+// destination, a level in dB and the crossfade asked for.
+struct EditRender {
+  std::string sourcePath;
+  int32_t insertPoint = 0;
+  int32_t readStart = 0;
+  int32_t readLength = 0;
+  double levelDb = 0;
+  int32_t xfType = 0;        // 0 = none, 1..4 = curve; set to 0 when it fails
+  float xfWidth = 100.0f;    // milliseconds
+  int32_t xfSamples = 4410;  // worked out from xfWidth when the crossfade is made
+};
+
+// Copies the edit's span over the destination at its insert point, with its
+// crossfade when xfType is not 0 (which may print the crossfade's failure
+// and set xfType to 0). Returns the number of sample values the level change
+// and the crossfade had to limit. Ends the run (exit status 2) when a copy
+// cannot be made.
+int64_t RenderEdit(const RenderTarget& target, EditRender& edit);
 
 }  // namespace wavsplice

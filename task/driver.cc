@@ -5,11 +5,17 @@
 #include <new>
 
 #include "common/failure.h"
+#include "common/file_io.h"
 #include "render/render_loop.h"
+#include "task/command_line.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
+#include "task/plan_check.h"
+#include "task/report.h"
 #include "task/run_state.h"
 #include "task/task_reader.h"
+#include "task/timeline.h"
+#include "task/version.h"
 #include "task/write_order.h"
 
 namespace wavsplice {
@@ -45,71 +51,200 @@ void PrintHelp() {
       "Supported are 16 or 24 bits, 1 or 2 channels, and .wav files only.",
       "The destination track will match the source track specifications.",
       "\nCrossfades are added with the command 'xf' followed by a tab",
-      "and the width in milliseconds, followed by a tab and a type 1, 2, or 3.",
+      "and the width in milliseconds, followed by a tab and a type 1, 2, 3, or 4.",
       "\nType 1 achieves an equal mix of both tracks at the splice point.",
       "\nType 2 achieves an equal mix without power compensation",
       "\nWith type 3, the decay of the file to the left of the splice is slow",
       "at first and then more rapid with time.",
       "\nWith type 4, the decay is fast at first and then slower with time",
       "\nExample: A 200 msec type 1 crossfade:",
-      "xf    200     1\n",
+      "xf\t200\t1\n",
+      "Options (before the task file; -- ends them):",
+      "\t--check\t\tread and plan the task, print what a run would do, write nothing",
+      "\t--strict\trender only when --check finds no warning",
+      "\t--timeline FILE\talso draw the plan as an SVG picture in FILE",
+      "\t--json FILE\talso write the report as JSON to FILE",
+      "\t--help\t\tprint this help",
+      "\t--version\tprint the version",
   };
   // clang-format on
   for (const char* line : kHelpLines) std::puts(line);
 }
 
-bool AsksForHelp(int argc, const char* const* argv) {
-  return argc > 1 && (std::strcmp(argv[1], "help") == 0 || std::strcmp(argv[1], "-h") == 0);
+EditRender RenderOf(const EditEntry& entry) {
+  EditRender edit;
+  edit.sourcePath = entry.sourcePath;
+  edit.insertPoint = entry.insertPoint;
+  edit.readStart = entry.readStart;
+  edit.readLength = entry.readLength;
+  edit.levelDb = entry.lvl;
+  edit.xfType = entry.xfType;
+  edit.xfWidth = entry.xfWidth;
+  edit.xfSamples = entry.xfSamples;
+  return edit;
 }
 
-void PrintFinalReport(const RunState& run) {
-  std::printf("Built\t%s\n", run.destPath.c_str());
-  if (run.sampleMode == 1) {
-    std::printf("\tLength %i samples\n", run.destLength);
-  } else {
-    std::printf("\tLength %.3f sec\n", ReportSeconds(run.destLength, run.sampleRate));
+RenderTarget TargetOf(const RunState& run) {
+  RenderTarget target;
+  target.destPath = run.destPath;
+  target.xfadeTempPath = run.xfadeTempPath;
+  target.sampleRate = run.sampleRate;
+  target.bits = run.bits;
+  target.channels = run.channels;
+  target.bytesPerSample = run.bytesPerSample;
+  return target;
+}
+
+// Writes every entry in write order, each after its report block.
+void RenderEdits(RunState& run, RunRecord& record) {
+  const RenderTarget target = TargetOf(run);
+  for (int32_t k = 0; k < run.entryCount; ++k) {
+    const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+    EditEntry& entry = run.entries[static_cast<size_t>(index)];
+    PrintEditBlock(run, index);
+    EditRender edit = RenderOf(entry);
+    entry.clipped = RenderEdit(target, edit);
+    entry.rendered = true;
+    if (entry.xfType != 0 && edit.xfType == 0) {
+      const char* cause = CrossfadeMessage(PlanCrossfade(run, entry).outcome);
+      if (*cause != '\0' && std::strcmp(cause, "Could not generate crossfade") != 0) {
+        record.messages.push_back(cause);
+      }
+      record.messages.push_back("Could not generate crossfade");
+    }
+    if (entry.clipped > 0)
+      std::printf("\tClipped %lld samples\n", static_cast<long long>(entry.clipped));
+    std::puts("\tDone\n");  // the extra newline leaves a blank line after each edit
   }
-  std::printf("\tBits %i\n", run.bits);
-  std::printf("\tChannels %i\n", run.channels);
-  std::printf("\tSample rate %i\n\n", run.sampleRate);
+}
+
+// A check's report: the diagnostics, then every edit as it would be written.
+void PrintCheck(const RunState& run) {
+  PrintDiagnostics(run);
+  for (int32_t k = 0; k < run.entryCount; ++k) {
+    const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+    PrintEditBlock(run, index);
+    PrintCrossfadeLine(run, run.entries[static_cast<size_t>(index)]);
+    std::puts("");
+  }
+  PrintFinalReport(run, "Would build");
+}
+
+bool HasWarnings(const RunState& run) {
+  return CountOf(run.diagnostics, DiagnosticKind::kWarning) > 0;
+}
+
+// True when path names a file the run reads or writes, as far as known.
+bool ClashesWithRun(const std::string& path, const RunState& run) {
+  bool clash = SameFile(path, run.taskPath) || SameFile(path, run.xfadeTempPath) ||
+               (!run.destPath.empty() && SameFile(path, run.destPath));
+  for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
+    clash = SameFile(path, run.entries[static_cast<size_t>(j)].sourcePath);
+  }
+  return clash;
+}
+
+// The files the options ask for may not be any file the run reads or
+// writes, nor each other.
+void CheckReportPaths(const RunState& run, const CommandLine& line) {
+  for (const std::string* path : {&line.jsonPath, &line.timelinePath}) {
+    if (path->empty()) continue;
+    if (ClashesWithRun(*path, run) || (!line.jsonPath.empty() && !line.timelinePath.empty() &&
+                                       SameFile(line.jsonPath, line.timelinePath))) {
+      Fail(kExitTask, "Report file %s is also a file of the run\n", path->c_str());
+    }
+  }
+}
+
+struct Session {
+  RunState run;
+  RunRecord record;
+  bool diagnosticsPrinted = false;
+};
+
+void RunPhases(Session& session, const CommandLine& line) {
+  RunState& run = session.run;
+  const bool checking = line.check || line.strict;
+  ReadTaskFile(run);
+  std::printf("\nRead %i entries in task file\n\n", run.entryCount);
+  if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
+  if (run.destPath.empty()) Fail(kExitTask, "No destination file given in task file\n");
+  CheckReportPaths(run, line);
+  if (checking) CheckSourcePaths(run);
+
+  ResolveEditPlan(run);
+  CheckOutputsSpareInputs(run);
+  PlanWriteOrder(run);
+  session.record.planned = true;
+  if (checking) CheckPlan(run);
+  if (line.check || (line.strict && HasWarnings(run))) {
+    session.diagnosticsPrinted = true;
+    PrintCheck(run);
+    if (!line.check) FailQuietly(kExitTask);
+    return;
+  }
+  CreateDestination(run);
+  RenderEdits(run, session.record);
+  PrintFinalReport(run, "Built");
+}
+
+void WriteTextFile(const std::string& path, const std::string& text, const RunState& run) {
+  if (ClashesWithRun(path, run)) return;
+  FileHandle file = OpenFile(path, "wb");
+  if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
+      !CloseWritten(file)) {
+    std::printf("Cannot write to file %s\n", path.c_str());
+  }
 }
 
 }  // namespace
 
 void RunTask(RunState& run) {
-  ReadTaskFile(run);
-  std::printf("\nRead %i entries in task file\n\n", run.entryCount);
-  if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
-  if (run.destPath.empty()) Fail(kExitTask, "No destination file given in task file\n");
-
-  ResolveEditPlan(run);
-  CheckOutputsSpareInputs(run);
-  PlanWriteOrder(run);
-  CreateDestination(run);
-  RenderEdits(run);
-  PrintFinalReport(run);
+  Session session;
+  session.run = run;
+  RunPhases(session, CommandLine());
+  run = session.run;
 }
 
 int RunWavsplice(int argc, const char* const* argv) {
-  if (AsksForHelp(argc, argv)) {
-    PrintHelp();
-    std::fflush(stdout);
-    return kExitTask;
-  }
   int status = kExitOk;
+  Session session;
+  session.record.version = kVersion;
+  CommandLine line;
   try {
-    RunState run;
-    if (argc > 1) run.taskPath = argv[1];
-    RunTask(run);
+    line = ReadCommandLine(argc, argv);
+    if (line.help || line.version) {
+      if (line.help) {
+        PrintHelp();
+      } else {
+        std::printf("wavsplice %s\n", kVersion);
+      }
+      std::fflush(stdout);
+      return line.help && !line.longHelp ? kExitTask : kExitOk;
+    }
+    session.run.taskPath = line.taskPath;
+    session.record.check = line.check;
+    RunPhases(session, line);
   } catch (const RunFailure& failure) {
+    if ((line.check || line.strict) && !session.diagnosticsPrinted) PrintDiagnostics(session.run);
     std::fputs(failure.message.c_str(), stdout);
     status = failure.exitCode;
+    if (!failure.message.empty()) {
+      session.record.messages.push_back(
+          failure.message.substr(0, failure.message.find_last_not_of('\n') + 1));
+    }
   } catch (const std::bad_alloc&) {
     std::puts("Not enough memory for this task");
     status = kExitFile;
   }
   // Output that cannot be written leaves nothing else to report to.
   if (std::fflush(stdout) != 0 && status == kExitOk) status = kExitFile;
+  session.record.exitStatus = status;
+  if (!line.jsonPath.empty())
+    WriteTextFile(line.jsonPath, ReportJson(session.run, session.record), session.run);
+  if (!line.timelinePath.empty() && session.record.planned) {
+    WriteTextFile(line.timelinePath, TimelineSvg(session.run), session.run);
+  }
   return status;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "task/diagnostics.h"
 #include "wav/track_attributes.h"
 
 namespace wavsplice {
@@ -30,6 +31,17 @@ struct EditEntry {
   int32_t readEnd = 0;
   int32_t readLength = 0;
   int32_t insertPoint = 0;
+  // Task-file lines (1-based) of the entry's `src`, its `ins` and its `xf`;
+  // 0 when not given.
+  int32_t line = 0;
+  int32_t insLine = 0;
+  int32_t xfLine = 0;
+  // As the task file gave them, before the plan writes xout and ins back.
+  double xoutGiven = 0;
+  double insGiven = 0;
+  // After the edit is rendered: the values its level and crossfade limited.
+  bool rendered = false;
+  int64_t clipped = 0;
 };
 
 struct RunState {
@@ -46,6 +58,9 @@ struct RunState {
   int32_t bits = 0;
   int32_t channels = 0;
   int32_t bytesPerSample = 0;
+  int32_t destLine = 0;  // task-file line of the `dest` in force
+  // What the reader and the plan check found; printed only by a check.
+  Diagnostics diagnostics;
 };
 
 }  // namespace wavsplice

@@ -1,5 +1,6 @@
 #include "task/task_reader.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -10,6 +11,8 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "task/task_lint.h"
+#include "task/task_values.h"
 
 namespace wavsplice {
 
@@ -31,19 +34,35 @@ std::string ReadWholeFile(const std::string& path) {
   return text;
 }
 
+// A carriage return before a newline or at the end of the text belongs to
+// the line end, so that task files saved with CR LF line ends read alike.
+bool IsLineEndReturn(const std::string& text, size_t at) {
+  return text[at] == '\r' && (at + 1 == text.size() || text[at + 1] == '\n');
+}
+
 // Splits the text in place: separators become terminators, and each token
-// is a C string inside text. A zero byte ends the text.
-std::vector<const char*> SplitTokens(std::string& text) {
+// is a C string inside text that keeps its line. A zero byte ends the text.
+std::vector<TaskToken> SplitTokens(std::string& text) {
   text.resize(std::strlen(text.c_str()));
-  std::vector<const char*> tokens;
+  std::vector<TaskToken> tokens;
   bool inToken = false;
-  for (char& c : text) {
-    if (c == '\t' || c == '\n') {
+  int32_t line = 1;
+  bool lineHasToken = false;
+  bool comment = false;
+  for (size_t at = 0; at < text.size(); ++at) {
+    char& c = text[at];
+    if (c == '\t' || c == '\n' || IsLineEndReturn(text, at)) {
+      if (c == '\n') {
+        ++line;
+        lineHasToken = false;
+      }
       c = '\0';
       inToken = false;
     } else if (!inToken) {
-      tokens.push_back(&c);
+      if (!lineHasToken) comment = c == '#';
+      tokens.push_back({&c, line, !lineHasToken, comment});
       inToken = true;
+      lineHasToken = true;
     }
   }
   return tokens;
@@ -57,30 +76,31 @@ float NarrowToFloat(double value) {
   return static_cast<float>(value);
 }
 
-double Number(const char* token) { return std::strtod(token, nullptr); }
-
 bool Is(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
 
 // Walks the tokens through the command chain src, xin, xout, ins, trim, lvl,
 // xf, dest: a command's last value token goes on down the chain as the
 // current token, so a value that is a later command word acts as that
-// command too.
+// command too. What a person probably did not mean is added to the run's
+// diagnostics.
 class TaskTokens {
  public:
-  TaskTokens(RunState& run, std::vector<const char*> tokens)
-      : run_(run), tokens_(std::move(tokens)) {}
+  TaskTokens(RunState& run, std::vector<TaskToken> tokens)
+      : run_(run), tokens_(std::move(tokens)), lint_(run.diagnostics) {}
 
   void ReadAll() {
-    if (!tokens_.empty() && Is(tokens_[0], "using_samples")) {
+    if (!tokens_.empty() && Is(tokens_[0].text, "using_samples")) {
       run_.sampleMode = 1;
       std::puts("Reading time values as samples.");
     }
-    for (at_ = 0; at_ < tokens_.size(); ++at_) RunChain();
+    for (at_ = 0; at_ < tokens_.size(); ++at_) {
+      if (!RunChain()) lint_.Unrecognised(tokens_[at_], at_ == 0);
+    }
     run_.entryCount = count_;
   }
 
  private:
-  const char* Current() const { return tokens_[at_]; }
+  const TaskToken& Current() const { return tokens_[at_]; }
   bool HasTokensAfter(size_t needed) const { return tokens_.size() - at_ > needed; }
   EditEntry& Entry() { return run_.entries[static_cast<size_t>(count_ - 1)]; }
 
@@ -89,50 +109,92 @@ class TaskTokens {
     if (count_ == 0) Fail(kExitTask, "Command %s comes before any src command\n", command);
     if (!HasTokensAfter(1))
       Fail(kExitTask, "Value missing after %s at end of task file\n", command);
-    return tokens_[++at_];
+    const TaskToken& commandToken = tokens_[at_];
+    ++at_;
+    lint_.Value(commandToken, tokens_[at_], command, Is(command, "xf") ? "width" : nullptr);
+    return tokens_[at_].text;
   }
 
-  void RunChain() {
-    if (Is(Current(), "src")) Source();
-    if (Is(Current(), "xin")) Entry().xin = Number(TakeValue("xin"));
-    if (Is(Current(), "xout")) Entry().xout = Number(TakeValue("xout"));
-    if (Is(Current(), "ins")) InsertPoint();
-    if (Is(Current(), "trim")) Entry().trim = Number(TakeValue("trim"));
-    if (Is(Current(), "lvl")) Level();
-    if (Is(Current(), "xf")) Crossfade();
-    if (Is(Current(), "dest")) Destination();
+  bool Time(const char* command, double& field) {
+    const int32_t line = Current().line;
+    const char* value = TakeValue(command);
+    lint_.Repeated(count_, command, line);
+    lint_.Number(Current(), line, run_.sampleMode == 0);
+    field = TaskTime(value, run_.sampleMode == 1);
+    return true;
   }
 
-  void Source() {
-    if (!HasTokensAfter(1) || std::strlen(tokens_[at_ + 1]) < kShortestPath) {
+  // True when the current token was a command word.
+  bool RunChain() {
+    bool matched = false;
+    if (Is(Current().text, "src")) matched = Source();
+    if (Is(Current().text, "xin")) matched = Time("xin", Entry().xin);
+    if (Is(Current().text, "xout")) matched = Time("xout", Entry().xout);
+    if (matched && count_ > 0) Entry().xoutGiven = Entry().xout;
+    if (Is(Current().text, "ins")) matched = InsertPoint();
+    if (Is(Current().text, "trim")) matched = Time("trim", Entry().trim);
+    if (Is(Current().text, "lvl")) matched = Level();
+    if (Is(Current().text, "xf")) matched = Crossfade();
+    if (Is(Current().text, "dest")) matched = Destination();
+    return matched;
+  }
+
+  bool Source() {
+    if (!HasTokensAfter(1) || std::strlen(tokens_[at_ + 1].text) < kShortestPath) {
       Fail(kExitTask, "Source track %i appears to be too short or missing\n", count_ + 1);
     }
     if (count_ == MAX_EDITS) Fail(kExitTask, "Too many source tracks, at most 512 are allowed\n");
     ++count_;
-    Entry().sourcePath = tokens_[++at_];
+    Entry().line = Current().line;
+    lint_.Value(Current(), tokens_[at_ + 1], "src", "path");
+    Entry().sourcePath = tokens_[++at_].text;
+    lint_.Path(Current(), "src");
+    return true;
   }
 
-  void InsertPoint() {
+  bool InsertPoint() {
+    const int32_t line = Current().line;
     const char* value = TakeValue("ins");
+    lint_.Repeated(count_, "ins", line);
+    Entry().insLine = line;
     if (Is(value, "app")) {
       Entry().append = 1;
     } else {
-      Entry().ins = Number(value);
+      lint_.Number(Current(), line, run_.sampleMode == 0);
+      Entry().ins = TaskTime(value, run_.sampleMode == 1);
+      Entry().insGiven = Entry().ins;
       Entry().append = 0;
     }
+    return true;
   }
 
   // Levels of 24 dB or more (and NaN) are dropped without a message.
-  void Level() {
-    const float level = NarrowToFloat(Number(TakeValue("lvl")));
-    if (level < kLevelCeilingDb) Entry().lvl = level;
+  bool Level() {
+    const int32_t line = Current().line;
+    const char* value = TakeValue("lvl");
+    lint_.Repeated(count_, "lvl", line);
+    lint_.Number(Current(), line, false);
+    const float level = NarrowToFloat(LeadingNumber(value));
+    if (level < kLevelCeilingDb) {
+      Entry().lvl = level;
+    } else {
+      lint_.LevelDropped(Current(), Entry().lvl);
+    }
+    return true;
   }
 
-  void Crossfade() {
+  bool Crossfade() {
+    const TaskToken& command = Current();
     const char* width = TakeValue("xf");
     if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after xf at end of task file\n");
-    const char* type = tokens_[++at_];
-    Entry().xfWidth = NarrowToFloat(Number(width));
+    lint_.Repeated(count_, "xf", command.line);
+    lint_.Number(Current(), command.line, false);
+    Entry().xfLine = command.line;
+    ++at_;
+    lint_.CrossfadeType(command, Current());
+    const char* type = Current().text;
+    Entry().xfWidth = NarrowToFloat(LeadingNumber(width));
+    if (tokens_[at_ - 1].line == command.line) lint_.Width(tokens_[at_ - 1], Entry().xfWidth);
     const long curve = std::strtol(type, nullptr, 10);
     if (curve >= 0 && curve <= 4) {
       Entry().xfType = static_cast<int32_t>(curve);
@@ -140,17 +202,25 @@ class TaskTokens {
       Entry().xfType = 0;
       std::puts("Crossfade-type (parameter 2) is invalid");
     }
+    return true;
   }
 
-  void Destination() {
-    if (!HasTokensAfter(1) || std::strlen(tokens_[at_ + 1]) < kShortestPath) {
+  bool Destination() {
+    if (!HasTokensAfter(1) || std::strlen(tokens_[at_ + 1].text) < kShortestPath) {
       Fail(kExitTask, "Your destination name appears to be too short or missing\n");
     }
-    run_.destPath = tokens_[++at_];
+    const int32_t line = Current().line;
+    lint_.Value(Current(), tokens_[at_ + 1], "dest", "path");
+    lint_.SecondDestination(line, run_.destLine, run_.destPath);
+    run_.destPath = tokens_[++at_].text;
+    run_.destLine = line;
+    lint_.Path(Current(), "dest");
+    return true;
   }
 
   RunState& run_;
-  std::vector<const char*> tokens_;
+  std::vector<TaskToken> tokens_;
+  TaskLint lint_;
   size_t at_ = 0;
   int32_t count_ = 0;
 };

@@ -150,12 +150,15 @@ TEST(ReadTaskFile, SeparatorsAndLineEnds) {
   EXPECT_EQ(read.entry(0).sourcePath, "my file.wav");
   EXPECT_EQ(read.entry(0).xfType, 0);
   EXPECT_EQ(read.entry(0).xfWidth, 100.0f);
-  // CRLF: carriage returns stay in paths, numbers still read.
-  read = ReadText("src\ta.wav\r\nxin\t1.5\r\nxf\t50\t3\r\ndest\tout.wav\r\n");
-  EXPECT_EQ(read.entry(0).sourcePath, "a.wav\r");
+  // CRLF: a carriage return before a newline or at the end of the file
+  // belongs to the line end; one elsewhere stays in its token.
+  read = ReadText("src\ta.wav\r\nxin\t1.5\r\nxf\t50\t3\r\ndest\tout.wav\r");
+  EXPECT_EQ(read.entry(0).sourcePath, "a.wav");
   EXPECT_EQ(read.entry(0).xin, 1.5);
   EXPECT_EQ(read.entry(0).xfType, 3);
-  EXPECT_EQ(read.run.destPath, "out.wav\r");
+  EXPECT_EQ(read.run.destPath, "out.wav");
+  read = ReadText("src\ta\r.wav\r\r\ndest\tout.wav\n");
+  EXPECT_EQ(read.entry(0).sourcePath, "a\r.wav\r");
   // A zero byte ends the text.
   read = ReadText(std::string("src\ta.wav\ndest\tout.wav\0\nsrc\tb.wav\n", 34));
   EXPECT_EQ(read.run.entryCount, 1);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <filesystem>
 #include <string>
 
 #include "tests/cli_expected.h"
@@ -40,14 +41,21 @@ const char kHelp[] =
     "Supported are 16 or 24 bits, 1 or 2 channels, and .wav files only.\n"
     "The destination track will match the source track specifications.\n"
     "\nCrossfades are added with the command 'xf' followed by a tab\n"
-    "and the width in milliseconds, followed by a tab and a type 1, 2, or 3.\n"
+    "and the width in milliseconds, followed by a tab and a type 1, 2, 3, or 4.\n"
     "\nType 1 achieves an equal mix of both tracks at the splice point.\n"
     "\nType 2 achieves an equal mix without power compensation\n"
     "\nWith type 3, the decay of the file to the left of the splice is slow\n"
     "at first and then more rapid with time.\n"
     "\nWith type 4, the decay is fast at first and then slower with time\n"
     "\nExample: A 200 msec type 1 crossfade:\n"
-    "xf    200     1\n\n";
+    "xf\t200\t1\n\n"
+    "Options (before the task file; -- ends them):\n"
+    "\t--check\t\tread and plan the task, print what a run would do, write nothing\n"
+    "\t--strict\trender only when --check finds no warning\n"
+    "\t--timeline FILE\talso draw the plan as an SVG picture in FILE\n"
+    "\t--json FILE\talso write the report as JSON to FILE\n"
+    "\t--help\t\tprint this help\n"
+    "\t--version\tprint the version\n";
 
 // The report of a one-entry sample-mode run of a.wav (5 samples, 16-bit
 // mono at 8000) copied whole into out.wav.
@@ -71,8 +79,12 @@ TEST(CliTask, HelpPrintsTheThirtyThreeLinesAndEndsWithStatusOne) {
   }
   EXPECT_FALSE(FileExists(dir / "out.wav"));
 
-  // Anything else, --help included, is the task file's path.
-  for (const std::string arg : {"--help", "-help", "HELP", "Help", "-H"}) {
+  // --help prints the same help and ends with 0; other spellings are the
+  // task file's path, and after -- "help" is one too.
+  ExpectOutcome(RunCli(dir.path(), {"--help"}), kHelp, 0);
+  ExpectOutcome(RunCli(dir.path(), {"--", "help"}),
+                "Cannot find file help that holds your instructions\n", 1);
+  for (const std::string arg : {"-help", "HELP", "Help", "-H"}) {
     ExpectOutcome(RunCli(dir.path(), {arg}),
                   "Cannot find file " + arg + " that holds your instructions\n", 1);
   }
@@ -245,8 +257,14 @@ TEST(CliTask, SourceFailuresEndWithStatusTwo) {
   ExpectOutcome(RunCli(dir.path(), {}),
                 ReadEntries(3) + "Cannot find file in track list called b.wav!!\n", 2);
 
-  // Carriage-return line ends stay in the path.
+  // A carriage return is part of a line end only before a newline or at
+  // the end of the file: CR LF task files run, a CR elsewhere stays in the
+  // path.
   WriteTextFile(dir / "task.txt", "src\ta.wav\r\nxin\t0.0001\r\ndest\tout.wav\r\n");
+  EXPECT_EQ(RunCli(dir.path(), {}).exitCode, 0);
+  EXPECT_TRUE(FileExists(dir / "out.wav"));
+  std::filesystem::remove(dir / "out.wav");
+  WriteTextFile(dir / "task.txt", "src\ta.wav\r\tdest\tout.wav\r");
   ExpectOutcome(RunCli(dir.path(), {}),
                 ReadEntries(1) + "Cannot find file in track list called a.wav\r!!\n", 2);
 

@@ -1,0 +1,33 @@
+#include "render/crossfade_fit.h"
+
+#include <algorithm>
+
+namespace wavsplice {
+
+namespace {
+
+constexpr int64_t kMaxDataBytes = 2147483647LL - 36;  // RIFF size limit less the header's 36
+
+}  // namespace
+
+CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int32_t xfSamples,
+                          int64_t destFrames, int64_t sourceFrames) {
+  const int32_t half = xfSamples / 2;
+  const int64_t destStart = insertPoint - half;
+  if (destStart < 0 || destStart > destFrames) return CrossfadeFit::kDestinationTooShort;
+  const int64_t sourceStart = readStart - half;
+  if (sourceStart < 0 || sourceStart > sourceFrames) return CrossfadeFit::kSourceTooShort;
+  return CrossfadeFit::kFits;
+}
+
+int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize) {
+  if (fileSize < dataOffset) return -1;
+  return (fileSize - dataOffset) / frameSize;
+}
+
+bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize) {
+  const int64_t start = std::max<int64_t>(0, insertPoint - xfSamples / 2);
+  return (start + xfSamples) * frameSize <= kMaxDataBytes;
+}
+
+}  // namespace wavsplice

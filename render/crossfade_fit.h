@@ -1,0 +1,32 @@
+// Whether a crossfade can be made at a splice, decided from positions and
+// sizes alone, so that the renderer and the plan check give one answer.
+#pragma once
+
+#include <cstdint>
+
+namespace wavsplice {
+
+enum class CrossfadeFit {
+  kFits,
+  kDestinationTooShort,  // less than half the width of destination before the splice
+  kSourceTooShort,       // less than half the width of source before the splice
+};
+
+// A crossfade of xfSamples frames centred on destination frame insertPoint
+// and source frame readStart starts half = xfSamples / 2 frames before both.
+// It fits when both starts lie within their files, an end included:
+// 0 <= insertPoint - half <= destFrames and 0 <= readStart - half <=
+// sourceFrames. The destination is tested first.
+CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int32_t xfSamples,
+                          int64_t destFrames, int64_t sourceFrames);
+
+// Whole frames between a file's first audio byte and its size in bytes;
+// -1 when the audio starts past the end of the file.
+int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize);
+
+// The header holds its data size in a RIFF size of at most 2^31 - 1 (data
+// bytes + 36). True when a crossfade laid from insertPoint - xfSamples / 2
+// (0 at the least) ends within what such a header can describe.
+bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize);
+
+}  // namespace wavsplice

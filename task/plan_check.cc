@@ -1,0 +1,280 @@
+#include "task/plan_check.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "render/crossfade_fit.h"
+#include "render/crossfade_steps.h"
+
+namespace wavsplice {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const EditEntry& EntryAt(const RunState& run, int32_t index) {
+  return run.entries[static_cast<size_t>(index)];
+}
+
+int64_t EndOf(const EditEntry& entry) {
+  return static_cast<int64_t>(entry.insertPoint) + entry.readLength;
+}
+
+// Frames of [start, end) that no entry written before position k of the
+// write order covers.
+int64_t UncoveredBefore(const RunState& run, int32_t k, int64_t start, int64_t end) {
+  std::vector<std::pair<int64_t, int64_t>> covered;
+  for (int32_t i = 0; i < k; ++i) {
+    const EditEntry& earlier = EntryAt(run, run.writeOrder[static_cast<size_t>(i)]);
+    const int64_t from = std::max<int64_t>(start, earlier.insertPoint);
+    const int64_t to = std::min<int64_t>(end, EndOf(earlier));
+    if (from < to) covered.emplace_back(from, to);
+  }
+  std::sort(covered.begin(), covered.end());
+  int64_t uncovered = 0;
+  int64_t at = start;
+  for (const auto& span : covered) {
+    if (span.first > at) uncovered += span.first - at;
+    at = std::max(at, span.second);
+  }
+  return uncovered + std::max<int64_t>(0, end - at);
+}
+
+// The insert point in task units that makes an edit start at frame.
+std::string InsValue(const RunState& run, int64_t frame) {
+  char text[64];
+  if (run.sampleMode == 1) {
+    std::snprintf(text, sizeof text, "%lld", static_cast<long long>(frame));
+  } else {
+    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(frame) / run.sampleRate);
+  }
+  return text;
+}
+
+void CheckCrossfade(RunState& run, int32_t k) {
+  const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+  const EditEntry& entry = EntryAt(run, index);
+  const CrossfadePlan plan = PlanCrossfade(run, entry);
+  const int32_t line = entry.xfLine;
+  const int32_t half = plan.xfSamples / 2;
+  switch (plan.outcome) {
+    case CrossfadeOutcome::kNone:
+      return;
+    case CrossfadeOutcome::kDestinationTooShort:
+      Warn(run.diagnostics, line,
+           "the crossfade of task %i cannot be made: the destination has %s before the splice, "
+           "less than half the width (%s); the edit is copied without it",
+           index + 1, TaskUnits(run, entry.insertPoint).c_str(), TaskUnits(run, half).c_str());
+      return;
+    case CrossfadeOutcome::kSourceTooShort:
+      Warn(run.diagnostics, line,
+           "the crossfade of task %i cannot be made: %s has %s before the splice, less than half "
+           "the width (%s); start the span later or leave out 'xf'",
+           index + 1, entry.sourcePath.c_str(), TaskUnits(run, entry.readStart).c_str(),
+           TaskUnits(run, half).c_str());
+      return;
+    case CrossfadeOutcome::kTooLong:
+      Warn(run.diagnostics, line, "the crossfade of task %i is too long to be made", index + 1);
+      return;
+    case CrossfadeOutcome::kNotPlaced:
+      Warn(run.diagnostics, line,
+           "the crossfade of task %i would start at the destination's first frame and is not "
+           "placed",
+           index + 1);
+      return;
+    case CrossfadeOutcome::kMade:
+      break;
+  }
+  // The crossfade blends the destination as the earlier edits left it.
+  const int64_t splice = entry.insertPoint;
+  if (UncoveredBefore(run, k, splice - half, splice) * 2 > half) {
+    Warn(run.diagnostics, line,
+         "the crossfade of task %i fades out of silence: no earlier edit covers the destination "
+         "before the splice",
+         index + 1);
+  }
+  if (UncoveredBefore(run, k, splice, splice + half) * 2 > half) {
+    Warn(run.diagnostics, line,
+         "the crossfade of task %i blends with silence after the splice, so the edit starts below "
+         "its level: no earlier edit covers the destination there; an 'ins' of %s overlaps the "
+         "earlier edit by half the width",
+         index + 1, InsValue(run, splice - half).c_str());
+  }
+}
+
+void CheckHeard(RunState& run, const std::vector<HeardSpan>& heard) {
+  std::vector<int64_t> heardFrames(static_cast<size_t>(run.entryCount), 0);
+  for (const HeardSpan& span : heard) {
+    if (span.entry >= 0) heardFrames[static_cast<size_t>(span.entry)] += span.end - span.start;
+  }
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    if (heardFrames[static_cast<size_t>(j)] == 0) {
+      Warn(run.diagnostics, EntryAt(run, j).line,
+           "task %i is never heard: edits written after it overwrite all of it", j + 1);
+    }
+  }
+  for (const HeardSpan& span : heard) {
+    if (span.entry >= 0) continue;
+    int32_t after = -1;
+    for (const HeardSpan& next : heard) {
+      if (next.start == span.end && next.entry >= 0) after = next.entry;
+    }
+    Note(run.diagnostics, after >= 0 ? EntryAt(run, after).line : 0,
+         "the destination is silent for %s from %s", TaskUnits(run, span.end - span.start).c_str(),
+         TaskUnits(run, span.start).c_str());
+  }
+}
+
+// The replace recipe's trap: an edit overwritten in part by a later one
+// still reaches the destination's end with its own audio.
+void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
+  if (heard.empty() || heard.back().entry < 0) return;
+  const int32_t last = heard.back().entry;
+  const EditEntry& tail = EntryAt(run, last);
+  for (int32_t k = 0; k < run.entryCount; ++k) {
+    if (run.writeOrder[static_cast<size_t>(k)] != last) continue;
+    for (int32_t later = k + 1; later < run.entryCount; ++later) {
+      const int32_t index = run.writeOrder[static_cast<size_t>(later)];
+      const EditEntry& over = EntryAt(run, index);
+      if (over.insertPoint > tail.insertPoint && EndOf(over) < EndOf(tail)) {
+        Note(run.diagnostics, tail.line,
+             "task %i overwrites part of task %i, whose last %s (%s) still end the destination",
+             index + 1, last + 1, TaskUnits(run, EndOf(tail) - EndOf(over)).c_str(),
+             tail.sourcePath.c_str());
+        return;
+      }
+    }
+  }
+}
+
+void CheckCutSpans(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = EntryAt(run, j);
+    const double asked = std::trunc(run.sampleMode == 1 ? entry.xout : entry.xout * run.sampleRate);
+    if (asked > entry.readEnd) {
+      Note(run.diagnostics, entry.line,
+           "the span of task %i stops %s past the end of %s: it is cut at the source's end", j + 1,
+           TaskUnits(run, static_cast<int64_t>(asked) - entry.readEnd).c_str(),
+           entry.sourcePath.c_str());
+    }
+  }
+}
+
+bool EndsWithWav(const std::string& path) {
+  return path.size() >= 4 && path.compare(path.size() - 4, 4, ".wav") == 0;
+}
+
+}  // namespace
+
+std::string TaskUnits(const RunState& run, int64_t frames) {
+  char text[64];
+  if (run.sampleMode == 1 || run.sampleRate <= 0) {
+    std::snprintf(text, sizeof text, "%lld samples", static_cast<long long>(frames));
+  } else {
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(frames) / run.sampleRate);
+  }
+  return text;
+}
+
+CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry) {
+  CrossfadePlan plan;
+  if (entry.xfType == 0) return plan;
+  plan.xfSamples = entry.xfSamples;
+  const int64_t frameSize = static_cast<int64_t>(run.bytesPerSample) * run.channels;
+  if (!CrossfadeSamples(run.sampleRate, entry.xfWidth, plan.xfSamples) ||
+      !CrossfadeWithinHeader(entry.insertPoint, plan.xfSamples, frameSize)) {
+    plan.outcome = CrossfadeOutcome::kTooLong;
+    return plan;
+  }
+  plan.destStart = static_cast<int64_t>(entry.insertPoint) - plan.xfSamples / 2;
+  const CrossfadeFit fit = FitCrossfade(entry.insertPoint, entry.readStart, plan.xfSamples,
+                                        run.destLength, entry.attributes.lengthSamples);
+  if (fit == CrossfadeFit::kDestinationTooShort) {
+    plan.outcome = CrossfadeOutcome::kDestinationTooShort;
+  } else if (fit == CrossfadeFit::kSourceTooShort) {
+    plan.outcome = CrossfadeOutcome::kSourceTooShort;
+  } else {
+    plan.outcome = plan.destStart >= 1 ? CrossfadeOutcome::kMade : CrossfadeOutcome::kNotPlaced;
+  }
+  return plan;
+}
+
+const char* CrossfadeMessage(CrossfadeOutcome outcome) {
+  switch (outcome) {
+    case CrossfadeOutcome::kDestinationTooShort:
+      return "Invalid crossfade for destination file";
+    case CrossfadeOutcome::kSourceTooShort:
+      return "Invalid crossfade for source file";
+    case CrossfadeOutcome::kTooLong:
+      return "Could not generate crossfade";
+    default:
+      return "";
+  }
+}
+
+std::vector<HeardSpan> HeardMap(const RunState& run) {
+  std::vector<int64_t> cuts{0, run.destLength};
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    cuts.push_back(EntryAt(run, j).insertPoint);
+    cuts.push_back(EndOf(EntryAt(run, j)));
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  std::vector<HeardSpan> heard;
+  for (size_t c = 0; c + 1 < cuts.size(); ++c) {
+    int32_t owner = -1;
+    for (int32_t k = 0; k < run.entryCount; ++k) {
+      const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+      const EditEntry& entry = EntryAt(run, index);
+      if (entry.insertPoint <= cuts[c] && EndOf(entry) >= cuts[c + 1]) owner = index;
+    }
+    if (!heard.empty() && heard.back().entry == owner) {
+      heard.back().end = cuts[c + 1];
+    } else {
+      heard.push_back({cuts[c], cuts[c + 1], owner});
+    }
+  }
+  return heard;
+}
+
+void CheckSourcePaths(RunState& run) {
+  std::error_code error;
+  const fs::path taskFolder = fs::path(run.taskPath).parent_path();
+  const bool taskElsewhere =
+      !taskFolder.empty() && !fs::equivalent(taskFolder, fs::current_path(error), error);
+  if (!taskElsewhere) return;
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = EntryAt(run, j);
+    const fs::path source(entry.sourcePath);
+    if (source.is_absolute()) continue;
+    const bool here = fs::exists(source, error);
+    const bool besideTask = fs::exists(taskFolder / source, error);
+    if (!here && besideTask) {
+      Warn(run.diagnostics, entry.line,
+           "%s is not in the working folder but beside the task file: run wavsplice from %s",
+           entry.sourcePath.c_str(), taskFolder.string().c_str());
+    } else if (here && besideTask && !fs::equivalent(source, taskFolder / source, error)) {
+      Warn(run.diagnostics, entry.line,
+           "%s is read from the working folder, not the one beside the task file",
+           entry.sourcePath.c_str());
+    }
+  }
+}
+
+void CheckPlan(RunState& run) {
+  for (int32_t k = 0; k < run.entryCount; ++k) CheckCrossfade(run, k);
+  const std::vector<HeardSpan> heard = HeardMap(run);
+  CheckHeard(run, heard);
+  CheckStaleTail(run, heard);
+  CheckCutSpans(run);
+  if (!EndsWithWav(run.destPath)) {
+    Note(run.diagnostics, run.destLine, "the destination %s does not end in .wav",
+         run.destPath.c_str());
+  }
+}
+
+}  // namespace wavsplice

@@ -1,0 +1,211 @@
+#include "task/report.h"
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+
+#include "task/plan_check.h"
+#include "task/valid_utf8.h"
+
+namespace wavsplice {
+
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+const char* OutcomeName(CrossfadeOutcome outcome) {
+  switch (outcome) {
+    case CrossfadeOutcome::kNone:
+      return "none";
+    case CrossfadeOutcome::kMade:
+      return "made";
+    case CrossfadeOutcome::kNotPlaced:
+      return "not placed";
+    case CrossfadeOutcome::kDestinationTooShort:
+      return "Invalid crossfade for destination file";
+    case CrossfadeOutcome::kSourceTooShort:
+      return "Invalid crossfade for source file";
+    case CrossfadeOutcome::kTooLong:
+      return "Could not generate crossfade";
+  }
+  return "none";
+}
+
+// Diagnostics in line order, each line's in the order they were found.
+std::vector<Diagnostic> ByLine(const Diagnostics& diagnostics) {
+  std::vector<Diagnostic> sorted = diagnostics;
+  std::stable_sort(sorted.begin(), sorted.end(),
+                   [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+  return sorted;
+}
+
+const char* KindName(DiagnosticKind kind) {
+  return kind == DiagnosticKind::kWarning ? "warning" : "note";
+}
+
+// Writes text into JSON, replacing invalid bytes and noting it once per text.
+class JsonText {
+ public:
+  std::string operator()(const std::string& text) {
+    bool replaced = false;
+    std::string valid = ValidUtf8(text, replaced);
+    if (replaced) replacedTexts_.push_back(valid);
+    return valid;
+  }
+  const std::vector<std::string>& Replaced() const { return replacedTexts_; }
+
+ private:
+  std::vector<std::string> replacedTexts_;
+};
+
+Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonText& text) {
+  const EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  Json edit;
+  edit["task"] = index + 1;
+  edit["line"] = entry.line;
+  edit["source"] = text(entry.sourcePath);
+  Json given;
+  given["xin"] = entry.xin;
+  given["xout"] = entry.xoutGiven;
+  given["trim"] = entry.trim;
+  if (entry.append == 1) {
+    given["ins"] = "app";
+  } else {
+    given["ins"] = entry.insGiven;
+  }
+  given["lvl"] = entry.lvl;
+  edit["given"] = given;
+  if (record.planned) {
+    edit["read_start"] = entry.readStart;
+    edit["read_length"] = entry.readLength;
+    edit["insert_point"] = entry.insertPoint;
+  }
+  edit["level_db"] = entry.lvl;
+  if (entry.xfLine != 0) {
+    Json crossfade;
+    crossfade["width_ms"] = entry.xfWidth;
+    crossfade["type"] = entry.xfType;
+    if (record.planned) {
+      const CrossfadePlan plan = PlanCrossfade(run, entry);
+      crossfade["frames"] = plan.xfSamples;
+      crossfade["outcome"] = OutcomeName(plan.outcome);
+    }
+    edit["crossfade"] = crossfade;
+  }
+  if (!record.check && entry.rendered) edit["clipped"] = entry.clipped;
+  return edit;
+}
+
+}  // namespace
+
+double ReportSeconds(int32_t frames, int32_t sampleRate) {
+  return static_cast<double>(static_cast<float>(frames) / static_cast<float>(sampleRate));
+}
+
+void PrintEditBlock(const RunState& run, int32_t entryIndex) {
+  const EditEntry& entry = run.entries[static_cast<size_t>(entryIndex)];
+  std::printf("Task %i", entryIndex + 1);
+  if (run.sampleMode == 1) {
+    std::printf("\tInsert point %i samples\n", entry.insertPoint);
+    std::printf("\tFile %s\n", entry.sourcePath.c_str());
+    std::printf("\tRead start %i samples\n", entry.readStart);
+    std::printf("\tRead length %i samples\n", entry.readLength);
+  } else {
+    std::printf("\tInsert point %.3f sec\n", ReportSeconds(entry.insertPoint, run.sampleRate));
+    std::printf("\tFile %s\n", entry.sourcePath.c_str());
+    std::printf("\tRead start %.3f sec\n", ReportSeconds(entry.readStart, run.sampleRate));
+    std::printf("\tRead length %.3f sec\n", ReportSeconds(entry.readLength, run.sampleRate));
+  }
+  std::printf("\tLevel %.3f dB\n", entry.lvl);
+}
+
+void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
+  const CrossfadePlan plan = PlanCrossfade(run, entry);
+  if (plan.outcome == CrossfadeOutcome::kNone) return;
+  const int64_t start = std::max<int64_t>(0, plan.destStart);
+  const int64_t end = std::max<int64_t>(start, plan.destStart + plan.xfSamples);
+  std::printf("\tCrossfade %.3f ms, %i samples, type %i, ", static_cast<double>(entry.xfWidth),
+              plan.xfSamples, entry.xfType);
+  if (run.sampleMode == 1) {
+    std::printf("destination %" PRId64 " to %" PRId64 " samples", start, end);
+  } else {
+    std::printf("destination %.3f to %.3f sec", static_cast<double>(start) / run.sampleRate,
+                static_cast<double>(end) / run.sampleRate);
+  }
+  std::printf(": %s\n", plan.outcome == CrossfadeOutcome::kMade ? "will be made"
+                        : plan.outcome == CrossfadeOutcome::kNotPlaced
+                            ? "made but not placed (it would start at the first frame)"
+                            : CrossfadeMessage(plan.outcome));
+}
+
+void PrintFinalReport(const RunState& run, const char* heading) {
+  std::printf("%s\t%s\n", heading, run.destPath.c_str());
+  if (run.sampleMode == 1) {
+    std::printf("\tLength %i samples\n", run.destLength);
+  } else {
+    std::printf("\tLength %.3f sec\n", ReportSeconds(run.destLength, run.sampleRate));
+  }
+  std::printf("\tBits %i\n", run.bits);
+  std::printf("\tChannels %i\n", run.channels);
+  std::printf("\tSample rate %i\n\n", run.sampleRate);
+}
+
+void PrintDiagnostics(const RunState& run) {
+  for (const Diagnostic& diagnostic : ByLine(run.diagnostics)) {
+    std::printf("%s:%i: %s: %s\n", run.taskPath.c_str(), diagnostic.line, KindName(diagnostic.kind),
+                diagnostic.text.c_str());
+  }
+  std::printf("%i warnings, %i notes\n", CountOf(run.diagnostics, DiagnosticKind::kWarning),
+              CountOf(run.diagnostics, DiagnosticKind::kNote));
+}
+
+std::string ReportJson(const RunState& run, const RunRecord& record) {
+  JsonText text;
+  Json report;
+  report["version"] = record.version;
+  report["task_file"] = text(run.taskPath);
+  report["check"] = record.check;
+  report["units"] = run.sampleMode == 1 ? "samples" : "seconds";
+  if (record.planned) {
+    report["format"] = {
+        {"sample_rate", run.sampleRate}, {"bits", run.bits}, {"channels", run.channels}};
+    report["destination"] = {{"path", text(run.destPath)},
+                             {"frames", run.destLength},
+                             {"seconds", static_cast<double>(run.destLength) / run.sampleRate}};
+  } else {
+    report["format"] = nullptr;
+    report["destination"] =
+        run.destPath.empty() ? Json(nullptr) : Json{{"path", text(run.destPath)}};
+  }
+  Json edits = Json::array();
+  if (record.planned) {
+    for (int32_t k = 0; k < run.entryCount; ++k) {
+      edits.push_back(EditJson(run, record, run.writeOrder[static_cast<size_t>(k)], text));
+    }
+  } else {
+    for (int32_t j = 0; j < run.entryCount; ++j) edits.push_back(EditJson(run, record, j, text));
+  }
+  report["edits"] = edits;
+  Json messages = Json::array();
+  for (const std::string& message : record.messages) messages.push_back(text(message));
+  report["messages"] = messages;
+  Json diagnostics = Json::array();
+  for (const Diagnostic& diagnostic : ByLine(run.diagnostics)) {
+    diagnostics.push_back({{"line", diagnostic.line},
+                           {"kind", KindName(diagnostic.kind)},
+                           {"text", text(diagnostic.text)}});
+  }
+  for (const std::string& replaced : text.Replaced()) {
+    diagnostics.push_back(
+        {{"line", 0},
+         {"kind", "note"},
+         {"text", "'" + replaced + "' is not valid UTF-8: invalid bytes are written as U+FFFD"}});
+  }
+  report["diagnostics"] = diagnostics;
+  report["exit_status"] = record.exitStatus;
+  return report.dump(2) + "\n";
+}
+
+}  // namespace wavsplice

@@ -1,0 +1,46 @@
+// The report of a run, in one place: the edit blocks and the closing block
+// that a run prints, the same with each crossfade's predicted outcome and
+// the diagnostics for a check, and the JSON document of either.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "task/run_state.h"
+
+namespace wavsplice {
+
+// The report's time value: frames / sampleRate, divided in 32-bit floating
+// point and widened for printing.
+double ReportSeconds(int32_t frames, int32_t sampleRate);
+
+// "Task %i" and the lines of the entry's position, source and level.
+void PrintEditBlock(const RunState& run, int32_t entryIndex);
+
+// A check's line for an entry's crossfade: width, frames, type, the span of
+// the destination it covers and its predicted outcome. Nothing without one.
+void PrintCrossfadeLine(const RunState& run, const EditEntry& entry);
+
+// "Built\t%s" (a run) or "Would build\t%s" (a check) and the destination's
+// length, bits, channels and sample rate.
+void PrintFinalReport(const RunState& run, const char* heading);
+
+// Every diagnostic, by line, as "TASKFILE:LINE: warning: TEXT", then
+// "%i warnings, %i notes".
+void PrintDiagnostics(const RunState& run);
+
+// What a run or a check did, beyond the run state, for the JSON report.
+struct RunRecord {
+  std::string version;
+  bool check = false;
+  bool planned = false;               // the plan and write order were resolved
+  std::vector<std::string> messages;  // messages printed, without their newline
+  int exitStatus = 0;
+};
+
+// The report as one JSON document (see docs/report-json.md). Text that is
+// not valid UTF-8 has its invalid bytes replaced, with a note added.
+std::string ReportJson(const RunState& run, const RunRecord& record);
+
+}  // namespace wavsplice

@@ -1,0 +1,252 @@
+#include "task/timeline.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "task/plan_check.h"
+#include "task/valid_utf8.h"
+
+namespace wavsplice {
+
+namespace {
+
+constexpr int64_t kWidth = 1200;
+constexpr int64_t kPlotLeft = 330;  // the label column is to the left
+constexpr int64_t kPlotRight = 1180;
+constexpr int64_t kAxisY = 56;
+constexpr int64_t kFirstLaneY = 72;
+constexpr int64_t kLaneHeight = 18;
+constexpr int64_t kStripHeight = 28;
+constexpr size_t kLabelChars = 34;
+constexpr size_t kListedWarnings = 40;
+constexpr const char* kPalette[] = {"#4e79a7", "#59a14f", "#9c755f", "#b07aa1",
+                                    "#76b7b2", "#edc948", "#af7aa1", "#86bcb6"};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char text[512];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+// Text fit for XML: valid UTF-8, markup characters escaped, control
+// characters (not allowed in XML) shown as '?'.
+std::string Escape(const std::string& raw, size_t maxChars = std::string::npos) {
+  bool replaced = false;
+  std::string text = ValidUtf8(raw, replaced);
+  if (text.size() > maxChars) text = text.substr(0, maxChars) + "...";
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+    }
+  }
+  // A cut inside a multi-byte character would leave invalid UTF-8.
+  return ValidUtf8(out, replaced);
+}
+
+// Tenths of a pixel, printed with one decimal from integers.
+std::string Px(int64_t tenths) {
+  const char* sign = tenths < 0 ? "-" : "";
+  const int64_t magnitude = tenths < 0 ? -tenths : tenths;
+  return Format("%s%" PRId64 ".%" PRId64, sign, magnitude / 10, magnitude % 10);
+}
+
+class Scale {
+ public:
+  explicit Scale(int64_t frames) : frames_(std::max<int64_t>(frames, 1)) {}
+  // x of a destination frame, in tenths of a pixel.
+  int64_t X(int64_t frame) const {
+    const int64_t clamped = std::min(std::max<int64_t>(frame, 0), frames_);
+    return kPlotLeft * 10 + clamped * (kPlotRight - kPlotLeft) * 10 / frames_;
+  }
+  int64_t Width(int64_t from, int64_t to) const { return std::max<int64_t>(X(to) - X(from), 10); }
+
+ private:
+  int64_t frames_;
+};
+
+std::string Rect(int64_t x, int64_t y, int64_t width, int64_t height, const std::string& style) {
+  return Format("<rect x=\"%s\" y=\"%s\" width=\"%s\" height=\"%s\" %s/>\n", Px(x).c_str(),
+                Px(y).c_str(), Px(width).c_str(), Px(height).c_str(), style.c_str());
+}
+
+std::string Text(int64_t x, int64_t y, const std::string& text, const char* extra = "") {
+  return Format("<text x=\"%s\" y=\"%s\"%s>", Px(x).c_str(), Px(y).c_str(), extra) + text +
+         "</text>\n";
+}
+
+// Axis ticks: 1, 2 or 5 times a power of ten, at most ten of them.
+int64_t TickStep(int64_t span) {
+  int64_t step = 1;
+  for (;;) {
+    for (int64_t factor : {1, 2, 5}) {
+      if (span / (step * factor) <= 10) return step * factor;
+    }
+    step *= 10;
+  }
+}
+
+std::string Axis(const RunState& run, const Scale& scale) {
+  std::string svg =
+      Rect(kPlotLeft * 10, kAxisY * 10, (kPlotRight - kPlotLeft) * 10, 10, "fill=\"#333\"");
+  // Ticks in milliseconds (seconds mode) or samples.
+  const bool seconds = run.sampleMode == 0;
+  const int64_t total =
+      seconds ? static_cast<int64_t>(run.destLength) * 1000 / run.sampleRate : run.destLength;
+  const int64_t step = TickStep(std::max<int64_t>(total, 1));
+  for (int64_t tick = 0; tick <= total; tick += step) {
+    const int64_t frame = seconds ? tick * run.sampleRate / 1000 : tick;
+    const int64_t x = scale.X(frame);
+    svg += Rect(x, (kAxisY - 6) * 10, 10, 70, "fill=\"#333\"");
+    const std::string label = seconds
+                                  ? Format("%" PRId64 ".%03" PRId64 " s", tick / 1000, tick % 1000)
+                                  : Format("%" PRId64, tick);
+    svg += Text(x, (kAxisY - 9) * 10, label, " text-anchor=\"middle\"");
+  }
+  return svg;
+}
+
+// The entry a task-file line belongs to: the last `src` at or before it.
+int32_t EntryOfLine(const RunState& run, int32_t line) {
+  int32_t found = -1;
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    if (run.entries[static_cast<size_t>(j)].line <= line) found = j;
+  }
+  return line > 0 ? found : -1;
+}
+
+std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
+  const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+  const EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  const int64_t y = (kFirstLaneY + k * kLaneHeight) * 10;
+  std::string svg;
+  if (k % 2 == 1) svg += Rect(0, y, kWidth * 10, kLaneHeight * 10, "fill=\"#f2f2f2\"");
+  std::string label = Format("Task %i  ", index + 1) + Escape(entry.sourcePath, kLabelChars) +
+                      Format("  %.1f dB", entry.lvl);
+  const CrossfadePlan plan = PlanCrossfade(run, entry);
+  if (plan.outcome != CrossfadeOutcome::kNone) label += Format("  xf %i", entry.xfType);
+  svg += Text(60, y + 130, label);
+  const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
+  svg += Rect(scale.X(entry.insertPoint), y + 30, scale.Width(entry.insertPoint, end), 120,
+              Format("fill=\"%s\"", kPalette[index % 8]));
+  if (plan.outcome != CrossfadeOutcome::kNone) {
+    const bool made = plan.outcome == CrossfadeOutcome::kMade;
+    const char* outcome = made ? "made"
+                          : plan.outcome == CrossfadeOutcome::kNotPlaced
+                              ? "not placed"
+                              : CrossfadeMessage(plan.outcome);
+    const int64_t from = std::max<int64_t>(plan.destStart, 0);
+    svg += Format("<g><title>Task %i crossfade type %i: %s</title>\n", index + 1, entry.xfType,
+                  outcome);
+    svg +=
+        Rect(scale.X(from), y + 10, scale.Width(from, from + plan.xfSamples), 160,
+             made ? "fill=\"#f28e2b\" fill-opacity=\"0.6\""
+                  : "fill=\"none\" stroke=\"#e15759\" stroke-width=\"2\" stroke-dasharray=\"3 2\"");
+    svg += "</g>\n";
+  }
+  bool warned = false;
+  for (const Diagnostic& diagnostic : run.diagnostics) {
+    warned = warned || (diagnostic.kind == DiagnosticKind::kWarning &&
+                        EntryOfLine(run, diagnostic.line) == index);
+  }
+  if (warned) {
+    const int64_t x = scale.X(entry.insertPoint);
+    svg += Format("<path d=\"M%s %sl60 -110l60 110z\" fill=\"#e15759\"/>\n", Px(x - 60).c_str(),
+                  Px(y + 160).c_str());
+  }
+  return svg;
+}
+
+std::string HeardStrip(const RunState& run, const Scale& scale, int64_t y) {
+  std::string svg = Text(60, y + 180, "Heard in the destination");
+  for (const HeardSpan& span : HeardMap(run)) {
+    const int64_t x = scale.X(span.start);
+    const int64_t width = scale.Width(span.start, span.end);
+    if (span.entry < 0) {
+      svg += Format("<g><title>silence</title>\n");
+      svg += Rect(x, y, width, kStripHeight * 10,
+                  "fill=\"#fff\" stroke=\"#e15759\" stroke-width=\"1\"");
+      svg += "</g>\n";
+      continue;
+    }
+    svg += Rect(x, y, width, kStripHeight * 10, Format("fill=\"%s\"", kPalette[span.entry % 8]));
+    if (width >= 240) {
+      svg += Text(x + width / 2, y + 180, Format("%i", span.entry + 1),
+                  " text-anchor=\"middle\" fill=\"#fff\"");
+    }
+  }
+  return svg;
+}
+
+std::string WarningList(const RunState& run, int64_t y) {
+  std::string svg;
+  size_t listed = 0;
+  size_t warnings = 0;
+  for (const Diagnostic& diagnostic : run.diagnostics) {
+    if (diagnostic.kind != DiagnosticKind::kWarning) continue;
+    ++warnings;
+    if (listed == kListedWarnings) continue;
+    svg += Text(60, y + static_cast<int64_t>(listed) * 160,
+                Format("line %i: ", diagnostic.line) + Escape(diagnostic.text, 150),
+                " fill=\"#c0392b\"");
+    ++listed;
+  }
+  if (warnings > listed) {
+    svg += Text(60, y + static_cast<int64_t>(listed) * 160,
+                Format("... and %zu more warnings", warnings - listed), " fill=\"#c0392b\"");
+  }
+  return svg;
+}
+
+}  // namespace
+
+std::string TimelineSvg(const RunState& run) {
+  const Scale scale(run.destLength);
+  const int64_t stripY = (kFirstLaneY + run.entryCount * kLaneHeight + 12) * 10;
+  const int64_t listY = stripY + (kStripHeight + 24) * 10;
+  size_t warnings = static_cast<size_t>(CountOf(run.diagnostics, DiagnosticKind::kWarning));
+  const int64_t shownWarnings =
+      static_cast<int64_t>(std::min(warnings, kListedWarnings) + (warnings > kListedWarnings));
+  const int64_t height = listY / 10 + shownWarnings * 16 + 8;
+
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%" PRId64 "\" height=\"%" PRId64
+                "\" viewBox=\"0 0 %" PRId64 " %" PRId64
+                "\" font-family=\"sans-serif\" "
+                "font-size=\"11\">\n",
+                kWidth, height, kWidth, height);
+  svg += Rect(0, 0, kWidth * 10, height * 10, "fill=\"#fff\"");
+  svg += Text(
+      60, 200,
+      "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", run.entryCount),
+      " font-size=\"14\" font-weight=\"bold\"");
+  svg += Axis(run, scale);
+  for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, scale, k);
+  svg += HeardStrip(run, scale, stripY);
+  svg += WarningList(run, listY);
+  svg += "</svg>\n";
+  return svg;
+}
+
+}  // namespace wavsplice
