@@ -164,7 +164,9 @@ struct Session {
 
 void RunPhases(Session& session, const CommandLine& line) {
   RunState& run = session.run;
-  const bool checking = line.check || line.strict;
+  // The report files carry the diagnostics too; only a check prints them.
+  const bool checking =
+      line.check || line.strict || !line.jsonPath.empty() || !line.timelinePath.empty();
   ReadTaskFile(run);
   std::printf("\nRead %i entries in task file\n\n", run.entryCount);
   if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");

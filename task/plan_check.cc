@@ -130,24 +130,35 @@ void CheckHeard(RunState& run, const std::vector<HeardSpan>& heard) {
 }
 
 // The replace recipe's trap: an edit overwritten in part by a later one
-// still reaches the destination's end with its own audio.
+// still reaches the destination's end with its own audio. When the later
+// edit re-lays the same source, the tail repeats what was heard: a warning.
 void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
   if (heard.empty() || heard.back().entry < 0) return;
   const int32_t last = heard.back().entry;
   const EditEntry& tail = EntryAt(run, last);
-  for (int32_t k = 0; k < run.entryCount; ++k) {
-    if (run.writeOrder[static_cast<size_t>(k)] != last) continue;
-    for (int32_t later = k + 1; later < run.entryCount; ++later) {
-      const int32_t index = run.writeOrder[static_cast<size_t>(later)];
-      const EditEntry& over = EntryAt(run, index);
-      if (over.insertPoint > tail.insertPoint && EndOf(over) < EndOf(tail)) {
-        Note(run.diagnostics, tail.line,
-             "task %i overwrites part of task %i, whose last %s (%s) still end the destination",
-             index + 1, last + 1, TaskUnits(run, EndOf(tail) - EndOf(over)).c_str(),
-             tail.sourcePath.c_str());
-        return;
-      }
-    }
+  const auto position =
+      std::find(run.writeOrder.begin(), run.writeOrder.begin() + run.entryCount, last) -
+      run.writeOrder.begin();
+  int32_t over = -1;
+  for (auto later = position + 1; later < run.entryCount; ++later) {
+    const int32_t index = run.writeOrder[static_cast<size_t>(later)];
+    const EditEntry& entry = EntryAt(run, index);
+    if (entry.insertPoint <= tail.insertPoint || EndOf(entry) >= EndOf(tail)) continue;
+    if (over < 0 || entry.sourcePath == tail.sourcePath) over = index;
+  }
+  if (over < 0) return;
+  const EditEntry& entry = EntryAt(run, over);
+  const std::string stale = TaskUnits(run, EndOf(tail) - EndOf(entry));
+  if (entry.sourcePath == tail.sourcePath) {
+    Warn(run.diagnostics, entry.line,
+         "task %i ends %s before task %i, which then repeats the last %s of %s at the end of the "
+         "destination; shorten task %i or move task %i",
+         over + 1, stale.c_str(), last + 1, stale.c_str(), tail.sourcePath.c_str(), last + 1,
+         over + 1);
+  } else {
+    Note(run.diagnostics, tail.line,
+         "task %i overwrites part of task %i, whose last %s (%s) still end the destination",
+         over + 1, last + 1, stale.c_str(), tail.sourcePath.c_str());
   }
 }
 

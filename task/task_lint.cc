@@ -61,7 +61,9 @@ const char* CommandBeforeSpace(const char* text) {
 std::string SuggestCommand(const std::string& word) {
   std::string best;
   size_t bestDistance = 3;
+  // `app` is a value of `ins`, never the first word of a line.
   for (const char* command : kWords) {
+    if (std::strcmp(command, "app") == 0) continue;
     if (Lower(word) == command) return command;
     const size_t distance = EditDistance(word, command);
     if (distance < bestDistance && distance < std::strlen(command)) {

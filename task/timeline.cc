@@ -119,9 +119,11 @@ std::string Axis(const RunState& run, const Scale& scale) {
     const int64_t frame = seconds ? tick * run.sampleRate / 1000 : tick;
     const int64_t x = scale.X(frame);
     svg += Rect(x, (kAxisY - 6) * 10, 10, 70, "fill=\"#333\"");
-    const std::string label = seconds
-                                  ? Format("%" PRId64 ".%03" PRId64 " s", tick / 1000, tick % 1000)
-                                  : Format("%" PRId64, tick);
+    std::string label = Format("%" PRId64, tick);
+    if (seconds) {
+      label = step % 1000 == 0 ? Format("%" PRId64 " s", tick / 1000)
+                               : Format("%" PRId64 ".%03" PRId64 " s", tick / 1000, tick % 1000);
+    }
     svg += Text(x, (kAxisY - 9) * 10, label, " text-anchor=\"middle\"");
   }
   return svg;
@@ -172,7 +174,9 @@ std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
   }
   if (warned) {
     const int64_t x = scale.X(entry.insertPoint);
-    svg += Format("<path d=\"M%s %sl60 -110l60 110z\" fill=\"#e15759\"/>\n", Px(x - 60).c_str(),
+    // A small warning triangle at the edit's start; the line numbers are
+    // listed under the strip.
+    svg += Format("<path d=\"M%s %sl6 -11l6 11z\" fill=\"#e15759\"/>\n", Px(x - 60).c_str(),
                   Px(y + 160).c_str());
   }
   return svg;

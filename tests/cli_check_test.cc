@@ -1,0 +1,194 @@
+// End-to-end: the options around a run. --check and a refused --strict
+// leave the folder exactly as it was; --strict on a clean task is a plain
+// run; --timeline writes an SVG that parses and renders; --json writes a
+// report that parses back.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/cli_expected.h"
+#include "tests/cli_runner.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+const WavFormat kMono8k{1, 8000, 16};
+
+// Every file of a folder with its bytes and modification time.
+std::map<std::string, std::pair<Bytes, long long>> Snapshot(const std::string& dir) {
+  std::map<std::string, std::pair<Bytes, long long>> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
+    struct stat info {};
+    stat(entry.path().c_str(), &info);
+    files[entry.path().string()] = {entry.is_regular_file() ? ReadFile(entry.path()) : Bytes(),
+                                    static_cast<long long>(info.st_mtim.tv_nsec) +
+                                        static_cast<long long>(info.st_mtime) * 1000000000LL};
+  }
+  return files;
+}
+
+// Two one-second takes; the task appends the second with a crossfade (a
+// warning) over an existing destination.
+void WriteAppendedTask(const TempDir& dir) {
+  WriteFile(dir / "a.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, 1000)));
+  WriteFile(dir / "b.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, -1000)));
+  WriteFile(dir / "out.wav", CanonicalWav(kMono8k, {7, 7, 7}));
+  WriteTextFile(dir / "task.txt",
+                "src\ta.wav\nxout\t0.5\nsrc\tb.wav\nxin\t0.5\nxf\t100\t1\ndest\tout.wav\n");
+}
+
+const char kAppendedCheck[] =
+    "\nRead 2 entries in task file\n\n"
+    "task.txt:5: warning: the crossfade of task 2 blends with silence after the splice, so the "
+    "edit starts below its level: no earlier edit covers the destination there; an 'ins' of "
+    "0.450 overlaps the earlier edit by half the width\n"
+    "1 warnings, 0 notes\n"
+    "Task 1\tInsert point 0.000 sec\n\tFile a.wav\n\tRead start 0.000 sec\n"
+    "\tRead length 0.500 sec\n\tLevel 0.000 dB\n\n"
+    "Task 2\tInsert point 0.500 sec\n\tFile b.wav\n\tRead start 0.500 sec\n"
+    "\tRead length 0.500 sec\n\tLevel 0.000 dB\n"
+    "\tCrossfade 100.000 ms, 800 samples, type 1, destination 0.450 to 0.550 sec: will be made\n\n"
+    "Would build\tout.wav\n\tLength 1.000 sec\n\tBits 16\n\tChannels 1\n\tSample rate 8000\n\n";
+
+TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
+  TempDir dir;
+  WriteAppendedTask(dir);
+  const auto before = Snapshot(dir.path());
+  ExpectOutcome(RunCli(dir.path(), {"--check", "task.txt"}), kAppendedCheck, 0);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+  ExpectOutcome(RunCli(dir.path(), {"--strict", "task.txt"}), kAppendedCheck, 1);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+
+  // A task the run would refuse: the check prints what it found, then the
+  // run's message, and ends with the run's status.
+  WriteTextFile(dir / "task.txt", "src\ta.wav\nxin\t2\nxot\t3\ndest\tout.wav\n");
+  const auto refused = Snapshot(dir.path());
+  for (const char* option : {"--check", "--strict"}) {
+    ExpectOutcome(RunCli(dir.path(), {option, "task.txt"}),
+                  ReadEntries(1) +
+                      "task.txt:3: warning: 'xot' is not a command: the line is ignored; did you "
+                      "mean 'xout'?\n1 warnings, 0 notes\nEdit start/stop set incorrectly for "
+                      "a.wav\n",
+                  1);
+    EXPECT_EQ(Snapshot(dir.path()), refused);
+  }
+  WriteTextFile(dir / "task.txt", "src\tmissing.wav\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {"--check", "task.txt"}),
+                ReadEntries(1) +
+                    "0 warnings, 0 notes\nCannot find file in track list called "
+                    "missing.wav!!\n",
+                2);
+}
+
+TEST(CliCheck, StrictOnACleanTaskIsAPlainRun) {
+  TempDir dir;
+  WriteAppendedTask(dir);
+  WriteTextFile(dir / "task.txt",
+                "src\ta.wav\nxout\t0.55\nsrc\tb.wav\nxin\t0.5\nins\t0.5\nxf\t100\t1\ndest\tout."
+                "wav\n");
+  const CliResult plain = RunCli(dir.path(), {"task.txt"});
+  const Bytes rendered = ReadFile(dir / "out.wav");
+  fs::remove(dir / "out.wav");
+  const CliResult strict = RunCli(dir.path(), {"--strict", "task.txt"});
+  ExpectOutcome(strict, plain.out, 0);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), rendered);
+  EXPECT_NE(plain.out.find("Built\tout.wav"), std::string::npos);
+}
+
+TEST(CliCheck, VersionAndUnknownOptions) {
+  TempDir dir;
+  ExpectOutcome(RunCli(dir.path(), {"--version"}), "wavsplice " WAVSPLICE_VERSION "\n", 0);
+  ExpectOutcome(RunCli(dir.path(), {"--chek", "task.txt"}), "Unknown option --chek\n", 1);
+  ExpectOutcome(RunCli(dir.path(), {"--", "--chek"}),
+                "Cannot find file --chek that holds your instructions\n", 1);
+}
+
+int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+TEST(CliCheck, TimelineIsValidSvgWithTheSameBytesEveryTime) {
+  TempDir dir;
+  WriteAppendedTask(dir);
+  // Three edits, and three hundred.
+  std::string many;
+  for (int i = 0; i < 300; ++i) {
+    many += "src\ta.wav\nxin\t0.1\nxout\t0.2\n";
+    if (i % 7 == 3) many += "xf\t20\t2\n";
+  }
+  WriteTextFile(dir / "many.txt", many + "dest\tmany.wav\n");
+  for (const char* task : {"task.txt", "many.txt"}) {
+    SCOPED_TRACE(task);
+    const CliResult first = RunCli(dir.path(), {"--check", "--timeline", "plan.svg", task});
+    EXPECT_EQ(first.exitCode, 0) << first.out;
+    const Bytes svg = ReadFile(dir / "plan.svg");
+    ASSERT_FALSE(svg.empty());
+    RunCli(dir.path(), {"--check", "--timeline", "again.svg", task});
+    EXPECT_EQ(ReadFile(dir / "again.svg"), svg);
+    EXPECT_EQ(Shell("cd '" + dir.path() +
+                    "' && python3 -c 'import sys, xml.dom.minidom as m; "
+                    "d = m.parse(\"plan.svg\"); sys.exit(d.documentElement.tagName != \"svg\")'"),
+              0);
+    EXPECT_EQ(Shell("cd '" + dir.path() +
+                    "' && rsvg-convert -w 1200 plan.svg -o plan.png 2> rsvg.err && test ! -s "
+                    "rsvg.err"),
+              0);
+  }
+  // A rendering run draws its plan too, and the report files are refused
+  // when they would overwrite an input.
+  ExpectOutcome(RunCli(dir.path(), {"--timeline", "a.wav", "task.txt"}),
+                ReadEntries(2) + "Report file a.wav is also a file of the run\n", 1);
+}
+
+TEST(CliCheck, JsonReportParsesBack) {
+  TempDir dir;
+  WriteAppendedTask(dir);
+  const CliResult run = RunCli(dir.path(), {"--json", "report.json", "task.txt"});
+  ASSERT_EQ(run.exitCode, 0) << run.out;
+  nlohmann::json report = nlohmann::json::parse(ReadFile(dir / "report.json"));
+  EXPECT_EQ(report["version"], WAVSPLICE_VERSION);
+  EXPECT_EQ(report["task_file"], "task.txt");
+  EXPECT_EQ(report["check"], false);
+  EXPECT_EQ(report["units"], "seconds");
+  EXPECT_EQ(report["format"]["sample_rate"], 8000);
+  EXPECT_EQ(report["destination"]["path"], "out.wav");
+  EXPECT_EQ(report["destination"]["frames"], 8000);
+  ASSERT_EQ(report["edits"].size(), 2u);
+  nlohmann::json& second = report["edits"][1];
+  EXPECT_EQ(second["task"], 2);
+  EXPECT_EQ(second["line"], 3);
+  EXPECT_EQ(second["given"]["xin"], 0.5);
+  EXPECT_EQ(second["given"]["ins"], "app");
+  EXPECT_EQ(second["read_start"], 4000);
+  EXPECT_EQ(second["insert_point"], 4000);
+  EXPECT_EQ(second["crossfade"]["frames"], 800);
+  EXPECT_EQ(second["crossfade"]["outcome"], "made");
+  EXPECT_EQ(second["clipped"], 0);
+  EXPECT_EQ(report["diagnostics"][0]["line"], 5);
+  EXPECT_EQ(report["diagnostics"][0]["kind"], "warning");
+  EXPECT_EQ(report["exit_status"], 0);
+
+  // A failed check: the message and status, and a path that is not UTF-8
+  // written with its invalid bytes replaced and a note.
+  WriteTextFile(dir / "task.txt", "src\tcaf\xE9.wav\ndest\tout.wav\n");
+  const CliResult check = RunCli(dir.path(), {"--check", "--json", "report.json", "task.txt"});
+  EXPECT_EQ(check.exitCode, 2);
+  nlohmann::json failed = nlohmann::json::parse(ReadFile(dir / "report.json"));
+  EXPECT_EQ(failed["check"], true);
+  EXPECT_EQ(failed["exit_status"], 2);
+  EXPECT_EQ(failed["edits"][0]["source"], "caf\xEF\xBF\xBD.wav");
+  EXPECT_EQ(failed["messages"][0], "Cannot find file in track list called caf\xEF\xBF\xBD.wav!!");
+  EXPECT_EQ(failed["diagnostics"].back()["kind"], "note");
+}
+
+}  // namespace
+}  // namespace wavsplice::testing
