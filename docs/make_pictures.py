@@ -5,9 +5,8 @@
                         a crossfade, for the four curve types: wavsplice renders
                         crossfades between a constant signal and silence, and the
                         samples it writes are the weights.
-  timeline.svg          where each edit of examples/recipes/insert.txt lands in
-                        the destination, from the report of a real run, over the
-                        loudness of the destination it wrote.
+  timeline.svg          the plan of examples/recipes/insert.txt as wavsplice
+                        --check --timeline draws it.
 
 Usage: make_pictures.py BUILD_DIR            write the pictures into docs/
        make_pictures.py --check BUILD_DIR    fail when docs/ holds other bytes
@@ -17,9 +16,7 @@ library only.
 """
 
 import argparse
-import array
 import os
-import re
 import struct
 import subprocess
 import sys
@@ -178,122 +175,6 @@ def curves_svg(weights):
     return "\n".join(lines) + "\n"
 
 
-def parse_report(out):
-    """Report blocks in write order: task number, file, insert point, read start, length."""
-    edits = []
-    pattern = re.compile(r"Task (\d+)\tInsert point ([\d.]+) sec\n\tFile (.*)\n"
-                         r"\tRead start ([\d.]+) sec\n\tRead length ([\d.]+) sec\n"
-                         r"\tLevel (-?[\d.]+) dB\n")
-    for m in pattern.finditer(out):
-        edits.append({"task": int(m.group(1)), "file": m.group(3),
-                      "ins": float(m.group(2)), "start": float(m.group(4)),
-                      "length": float(m.group(5)), "level": float(m.group(6))})
-    return edits
-
-
-def crossfade_widths(task_path):
-    """(width in seconds, type) of each task-file entry's crossfade; width 0 without one."""
-    with open(task_path) as f:
-        tokens = [t for t in re.split(r"[\t\n]+", f.read()) if t]
-    widths, i = [], 0
-    while i < len(tokens):
-        if tokens[i] == "src":
-            widths.append((0.0, 0))
-        elif tokens[i] == "xf" and widths and i + 2 < len(tokens):
-            xf_type = int(tokens[i + 2])
-            widths[-1] = (float(tokens[i + 1]) / 1000 if xf_type else 0.0, xf_type)
-        i += 1
-    return widths
-
-
-def envelope(path, bins):
-    """Peak level (0..1) of the left channel in each of bins equal slices."""
-    channels, bits, rate, data = read_wav(path)
-    if bits != 16:
-        raise SystemExit(f"{path}: the timeline expects 16-bit audio")
-    values = array.array("h")
-    values.frombytes(data[:len(data) // 2 * 2])
-    if sys.byteorder != "little":
-        values.byteswap()
-    left = values[::channels]
-    frames = len(left)
-    peaks = []
-    for b in range(bins):
-        part = left[frames * b // bins:frames * (b + 1) // bins]
-        peaks.append(max((abs(v) for v in part), default=0) / 32768)
-    return frames / rate, peaks
-
-
-def timeline_svg(edits, widths, seconds, peaks, recipe_name, dest_name):
-    left, right, top = 170, 30, 50
-    pw = len(peaks)
-    lane, lane_gap = 26, 10
-    width = left + pw + right
-    lanes_h = len(edits) * (lane + lane_gap)
-    wave_top = top + lanes_h + 20
-    wave_h = 80
-    height = wave_top + wave_h + 60
-    scale = pw / seconds
-    palette = ["#4c78a8", "#f58518", "#54a24b", "#b279a2", "#e45756"]
-    lines = svg_header(width, height, f"wavsplice timeline of {recipe_name}")
-    lines.append(f'<text x="{width / 2:.0f}" y="24" text-anchor="middle" font-size="15">'
-                 f"Where the edits of {recipe_name} land in {dest_name}, in the order "
-                 f"they are written</text>")
-    for second in range(int(seconds) + 1):
-        x = left + second * scale
-        lines.append(f'<line x1="{x:.1f}" y1="{top - 8}" x2="{x:.1f}" '
-                     f'y2="{wave_top + wave_h}" stroke="#eeeeee"/>')
-        lines.append(f'<text x="{x:.1f}" y="{wave_top + wave_h + 18}" '
-                     f'text-anchor="middle">{second}</text>')
-    lines.append(f'<text x="{left + pw / 2:.0f}" y="{wave_top + wave_h + 38}" '
-                 f'text-anchor="middle">seconds in the destination</text>')
-    for k, edit in enumerate(edits):
-        y = top + k * (lane + lane_gap)
-        colour = palette[(edit["task"] - 1) % len(palette)]
-        begin, end = edit["ins"], edit["ins"] + edit["length"]
-        lines.append(f'<text x="{left - 8}" y="{y + 12}" text-anchor="end">'
-                     f'Task {edit["task"]}: {edit["file"]}</text>')
-        lines.append(f'<text x="{left - 8}" y="{y + 25}" text-anchor="end" fill="#666666" '
-                     f'font-size="10">from {edit["start"]:.3f} s, {edit["length"]:.3f} s long'
-                     f"</text>")
-        # What later edits write over is drawn pale: it does not survive.
-        later = sorted((e["ins"], e["ins"] + e["length"]) for e in edits[k + 1:])
-        pos = begin
-        pieces = []
-        for lo, hi in later:
-            if hi <= pos or lo >= end:
-                continue
-            if lo > pos:
-                pieces.append((pos, lo, True))
-            pieces.append((max(lo, pos), min(hi, end), False))
-            pos = max(pos, min(hi, end))
-        if pos < end:
-            pieces.append((pos, end, True))
-        for lo, hi, kept in pieces:
-            opacity = "1" if kept else "0.25"
-            lines.append(f'<rect x="{left + lo * scale:.1f}" y="{y}" '
-                         f'width="{(hi - lo) * scale:.1f}" height="{lane}" fill="{colour}" '
-                         f'fill-opacity="{opacity}"/>')
-        xf, xf_type = widths[edit["task"] - 1]
-        if xf > 0:
-            x = left + (begin - xf / 2) * scale
-            lines.append(f'<rect x="{x:.1f}" y="{y - 3}" width="{xf * scale:.1f}" '
-                         f'height="{lane + 6}" fill="none" stroke="#000000" stroke-width="1.5"/>')
-            lines.append(f'<text x="{x + xf * scale + 4:.1f}" y="{y + lane + 8}" '
-                         f'font-size="10">crossfade {xf * 1000:.0f} ms, type {xf_type}</text>')
-    lines.append(f'<text x="{left - 8}" y="{wave_top + wave_h / 2 + 4:.0f}" '
-                 f'text-anchor="end">{dest_name}</text>')
-    mid = wave_top + wave_h / 2
-    upper = [(left + i + 0.5, mid - peak * wave_h / 2) for i, peak in enumerate(peaks)]
-    lower = [(left + i + 0.5, mid + peak * wave_h / 2) for i, peak in reversed(list(enumerate(peaks)))]
-    coords = " ".join(f"{x:.1f},{y:.1f}" for x, y in upper + lower)
-    lines.append(f'<polygon points="{coords}" fill="#555555"/>')
-    lines.append(f'<rect x="{left}" y="{wave_top}" width="{pw}" height="{wave_h}" fill="none" '
-                 f'stroke="#666666"/>')
-    lines.append("</svg>")
-    return "\n".join(lines) + "\n"
-
-
 def make_pictures(build):
     """The two SVG texts, by file name."""
     with tempfile.TemporaryDirectory(prefix="wavsplice-pictures-") as folder:
@@ -309,11 +190,13 @@ def make_pictures(build):
         recipe = os.path.basename(TIMELINE_RECIPE)
         with open(TIMELINE_RECIPE, "rb") as src, open(os.path.join(folder, recipe), "wb") as dst:
             dst.write(src.read())
-        out = run_wavsplice(build, folder, recipe)
-        dest_name = re.search(r"Built\t(.*)\n", out).group(1)
-        seconds, peaks = envelope(os.path.join(folder, dest_name), 600)
-        timeline = timeline_svg(parse_report(out), crossfade_widths(TIMELINE_RECIPE), seconds,
-                                peaks, "examples/recipes/" + recipe, dest_name)
+        result = subprocess.run([os.path.join(build, "wavsplice"), "--check", "--timeline",
+                                 "timeline.svg", recipe], cwd=folder, stdout=subprocess.PIPE,
+                                check=False)
+        if result.returncode != 0:
+            raise SystemExit(f"wavsplice --check {recipe} failed:\n{result.stdout.decode()}")
+        with open(os.path.join(folder, "timeline.svg"), encoding="utf-8") as f:
+            timeline = f.read()
     return {"crossfade-curves.svg": curves, "timeline.svg": timeline}
 
 

@@ -129,6 +129,22 @@ std::string Axis(const RunState& run, const Scale& scale) {
   return svg;
 }
 
+// A crossfade's outcome in a word or two, for the lane's label.
+const char* OutcomeWord(CrossfadeOutcome outcome) {
+  switch (outcome) {
+    case CrossfadeOutcome::kMade:
+      return "made";
+    case CrossfadeOutcome::kNotPlaced:
+      return "not placed";
+    case CrossfadeOutcome::kDestinationTooShort:
+      return "fails (destination)";
+    case CrossfadeOutcome::kSourceTooShort:
+      return "fails (source)";
+    default:
+      return "fails";
+  }
+}
+
 // The entry a task-file line belongs to: the last `src` at or before it.
 int32_t EntryOfLine(const RunState& run, int32_t line) {
   int32_t found = -1;
@@ -147,7 +163,9 @@ std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
   std::string label = Format("Task %i  ", index + 1) + Escape(entry.sourcePath, kLabelChars) +
                       Format("  %.1f dB", entry.lvl);
   const CrossfadePlan plan = PlanCrossfade(run, entry);
-  if (plan.outcome != CrossfadeOutcome::kNone) label += Format("  xf %i", entry.xfType);
+  if (plan.outcome != CrossfadeOutcome::kNone) {
+    label += Format("  xf %i: %s", entry.xfType, OutcomeWord(plan.outcome));
+  }
   svg += Text(60, y + 130, label);
   const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
   svg += Rect(scale.X(entry.insertPoint), y + 30, scale.Width(entry.insertPoint, end), 120,

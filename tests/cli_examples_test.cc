@@ -1,6 +1,7 @@
-// Renders the bundled example and every recipe under examples/recipes, with
-// the sources that make_example_sources writes, as a user following the
-// guide would: each must build its destination with every crossfade placed.
+// Checks, then renders with --strict, the bundled example and every recipe
+// under examples/recipes, with the sources that make_example_sources writes,
+// as a user following the guide would: each check must be free of warnings
+// and each run must build its destination with every crossfade placed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -65,7 +66,14 @@ void RenderAndCheck(const fs::path& taskFile) {
   ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
   fs::copy_file(taskFile, dir / name);
 
-  const CliResult result = RunCli(dir.path(), {name});
+  // The recipes are clean: the check finds no warning, and --strict renders.
+  const CliResult check = RunCli(dir.path(), {"--check", name});
+  EXPECT_EQ(check.exitCode, 0) << check.out;
+  EXPECT_NE(check.out.find("\n0 warnings, "), std::string::npos) << check.out;
+  EXPECT_NE(check.out.find("\nWould build\t" + expected->second.destination), std::string::npos);
+  EXPECT_FALSE(FileExists(dir / expected->second.destination));
+
+  const CliResult result = RunCli(dir.path(), {"--strict", name});
   EXPECT_EQ(result.exitCode, 0) << result.out;
   EXPECT_EQ(result.err, "");
   const std::string::size_type built = result.out.find("Built\t");
