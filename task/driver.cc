@@ -1,5 +1,6 @@
 #include "task/driver.h"
 
+#include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -96,7 +97,7 @@ RenderTarget TargetOf(const RunState& run) {
 }
 
 // Writes every entry in write order, each after its report block.
-void RenderEdits(RunState& run, RunRecord& record) {
+void RenderEdits(RunState& run) {
   const RenderTarget target = TargetOf(run);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];
@@ -108,12 +109,11 @@ void RenderEdits(RunState& run, RunRecord& record) {
     if (entry.xfType != 0 && edit.xfType == 0) {
       const char* cause = CrossfadeMessage(PlanCrossfade(run, entry).outcome);
       if (*cause != '\0' && std::strcmp(cause, "Could not generate crossfade") != 0) {
-        record.messages.push_back(cause);
+        run.messages.push_back(cause);
       }
-      record.messages.push_back("Could not generate crossfade");
+      run.messages.push_back("Could not generate crossfade");
     }
-    if (entry.clipped > 0)
-      std::printf("\tClipped %lld samples\n", static_cast<long long>(entry.clipped));
+    if (entry.clipped > 0) std::printf("\tClipped %" PRId64 " samples\n", entry.clipped);
     std::puts("\tDone\n");  // the extra newline leaves a blank line after each edit
   }
 }
@@ -186,7 +186,7 @@ void RunPhases(Session& session, const CommandLine& line) {
     return;
   }
   CreateDestination(run);
-  RenderEdits(run, session.record);
+  RenderEdits(run);
   PrintFinalReport(run, "Built");
 }
 
@@ -232,7 +232,7 @@ int RunWavsplice(int argc, const char* const* argv) {
     std::fputs(failure.message.c_str(), stdout);
     status = failure.exitCode;
     if (!failure.message.empty()) {
-      session.record.messages.push_back(
+      session.run.messages.push_back(
           failure.message.substr(0, failure.message.find_last_not_of('\n') + 1));
     }
   } catch (const std::bad_alloc&) {

@@ -189,7 +189,7 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   }
   report["edits"] = edits;
   Json messages = Json::array();
-  for (const std::string& message : record.messages) messages.push_back(text(message));
+  for (const std::string& message : run.messages) messages.push_back(text(message));
   report["messages"] = messages;
   Json diagnostics = Json::array();
   for (const Diagnostic& diagnostic : ByLine(run.diagnostics)) {

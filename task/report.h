@@ -34,8 +34,7 @@ void PrintDiagnostics(const RunState& run);
 struct RunRecord {
   std::string version;
   bool check = false;
-  bool planned = false;               // the plan and write order were resolved
-  std::vector<std::string> messages;  // messages printed, without their newline
+  bool planned = false;  // the plan and write order were resolved
   int exitStatus = 0;
 };
 

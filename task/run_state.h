@@ -61,6 +61,9 @@ struct RunState {
   int32_t destLine = 0;  // task-file line of the `dest` in force
   // What the reader and the plan check found; printed only by a check.
   Diagnostics diagnostics;
+  // The program's own messages printed so far, without their line ends,
+  // for the JSON report.
+  std::vector<std::string> messages;
 };
 
 }  // namespace wavsplice

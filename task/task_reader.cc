@@ -201,6 +201,7 @@ class TaskTokens {
     } else {
       Entry().xfType = 0;
       std::puts("Crossfade-type (parameter 2) is invalid");
+      run_.messages.push_back("Crossfade-type (parameter 2) is invalid");
     }
     return true;
   }
