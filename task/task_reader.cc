@@ -115,12 +115,12 @@ class TaskTokens {
     return tokens_[at_].text;
   }
 
-  bool Time(const char* command, double& field) {
+  bool Time(const char* command, double EditEntry::*field) {
     const int32_t line = Current().line;
     const char* value = TakeValue(command);
     lint_.Repeated(count_, command, line);
     lint_.Number(Current(), line, run_.sampleMode == 0);
-    field = TaskTime(value, run_.sampleMode == 1);
+    Entry().*field = TaskTime(value, run_.sampleMode == 1);
     return true;
   }
 
@@ -128,11 +128,11 @@ class TaskTokens {
   bool RunChain() {
     bool matched = false;
     if (Is(Current().text, "src")) matched = Source();
-    if (Is(Current().text, "xin")) matched = Time("xin", Entry().xin);
-    if (Is(Current().text, "xout")) matched = Time("xout", Entry().xout);
+    if (Is(Current().text, "xin")) matched = Time("xin", &EditEntry::xin);
+    if (Is(Current().text, "xout")) matched = Time("xout", &EditEntry::xout);
     if (matched && count_ > 0) Entry().xoutGiven = Entry().xout;
     if (Is(Current().text, "ins")) matched = InsertPoint();
-    if (Is(Current().text, "trim")) matched = Time("trim", Entry().trim);
+    if (Is(Current().text, "trim")) matched = Time("trim", &EditEntry::trim);
     if (Is(Current().text, "lvl")) matched = Level();
     if (Is(Current().text, "xf")) matched = Crossfade();
     if (Is(Current().text, "dest")) matched = Destination();

@@ -230,7 +230,7 @@ std::string WarningList(const RunState& run, int64_t y) {
     ++warnings;
     if (listed == kListedWarnings) continue;
     svg += Text(60, y + static_cast<int64_t>(listed) * 160,
-                Format("line %i: ", diagnostic.line) + Escape(diagnostic.text, 150),
+                Format("line %i: ", diagnostic.line) + Escape(diagnostic.text, 180),
                 " fill=\"#c0392b\"");
     ++listed;
   }
