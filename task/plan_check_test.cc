@@ -56,7 +56,8 @@ struct Case {
 
 TEST(CheckPlan, EveryMistakeOnItsLine) {
   const Case cases[] = {
-      {"scr for src", "src\ta.wav\nscr\tb.wav\ndest\tout.wav\n", 2, W, "did you mean 'src'?"},
+      {"scr for src", "src\ta.wav\nscr\tb.wav\ndest\tout.wav\n", 2, W,
+       "ignored and the commands below it go to the edit before; did you mean 'src'?"},
       {"xot", "src\ta.wav\nxot\t1\ndest\tout.wav\n", 2, W, "did you mean 'xout'?"},
       {"level", "src\ta.wav\nlevel\t-3\ndest\tout.wav\n", 2, W, "did you mean 'lvl'?"},
       {"XF", "src\ta.wav\nxin\t1\nXF\t100\t1\ndest\tout.wav\n", 3, W, "did you mean 'xf'?"},

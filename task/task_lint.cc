@@ -104,8 +104,12 @@ void TaskLint::Unrecognised(const TaskToken& token, bool firstOfFile) {
   if (suggestion.empty()) {
     Warn(diagnostics_, token.line, "'%s' is not a command: the line is ignored", token.text);
   } else {
-    Warn(diagnostics_, token.line, "'%s' is not a command: the line is ignored; did you mean '%s'?",
-         token.text, suggestion.c_str());
+    // A lost `src` sends the commands under it to the edit before.
+    const char* consequence =
+        suggestion == "src" ? " and the commands below it go to the edit before" : "";
+    Warn(diagnostics_, token.line,
+         "'%s' is not a command: the line is ignored%s; did you mean '%s'?", token.text,
+         consequence, suggestion.c_str());
   }
 }
 
