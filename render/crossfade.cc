@@ -13,6 +13,7 @@
 #include "render/sample_limit.h"
 #include "wav/chunk_scan.h"
 #include "wav/pcm_codec.h"
+#include "wav/pcm_format.h"
 
 namespace wavsplice {
 
@@ -21,50 +22,22 @@ namespace {
 // The angle constant of the curves, on purpose not pi/2 to full precision:
 // it decides the exact output values.
 constexpr double kQuarterTurn = 1.570796327;
-constexpr double kSixteenBitScale = 0.00390625;  // 1/256
 
-// One block of one file, decoded into left and right values.
+// One block of one file, decoded into interleaved values, every channel of
+// a frame side by side.
 struct DecodedBlock {
   std::vector<unsigned char> bytes;
-  std::array<int32_t, kBlockSamples> left{};
-  std::array<int32_t, kBlockSamples> right{};
+  std::vector<double> values;
 };
 
-// Reads n frames at pos (missing frames are silence) and decodes them.
-void ReadBlock(std::FILE* file, int64_t pos, int32_t n, int channels, int bytesPerSample,
+// Reads n frames at pos (missing frames are the format's silence) and
+// decodes them.
+void ReadBlock(std::FILE* file, int64_t pos, int32_t n, const PcmFormat& format,
                DecodedBlock& block) {
-  const size_t count = static_cast<size_t>(n) * static_cast<size_t>(channels * bytesPerSample);
+  const size_t count = static_cast<size_t>(n * format.FrameBytes());
   const size_t got = ReadAt(file, pos, block.bytes.data(), count);
-  std::memset(block.bytes.data() + got, 0, count - got);
-  if (channels == 1) {
-    CHAR_TO_NUM32(block.bytes.data(), block.left.data(), bytesPerSample, n);
-  } else {
-    CHAR_TO_NUM32_STEREO(block.bytes.data(), block.left.data(), block.right.data(), bytesPerSample,
-                         n);
-  }
-}
-
-void EncodeBlock(const std::array<int32_t, kBlockSamples>& left,
-                 const std::array<int32_t, kBlockSamples>& right, int channels, int bytesPerSample,
-                 int32_t n, unsigned char* out) {
-  if (channels == 1) {
-    if (bytesPerSample == 2)
-      NUM16MONO_TO_CHAR(left.data(), out, n);
-    else
-      NUM24MONO_TO_CHAR(left.data(), out, n);
-  } else {
-    if (bytesPerSample == 2)
-      NUM16STER_TO_CHAR(left.data(), right.data(), out, n);
-    else
-      NUM24STER_TO_CHAR(left.data(), right.data(), out, n);
-  }
-}
-
-int32_t Mix(int32_t source, int32_t dest, const CrossfadeWeights& weights, int bytesPerSample,
-            int64_t& clipped) {
-  const double mix = source * weights.sourceGain + dest * weights.destGain;
-  return TruncateAndLimit(bytesPerSample == 2 ? mix * kSixteenBitScale : mix, bytesPerSample,
-                          clipped);
+  std::memset(block.bytes.data() + got, format.SilenceByte(), count - got);
+  DecodeValues(format, block.bytes.data(), block.values.data(), int64_t{n} * format.channels);
 }
 
 int64_t DataOffset(std::FILE* file) {
@@ -97,10 +70,15 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
               const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
               int64_t& clipped) {
-  // Only these formats have a decoder and an encoder.
-  if ((channels != 1 && channels != 2) || (bytesPerSample != 2 && bytesPerSample != 3)) {
-    return kCrossfadeDestinationFailed;
-  }
+  return CROSSFADE(insertPoint, readStart, xfSamples, xfType, destPath, sourcePath, xfadeTempPath,
+                   IntegerFormat(bytesPerSample, channels), levelDb, clipped);
+}
+
+int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+              const std::string& destPath, const std::string& sourcePath,
+              const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
+              int64_t& clipped) {
+  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
   const double gain = LevelGain(levelDb);
   FileHandle dest = OpenFile(destPath, "rb");
   FileHandle source = OpenFile(sourcePath, "rb");
@@ -122,7 +100,7 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
     return kCrossfadeSourceFailed;
   }
 
-  const int64_t frameSize = static_cast<int64_t>(channels) * bytesPerSample;
+  const int64_t frameSize = format.FrameBytes();
   const CrossfadeFit fit =
       FitCrossfade(insertPoint, readStart, xfSamples, FramesInFile(destSize, destOffset, frameSize),
                    FramesInFile(sourceSize, sourceOffset, frameSize));
@@ -139,29 +117,31 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
   int64_t sourcePos = sourceOffset + frameSize * (static_cast<int64_t>(readStart) - half);
   if (xfSamples <= 0) return kCrossfadeOk;
 
-  DecodedBlock destBlock;
-  DecodedBlock sourceBlock;
-  destBlock.bytes.resize(static_cast<size_t>(kBlockSamples * frameSize));
-  sourceBlock.bytes.resize(destBlock.bytes.size());
-  std::vector<unsigned char> output(destBlock.bytes.size());
-  std::array<int32_t, kBlockSamples> left{};
-  std::array<int32_t, kBlockSamples> right{};
+  const size_t blockBytes = static_cast<size_t>(kBlockSamples * frameSize);
+  const size_t blockValues =
+      static_cast<size_t>(kBlockSamples) * static_cast<size_t>(format.channels);
+  DecodedBlock destBlock{std::vector<unsigned char>(blockBytes), std::vector<double>(blockValues)};
+  DecodedBlock sourceBlock = destBlock;
+  std::vector<unsigned char> output(blockBytes);
+  std::vector<double> mixed(blockValues);
+  const double scale = ResultScale(format);
 
   for (int32_t done = 0; done < xfSamples;) {
     const int32_t n = std::min(kBlockSamples, xfSamples - done);
-    ReadBlock(dest.get(), destPos, n, channels, bytesPerSample, destBlock);
-    ReadBlock(source.get(), sourcePos, n, channels, bytesPerSample, sourceBlock);
+    ReadBlock(dest.get(), destPos, n, format, destBlock);
+    ReadBlock(source.get(), sourcePos, n, format, sourceBlock);
     for (int32_t k = 0; k < n; ++k) {
       CrossfadeWeights weights = WeightsAt(done + k, xfSamples, xfType);
       if (levelDb != 0.0) weights.sourceGain = weights.sourceGain * gain;
-      const size_t at = static_cast<size_t>(k);
-      left[at] = Mix(sourceBlock.left[at], destBlock.left[at], weights, bytesPerSample, clipped);
-      if (channels == 2) {
-        right[at] =
-            Mix(sourceBlock.right[at], destBlock.right[at], weights, bytesPerSample, clipped);
+      const size_t first = static_cast<size_t>(k) * static_cast<size_t>(format.channels);
+      for (size_t at = first; at < first + static_cast<size_t>(format.channels); ++at) {
+        // Two products and a sum in double, then the 16-bit scale.
+        const double mix =
+            sourceBlock.values[at] * weights.sourceGain + destBlock.values[at] * weights.destGain;
+        mixed[at] = StoredResult(format, mix * scale, clipped);
       }
     }
-    EncodeBlock(left, right, channels, bytesPerSample, n, output.data());
+    EncodeValues(format, mixed.data(), output.data(), int64_t{n} * format.channels);
     const size_t bytes = static_cast<size_t>(n * frameSize);
     if (std::fwrite(output.data(), 1, bytes, temp.get()) != bytes) return kCrossfadeTempFailed;
     destPos += static_cast<int64_t>(bytes);

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wav/pcm_format.h"
+
 namespace wavsplice {
 
 // Results of CROSSFADE.
@@ -19,11 +21,17 @@ constexpr int kCrossfadeTempFailed = 3;
 // xfadeTempPath, which already holds its header. Frame i blends destination
 // frame insertPoint - half + i (weight destGain) with source frame
 // readStart - half + i (weight sourceGain x the level factor), half being
-// xfSamples / 2. Frames past the end of a file count as silence, and results
-// are limited to the format's range (the number limited is added to
-// clipped). Returns kCrossfadeOk, or the failed side: 1 destination, 2
-// source (each printing a message for a missing data chunk or a start
+// xfSamples / 2, channel by channel. Frames past the end of a file count as
+// the format's silence; integer results are limited to the format's range
+// (the number limited is added to clipped), float results are not. Returns kCrossfadeOk, or the
+// failed side: 1 destination, 2 source (each printing a message for a missing data chunk or a start
 // outside the file), 3 temp file.
+int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+              const std::string& destPath, const std::string& sourcePath,
+              const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
+              int64_t& clipped);
+
+// The same for integer PCM of bytesPerSample bytes per value.
 int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
               const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,

@@ -2,13 +2,9 @@
 
 #include <algorithm>
 
+#include "wav/wav_header.h"
+
 namespace wavsplice {
-
-namespace {
-
-constexpr int64_t kMaxDataBytes = 2147483647LL - 36;  // RIFF size limit less the header's 36
-
-}  // namespace
 
 CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int32_t xfSamples,
                           int64_t destFrames, int64_t sourceFrames) {
@@ -25,9 +21,15 @@ int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize) {
   return (fileSize - dataOffset) / frameSize;
 }
 
-bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize) {
+bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, const PcmFormat& format) {
   const int64_t start = std::max<int64_t>(0, insertPoint - xfSamples / 2);
-  return (start + xfSamples) * frameSize <= kMaxDataBytes;
+  return (start + xfSamples) * format.FrameBytes() <= MaxAudioBytes(format);
+}
+
+bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize) {
+  // A canonical header: a frame of frameSize bytes of one channel.
+  return CrossfadeWithinHeader(insertPoint, xfSamples,
+                               IntegerFormat(static_cast<int32_t>(frameSize), 1));
 }
 
 }  // namespace wavsplice

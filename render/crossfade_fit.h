@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "wav/pcm_format.h"
+
 namespace wavsplice {
 
 enum class CrossfadeFit {
@@ -28,5 +30,8 @@ int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize);
 // bytes + 36). True when a crossfade laid from insertPoint - xfSamples / 2
 // (0 at the least) ends within what such a header can describe.
 bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize);
+
+// The same for the header of the format, whatever its length.
+bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, const PcmFormat& format);
 
 }  // namespace wavsplice

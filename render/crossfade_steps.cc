@@ -7,6 +7,7 @@
 #include "render/crossfade.h"
 #include "render/crossfade_fit.h"
 #include "render/insert_file.h"
+#include "wav/wav_header.h"
 #include "wav/wav_writer.h"
 
 namespace wavsplice {
@@ -28,17 +29,15 @@ void PrepareCrossfade(const RenderTarget& target, EditRender& edit, int64_t& cro
   // what a header can describe would write gigabytes no WAV reader can
   // reach: it fails like any other.
   bool made = CrossfadeSamples(target.sampleRate, edit.xfWidth, edit.xfSamples) &&
-              CrossfadeWithinHeader(edit.insertPoint, edit.xfSamples,
-                                    static_cast<int64_t>(target.bytesPerSample) * target.channels);
+              CrossfadeWithinHeader(edit.insertPoint, edit.xfSamples, TargetFormat(target));
   if (made) {
-    made = MAKE_HEADER(target.xfadeTempPath, static_cast<uint32_t>(target.sampleRate),
-                       static_cast<uint32_t>(target.bits), edit.xfSamples,
-                       static_cast<uint32_t>(target.channels)) == WriteResult::kOk;
+    made =
+        MAKE_HEADER(target.xfadeTempPath, TargetFormat(target), edit.xfSamples) == WriteResult::kOk;
   }
   if (made) {
     made = CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType, target.destPath,
-                     edit.sourcePath, target.xfadeTempPath, target.channels, target.bytesPerSample,
-                     edit.levelDb, crossfadeClipped) == kCrossfadeOk;
+                     edit.sourcePath, target.xfadeTempPath, TargetFormat(target), edit.levelDb,
+                     crossfadeClipped) == kCrossfadeOk;
   }
   if (!made) {
     std::puts("Could not generate crossfade");
@@ -51,7 +50,7 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit) {
   const bool placed = start >= 1;
   if (placed) {
     INSERT_FILE(target.destPath, target.xfadeTempPath, static_cast<int32_t>(start),
-                target.bytesPerSample, target.channels, edit.xfSamples, 0, 0.0);
+                TargetFormat(target), edit.xfSamples, 0, 0.0);
   }
   std::remove(target.xfadeTempPath.c_str());
   return placed;

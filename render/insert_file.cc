@@ -17,8 +17,8 @@ namespace {
 // (about a thousand for ten minutes of CD audio, a millisecond or two), small
 // enough to stay below the allocator's threshold for mapping a block of its
 // own, so that the buffer comes from the heap and peak memory stays near that
-// of an empty program (96 KiB). 12 is a multiple of every frame size a level
-// change supports (2, 3, 4 and 6 bytes).
+// of an empty program (96 KiB). A level change rounds it down to whole
+// frames.
 constexpr int64_t kCopyChunkBytes = 12 * kBlockSamples * 8;
 
 FileHandle OpenOrFail(const std::string& path, const char* mode) {
@@ -33,13 +33,12 @@ int64_t DataOffsetOrFail(std::FILE* file) {
   return tagAt + kDataTagToAudio;
 }
 
-int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, int bytesPerSample,
-                   int channels) {
-  const int64_t frameSize = static_cast<int64_t>(bytesPerSample) * channels;
+int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, const PcmFormat& format) {
+  const int64_t frameSize = format.FrameBytes();
   int64_t clipped = 0;
   for (int64_t done = 0; done < frames; done += kBlockSamples) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, frames - done));
-    clipped += NewLevel(bytes + done * frameSize, levelDb, bytesPerSample, channels, n);
+    clipped += NewLevel(bytes + done * frameSize, levelDb, format, n);
   }
   return clipped;
 }
@@ -49,12 +48,19 @@ int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, int byt
 int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
                     int bytesPerSample, int channels, int32_t readLength, int32_t readStart,
                     double levelDb) {
+  return INSERT_FILE(destPath, sourcePath, insertPoint, IntegerFormat(bytesPerSample, channels),
+                     readLength, readStart, levelDb);
+}
+
+int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
+                    const PcmFormat& format, int32_t readLength, int32_t readStart,
+                    double levelDb) {
   FileHandle dest = OpenOrFail(destPath, "rb+");
   FileHandle source = OpenOrFail(sourcePath, "rb");
   const int64_t destOffset = DataOffsetOrFail(dest.get());
   const int64_t sourceOffset = DataOffsetOrFail(source.get());
 
-  const int64_t frameSize = static_cast<int64_t>(bytesPerSample) * channels;
+  const int64_t frameSize = format.FrameBytes();
   int64_t sourcePos = sourceOffset + static_cast<int64_t>(readStart) * frameSize;
   int64_t destPos = destOffset + static_cast<int64_t>(insertPoint) * frameSize;
   int64_t remaining = readLength > 0 ? static_cast<int64_t>(readLength) * frameSize : 0;
@@ -70,10 +76,8 @@ int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, 
   while (remaining > 0) {
     const int64_t count = std::min(remaining, chunkBytes);
     const size_t got = ReadAt(source.get(), sourcePos, buffer.data(), static_cast<size_t>(count));
-    std::memset(buffer.data() + got, 0, static_cast<size_t>(count) - got);
-    if (changeLevel) {
-      clipped += LevelChunk(buffer.data(), count / frameSize, levelDb, bytesPerSample, channels);
-    }
+    std::memset(buffer.data() + got, format.SilenceByte(), static_cast<size_t>(count) - got);
+    if (changeLevel) clipped += LevelChunk(buffer.data(), count / frameSize, levelDb, format);
     if (!WriteAt(dest.get(), destPos, buffer.data(), static_cast<size_t>(count))) {
       Fail(kExitFile, "Cannot write to file %s\n", destPath.c_str());
     }

@@ -6,12 +6,11 @@
 
 #include "render/sample_limit.h"
 #include "wav/pcm_codec.h"
+#include "wav/pcm_format.h"
 
 namespace wavsplice {
 
 namespace {
-
-constexpr double kSixteenBitScale = 0.00390625;  // 1/256: decoded 16-bit values are x256
 
 // The 16-bit decoders yield sample x 256; scaling by 1/256 after the gain
 // brings the result back to the 16-bit units the 16-bit encoders take.
@@ -50,17 +49,58 @@ bool ScaleWithinRange(int bytesPerSample, const int32_t* values, int32_t* scaled
                              : ScaleWithinRange<3>(values, scaled, count, gain);
 }
 
+// 16 and 24-bit mono and stereo, the formats of most work, take their own
+// decoders and the vectorised pass above.
+bool HasStereoLeaves(const PcmFormat& format) {
+  return !format.IsFloat() && (format.containerBytes == 2 || format.containerBytes == 3) &&
+         (format.channels == 1 || format.channels == 2);
+}
+
+// Scales values in place as Scale() does for every other format: integers
+// by the one rule of every width, float in double and never limited.
+// Values of a level change are independent of their channel, so a block is
+// processed as one run of interleaved values, in pieces that stay in cache.
+int64_t ScaleValues(unsigned char* data, int64_t valueCount, double gain, const PcmFormat& format) {
+  constexpr int64_t kPieceValues = 1024;
+  const int64_t valueBytes = format.containerBytes;
+  const double scale = ResultScale(format);
+  const double high = format.HighestValue();
+  const double low = format.LowestValue();
+  double values[kPieceValues];
+  int64_t clipped = 0;
+  for (int64_t done = 0; done < valueCount; done += kPieceValues) {
+    const int64_t n = std::min(kPieceValues, valueCount - done);
+    unsigned char* bytes = data + done * valueBytes;
+    DecodeValues(format, bytes, values, n);
+    if (format.IsFloat()) {
+      for (int64_t i = 0; i < n; ++i) values[i] = values[i] * gain;
+    } else {
+      for (int64_t i = 0; i < n; ++i) {
+        values[i] = TruncateAndLimit(values[i] * gain * scale, low, high, clipped);
+      }
+    }
+    EncodeValues(format, values, bytes, n);
+  }
+  return clipped;
+}
+
 }  // namespace
 
 double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
 
 int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
                  int32_t count) {
+  return NewLevel(data, levelDb, IntegerFormat(bytesPerSample, channels), count);
+}
+
+int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count) {
   count = std::min(count, kBlockSamples);
-  const bool known =
-      (channels == 1 || channels == 2) && (bytesPerSample == 2 || bytesPerSample == 3);
-  if (count <= 0 || !known) return 0;
+  if (count <= 0 || !format.HasCodec()) return 0;
   const double gain = LevelGain(levelDb);
+  if (!HasStereoLeaves(format))
+    return ScaleValues(data, int64_t{count} * format.channels, gain, format);
+  const int bytesPerSample = format.containerBytes;
+  const int channels = format.channels;
   std::array<int32_t, kBlockSamples> left;
   std::array<int32_t, kBlockSamples> right;
   int64_t clipped = 0;

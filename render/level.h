@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "wav/pcm_format.h"
+
 namespace wavsplice {
 
 constexpr int32_t kBlockSamples = 1024;
@@ -10,10 +12,14 @@ constexpr int32_t kBlockSamples = 1024;
 // The factor 10^(levelDb / 20).
 double LevelGain(double levelDb);
 
-// Rewrites count frames (at most kBlockSamples) of 16- or 24-bit mono or
-// stereo audio in data, in place, scaled by 10^(levelDb / 20): each value
-// becomes trunc(sample x gain), limited to the format's range. Returns the
-// number of values that were limited.
+// Rewrites count frames (at most kBlockSamples) of audio of the format in
+// data, in place, scaled by 10^(levelDb / 20), every channel alike. An
+// integer value becomes trunc(sample x gain), limited to the format's range;
+// a float value becomes sample x gain rounded to the format, never limited.
+// Returns the number of values that were limited.
+int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count);
+
+// The same for integer PCM of bytesPerSample bytes per value.
 int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
                  int32_t count);
 

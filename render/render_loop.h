@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "wav/pcm_format.h"
+
 namespace wavsplice {
 
 // The destination a run writes, its crossfade temp file and its format.
@@ -16,7 +18,16 @@ struct RenderTarget {
   int32_t bits = 0;
   int32_t channels = 0;
   int32_t bytesPerSample = 0;
+  SampleType sampleType = SampleType::kInteger;
+  int32_t validBits = 0;     // 0: every bit of the container
+  uint32_t channelMask = 0;  // 0: none
 };
+
+// The target's format as one value, for the codec and the headers.
+inline PcmFormat TargetFormat(const RenderTarget& target) {
+  return FormatOfFields(target.sampleRate, target.channels, target.bytesPerSample,
+                        target.sampleType, target.validBits, target.channelMask);
+}
 
 // One edit as the renderer needs it: frames of its source and of the
 // destination, a level in dB and the crossfade asked for.

@@ -6,26 +6,40 @@
 #include <cmath>
 #include <cstdint>
 
+#include "wav/pcm_format.h"
+
 namespace wavsplice {
 
-// Truncates value toward zero and limits it to the range of a sample of
-// bytesPerSample bytes (2: -32768..32767, 3: -8388608..8388607), counting
-// each value that had to be limited in clipped.
-inline int32_t TruncateAndLimit(double value, int bytesPerSample, int64_t& clipped) {
-  const double high = bytesPerSample == 2 ? 32767.0 : 8388607.0;
-  const double low = -high - 1.0;
+// Truncates value toward zero and limits it to low..high, counting each
+// value that had to be limited in clipped. (A NaN, which only an infinite
+// level factor can make, becomes 0 and is not counted.)
+inline double TruncateAndLimit(double value, double low, double high, int64_t& clipped) {
   // The result is the truncated value: 32767.4 truncates to 32767, which is
   // within range and not limited.
   const double truncated = std::trunc(value);
   if (truncated > high) {
     ++clipped;
-    return static_cast<int32_t>(high);
+    return high;
   }
   if (truncated < low) {
     ++clipped;
-    return static_cast<int32_t>(low);
+    return low;
   }
-  return static_cast<int32_t>(truncated);
+  return truncated == truncated ? truncated : 0.0;
+}
+
+// The same for a sample of bytesPerSample bytes (2: -32768..32767, 3:
+// -8388608..8388607).
+inline int32_t TruncateAndLimit(double value, int bytesPerSample, int64_t& clipped) {
+  const double high = bytesPerSample == 2 ? 32767.0 : 8388607.0;
+  return static_cast<int32_t>(TruncateAndLimit(value, -high - 1.0, high, clipped));
+}
+
+// The value a computed result of the format is stored as: integers
+// truncated and limited (and counted), float as it is, never limited.
+inline double StoredResult(const PcmFormat& format, double value, int64_t& clipped) {
+  if (format.IsFloat()) return value;
+  return TruncateAndLimit(value, format.LowestValue(), format.HighestValue(), clipped);
 }
 
 }  // namespace wavsplice

@@ -49,7 +49,7 @@ void PrintHelp() {
       "\nEntries get re-sorted by insert values and earliest get written first.",
       "New edits overwrite overhanging previous edits.",
       "\nAll source tracks must be of the same bits, samplerate, and channels.",
-      "Supported are 16 or 24 bits, 1 or 2 channels, and .wav files only.",
+      "Supported are 8, 16, 24 and 32-bit integer and 32 and 64-bit float PCM, 1 to 128 channels, .wav files only.",
       "The destination track will match the source track specifications.",
       "\nCrossfades are added with the command 'xf' followed by a tab",
       "and the width in milliseconds, followed by a tab and a type 1, 2, 3, or 4.",
@@ -93,6 +93,9 @@ RenderTarget TargetOf(const RunState& run) {
   target.bits = run.bits;
   target.channels = run.channels;
   target.bytesPerSample = run.bytesPerSample;
+  target.sampleType = run.sampleType;
+  target.validBits = run.validBits;
+  target.channelMask = run.channelMask;
   return target;
 }
 

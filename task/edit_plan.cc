@@ -5,13 +5,11 @@
 
 #include "common/failure.h"
 #include "wav/attributes.h"
+#include "wav/pcm_format.h"
 
 namespace wavsplice {
 
 namespace {
-
-constexpr int32_t kPcmFormat = 1;
-constexpr int32_t kExtensibleFormat = 0xFFFE;
 
 void ListSources(const RunState& run, const char* format, int32_t TrackAttributes::*field) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
@@ -20,14 +18,8 @@ void ListSources(const RunState& run, const char* format, int32_t TrackAttribute
   }
 }
 
-bool IsIntegerPcm(const TrackAttributes& attributes) {
-  return attributes.audioFormat == kPcmFormat ||
-         (attributes.audioFormat == kExtensibleFormat && attributes.subFormat == kPcmFormat);
-}
-
-// Level changes and crossfades decode samples, which only these formats allow.
-bool CanProcessSamples(const RunState& run) {
-  return (run.bits == 16 || run.bits == 24) && (run.channels == 1 || run.channels == 2);
+const char* SampleTypeName(const TrackAttributes& attributes) {
+  return FormatOf(attributes).IsFloat() ? "float" : "integer";
 }
 
 // A task value in samples: trunc(rate x value) in seconds mode, trunc(value)
@@ -89,6 +81,14 @@ void CompareSourceFormats(const RunState& run) {
       ListSources(run, "%s\t%i\n", &TrackAttributes::bits);
       mismatch = true;
     }
+    if (FormatOf(other).sampleType != FormatOf(first).sampleType) {
+      std::puts("Sample types do not match for source tracks:");
+      for (int32_t j = 0; j < run.entryCount; ++j) {
+        const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+        std::printf("%s\t%s\n", entry.sourcePath.c_str(), SampleTypeName(entry.attributes));
+      }
+      mismatch = true;
+    }
   }
   if (mismatch) FailQuietly(kExitTask);
 }
@@ -96,19 +96,8 @@ void CompareSourceFormats(const RunState& run) {
 void CheckSupportedFormats(const RunState& run) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    const TrackAttributes& attributes = entry.attributes;
-    // A rate read as negative is a header field of 2^31 or more: garbage.
-    if (!IsIntegerPcm(attributes) || attributes.channels * attributes.bytesPerSample == 0 ||
-        attributes.sampleRate <= 0) {
+    if (!IsSupportedFormat(entry.attributes)) {
       Fail(kExitTask, "Unsupported audio format in %s\n", entry.sourcePath.c_str());
-    }
-  }
-  if (CanProcessSamples(run)) return;
-  for (int32_t j = 0; j < run.entryCount; ++j) {
-    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    if (entry.lvl != 0 || entry.xfType != 0) {
-      Fail(kExitTask, "Level and crossfade need 16 or 24 bits and 1 or 2 channels: %s\n",
-           entry.sourcePath.c_str());
     }
   }
 }
@@ -129,6 +118,10 @@ void ResolveEditPlan(RunState& run) {
   run.channels = first.channels;
   run.bits = first.bits;
   run.bytesPerSample = run.bits / 8;
+  const PcmFormat format = FormatOf(first);
+  run.sampleType = format.sampleType;
+  run.validBits = format.validBits;
+  run.channelMask = format.channelMask;
 
   CompareSourceFormats(run);
   CheckSupportedFormats(run);

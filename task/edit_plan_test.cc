@@ -115,7 +115,8 @@ TEST(ResolveEditPlan, FormatComparisonListsEverySource) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(outcome.out,
-            "Sample rates do not match for source tracks:\na.wav\t44100 kHz\nb.wav\t48000 kHz\n");
+            "Sample rates do not match for source tracks:\na.wav\t44100 kHz\nb.wav\t48000 kHz\n"
+            "Sample types do not match for source tracks:\na.wav\tinteger\nb.wav\tfloat\n");
 
   // One source: nothing to compare, even in an odd format.
   RunState single;
@@ -138,8 +139,9 @@ std::string Refusal(const std::vector<Source>& sources, double level = 0, int xf
 TEST(ResolveEditPlan, UnsupportedFormatsAreRefused) {
   testing::TempDir dir;
   const testing::Bytes pcm = Frames(Format(1, 44100, 16), 10);
-  const testing::Bytes floating = Frames(Format(1, 44100, 16, 3), 10);
-  EXPECT_EQ(Refusal({{"a.wav", pcm}, {"b.wav", floating}, {"c.wav", floating}}),
+  // (Same sample type as a.wav, so that the comparison lets them through.)
+  const testing::Bytes muLaw = Frames(Format(1, 44100, 16, 7), 10);
+  EXPECT_EQ(Refusal({{"a.wav", pcm}, {"b.wav", muLaw}, {"c.wav", muLaw}}),
             "1 Unsupported audio format in b.wav\n");
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(1, 44100, 16, 7), 10)}}),
             "1 Unsupported audio format in a.wav\n");
@@ -164,26 +166,45 @@ TEST(ResolveEditPlan, UnsupportedFormatsAreRefused) {
   // No fmt chunk: the fields read as 0.
   EXPECT_EQ(Refusal({{"a.wav", testing::WavBuilder().Data(testing::Bytes(8, 0)).Build()}}),
             "1 Can't find format chunk in wave file!\nUnsupported audio format in a.wav\n");
-  // Other integer PCM formats are fine for plain copies.
+  // Other integer PCM formats are accepted.
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(1, 44100, 8), 10)}}), "no failure");
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(6, 44100, 32), 10)}}), "no failure");
 }
 
-TEST(ResolveEditPlan, LevelAndCrossfadeNeedAProcessableFormat) {
+TEST(ResolveEditPlan, EveryAcceptedFormatTakesLevelAndCrossfade) {
   testing::TempDir dir;
-  const std::string message = "1 Level and crossfade need 16 or 24 bits and 1 or 2 channels: ";
-  const testing::Bytes eightBit = Frames(Format(1, 44100, 8), 10);
-  EXPECT_EQ(Refusal({{"a.wav", eightBit}}, -3), message + "a.wav\n");
-  EXPECT_EQ(Refusal({{"a.wav", eightBit}, {"b.wav", eightBit}}, 0, 2, 1), message + "b.wav\n");
-  const testing::Bytes threeChannels = Frames(Format(3, 44100, 16), 10);
-  EXPECT_EQ(Refusal({{"a.wav", threeChannels}}, 1.5), message + "a.wav\n");
-  EXPECT_EQ(Refusal({{"a.wav", Frames(Format(1, 44100, 32), 10)}}, 0, 4), message + "a.wav\n");
-  // Supported formats take both.
-  EXPECT_EQ(Refusal({{"a.wav", Frames(Format(2, 44100, 16), 10)}}, -3, 1), "no failure");
-  EXPECT_EQ(Refusal({{"a.wav", Frames(Format(1, 44100, 24), 10)}}, 6, 3), "no failure");
-  // An unsupported source is named before any level check.
-  EXPECT_EQ(Refusal({{"a.wav", eightBit}, {"b.wav", Frames(Format(1, 44100, 8, 3), 10)}}, -3),
-            "1 Unsupported audio format in b.wav\n");
+  struct Case {
+    WavFormat format;
+    bool extensible;
+    bool accepted;
+  };
+  const Case cases[] = {
+      {Format(1, 44100, 8), false, true},      {Format(2, 44100, 16), false, true},
+      {Format(6, 44100, 24), false, true},     {Format(128, 8000, 32), false, true},
+      {Format(1, 44100, 32, 3), false, true},  {Format(2, 44100, 64, 3), false, true},
+      {Format(6, 48000, 32, 3), true, true},   {Format(8, 48000, 24, 1), true, true},
+      {Format(129, 8000, 16), false, false},   {Format(1, 44100, 40), false, false},
+      {Format(1, 44100, 24, 3), false, false}, {Format(1, 44100, 64, 1), false, false},
+      {Format(2, 44100, 16, 3), true, false},  {Format(1, 44100, 12), false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.format.channels) + " channels, " + std::to_string(c.format.bits) +
+                 " bits, tag " + std::to_string(c.format.audioFormat) +
+                 (c.extensible ? " extensible" : ""));
+    const testing::Bytes wav =
+        c.extensible
+            ? testing::WavBuilder()
+                  .FmtExtensible(Format(c.format.channels, c.format.sampleRate, c.format.bits),
+                                 static_cast<uint16_t>(c.format.audioFormat))
+                  .Data(testing::Bytes(static_cast<size_t>(c.format.channels) * 40, 0))
+                  .Build()
+            : testing::WavBuilder()
+                  .Fmt(c.format)
+                  .Data(testing::Bytes(static_cast<size_t>(c.format.channels) * 40, 0))
+                  .Build();
+    EXPECT_EQ(Refusal({{"a.wav", wav}}, -3, 1),
+              c.accepted ? "no failure" : "1 Unsupported audio format in a.wav\n");
+  }
 }
 
 // One entry on a source of length samples at rate, resolved alone.

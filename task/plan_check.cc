@@ -195,9 +195,8 @@ CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry) {
   CrossfadePlan plan;
   if (entry.xfType == 0) return plan;
   plan.xfSamples = entry.xfSamples;
-  const int64_t frameSize = static_cast<int64_t>(run.bytesPerSample) * run.channels;
   if (!CrossfadeSamples(run.sampleRate, entry.xfWidth, plan.xfSamples) ||
-      !CrossfadeWithinHeader(entry.insertPoint, plan.xfSamples, frameSize)) {
+      !CrossfadeWithinHeader(entry.insertPoint, plan.xfSamples, RunFormat(run))) {
     plan.outcome = CrossfadeOutcome::kTooLong;
     return plan;
   }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "task/diagnostics.h"
+#include "wav/pcm_format.h"
 #include "wav/track_attributes.h"
 
 namespace wavsplice {
@@ -58,12 +59,21 @@ struct RunState {
   int32_t bits = 0;
   int32_t channels = 0;
   int32_t bytesPerSample = 0;
-  int32_t destLine = 0;  // task-file line of the `dest` in force
+  SampleType sampleType = SampleType::kInteger;
+  int32_t validBits = 0;     // 0: every bit of the container
+  uint32_t channelMask = 0;  // 0: none
+  int32_t destLine = 0;      // task-file line of the `dest` in force
   // What the reader and the plan check found; printed only by a check.
   Diagnostics diagnostics;
   // The program's own messages printed so far, without their line ends,
   // for the JSON report.
   std::vector<std::string> messages;
 };
+
+// The run format as one value, for the codec and the headers.
+inline PcmFormat RunFormat(const RunState& run) {
+  return FormatOfFields(run.sampleRate, run.channels, run.bytesPerSample, run.sampleType,
+                        run.validBits, run.channelMask);
+}
 
 }  // namespace wavsplice

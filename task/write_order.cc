@@ -3,14 +3,12 @@
 #include <cmath>
 
 #include "common/failure.h"
+#include "wav/wav_header.h"
 #include "wav/wav_writer.h"
 
 namespace wavsplice {
 
 namespace {
-
-// The header's RIFF size (data bytes + 36) must fit a signed 32-bit field.
-constexpr int64_t kMaxDataBytes = 2147483647LL - 36;
 
 [[noreturn]] void FailInsertPoint(const EditEntry& entry) {
   Fail(kExitTask, "Insert point set incorrectly for %s\n", entry.sourcePath.c_str());
@@ -19,12 +17,14 @@ constexpr int64_t kMaxDataBytes = 2147483647LL - 36;
 // Sets insertPoint from `ins`, refusing a point below 0 or an edit whose
 // end would not fit the destination's header.
 void SetInsertPoint(const RunState& run, EditEntry& entry) {
+  // The header's RIFF size must fit a signed 32-bit field.
+  const PcmFormat format = RunFormat(run);
+  const int64_t maxDataBytes = MaxAudioBytes(format);
   const double point =
       std::trunc(run.sampleMode == 1 ? entry.ins : static_cast<double>(run.sampleRate) * entry.ins);
-  if (!std::isfinite(point) || point < 0 || point > kMaxDataBytes) FailInsertPoint(entry);
-  const int64_t frameSize = static_cast<int64_t>(run.bytesPerSample) * run.channels;
+  if (!std::isfinite(point) || point < 0 || point > maxDataBytes) FailInsertPoint(entry);
   const int64_t end = static_cast<int64_t>(point) + entry.readLength;
-  if (end * frameSize > kMaxDataBytes) FailInsertPoint(entry);
+  if (end * format.FrameBytes() > maxDataBytes) FailInsertPoint(entry);
   entry.insertPoint = static_cast<int32_t>(point);
 }
 
@@ -99,16 +99,15 @@ void PlanWriteOrder(RunState& run) {
 }
 
 void CreateDestination(const RunState& run) {
-  const WriteResult header = MAKE_HEADER(run.destPath, static_cast<uint32_t>(run.sampleRate),
-                                         static_cast<uint32_t>(run.bits), run.destLength,
-                                         static_cast<uint32_t>(run.channels));
+  const PcmFormat format = RunFormat(run);
+  const WriteResult header = MAKE_HEADER(run.destPath, format, run.destLength);
   if (header == WriteResult::kCannotCreate) {
     Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());
   }
   if (header == WriteResult::kCannotWrite) {
     Fail(kExitFile, "Cannot write to file %s\n", run.destPath.c_str());
   }
-  PAD_FILE(run.destPath, 0, run.bytesPerSample, run.channels, run.destLength);
+  PAD_FILE(run.destPath, format, 0, run.destLength);
 }
 
 }  // namespace wavsplice

@@ -34,6 +34,61 @@ inline void ExpectOutcome(const CliResult& result, const std::string& out, int e
 }
 
 // The 44-byte header of a destination of `frames` sample frames.
+// The header of a WAVE_FORMAT_EXTENSIBLE file (40-byte fmt chunk), with a
+// fact chunk for float, written out field by field.
+inline Bytes ExpectedExtensibleHeader(uint32_t sampleRate, int bits, int channels, int32_t frames,
+                                      uint32_t mask, bool isFloat = false, int validBits = 0) {
+  Bytes out;
+  const auto le = [&out](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+  };
+  const auto tag = [&out](const char* text) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(text[i]));
+  };
+  const uint32_t blockAlign = static_cast<uint32_t>(channels * bits / 8);
+  const uint32_t dataSize = static_cast<uint32_t>(frames) * blockAlign;
+  const uint32_t headerLength = isFloat ? 80 : 68;
+  tag("RIFF");
+  le(dataSize + headerLength - 8, 4);
+  tag("WAVE");
+  tag("fmt ");
+  le(40, 4);
+  le(0xFFFE, 2);
+  le(static_cast<uint32_t>(channels), 2);
+  le(sampleRate, 4);
+  le(sampleRate * blockAlign, 4);
+  le(blockAlign, 2);
+  le(static_cast<uint32_t>(bits), 2);
+  le(22, 2);
+  le(static_cast<uint32_t>(validBits == 0 ? bits : validBits), 2);
+  le(mask, 4);
+  const Bytes guid = {static_cast<unsigned char>(isFloat ? 3 : 1),
+                      0,
+                      0,
+                      0,
+                      0,
+                      0,
+                      0x10,
+                      0,
+                      0x80,
+                      0,
+                      0,
+                      0xaa,
+                      0,
+                      0x38,
+                      0x9b,
+                      0x71};
+  out.insert(out.end(), guid.begin(), guid.end());
+  if (isFloat) {
+    tag("fact");
+    le(4, 4);
+    le(static_cast<uint32_t>(frames), 4);
+  }
+  tag("data");
+  le(dataSize, 4);
+  return out;
+}
+
 inline Bytes ExpectedHeader(uint32_t sampleRate, int bits, int channels, int32_t frames) {
   Bytes out;
   const auto le = [&out](uint32_t value, int bytes) {

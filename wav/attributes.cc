@@ -19,7 +19,9 @@ constexpr int64_t kFormatTagAt = 8;
 constexpr int64_t kChannelsAt = 10;
 constexpr int64_t kSampleRateAt = 12;
 constexpr int64_t kBitsAt = 22;
-constexpr int64_t kSubFormatAt = 32;  // the GUID's first two bytes (extensible)
+constexpr int64_t kValidBitsAt = 26;    // extensible
+constexpr int64_t kChannelMaskAt = 28;  // extensible
+constexpr int64_t kSubFormatAt = 32;    // the GUID's first two bytes (extensible)
 constexpr size_t kFormatFieldsBytes = 34;
 
 int32_t ClampToInt32(int64_t value) {
@@ -38,6 +40,8 @@ void ReadFormatFields(std::FILE* file, int64_t fmtAt, TrackAttributes& attribute
   attributes.sampleRate = static_cast<int32_t>(ReadLe32(&fields[kSampleRateAt]));
   attributes.bits = static_cast<int32_t>(ReadLe16(&fields[kBitsAt]));
   attributes.subFormat = static_cast<int32_t>(ReadLe16(&fields[kSubFormatAt]));
+  attributes.validBits = static_cast<int32_t>(ReadLe16(&fields[kValidBitsAt]));
+  attributes.channelMask = ReadLe32(&fields[kChannelMaskAt]);
   attributes.bytesPerSample = attributes.bits / 8;
 }
 

@@ -1,5 +1,8 @@
 #include "wav/pcm_codec.h"
 
+#include <algorithm>
+#include <cstring>
+
 namespace wavsplice {
 
 namespace {
@@ -29,7 +32,130 @@ void Encode24(int32_t value, unsigned char* bytes) {
   bytes[2] = static_cast<unsigned char>((pattern >> 16) & 0xff);
 }
 
+// Values pass through the 16- and 24-bit leaves in pieces of this many.
+constexpr int64_t kLeafValues = 256;
+
+uint32_t Assemble32(const unsigned char* bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
+void Spread32(uint32_t pattern, unsigned char* bytes) {
+  for (int k = 0; k < 4; ++k) bytes[k] = static_cast<unsigned char>((pattern >> (8 * k)) & 0xff);
+}
+
+double DecodeFloat32(const unsigned char* bytes) {
+  const uint32_t pattern = Assemble32(bytes);
+  float value;
+  std::memcpy(&value, &pattern, sizeof value);
+  return value;
+}
+
+double DecodeFloat64(const unsigned char* bytes) {
+  const uint64_t pattern =
+      static_cast<uint64_t>(Assemble32(bytes)) | static_cast<uint64_t>(Assemble32(bytes + 4)) << 32;
+  double value;
+  std::memcpy(&value, &pattern, sizeof value);
+  return value;
+}
+
+void EncodeFloat32(double value, unsigned char* bytes) {
+  const float stored = static_cast<float>(value);  // rounds to nearest
+  uint32_t pattern;
+  std::memcpy(&pattern, &stored, sizeof pattern);
+  Spread32(pattern, bytes);
+}
+
+void EncodeFloat64(double value, unsigned char* bytes) {
+  uint64_t pattern;
+  std::memcpy(&pattern, &value, sizeof pattern);
+  Spread32(static_cast<uint32_t>(pattern), bytes);
+  Spread32(static_cast<uint32_t>(pattern >> 32), bytes + 4);
+}
+
+// 16 and 24-bit values go through CHAR_TO_NUM32, which decodes interleaved
+// values of any channel count as one run of values.
+void DecodeThroughLeaf(int sampleType, const unsigned char* pcmBytes, double* values,
+                       int64_t valueCount) {
+  int32_t piece[kLeafValues];
+  for (int64_t done = 0; done < valueCount; done += kLeafValues) {
+    const int32_t n = static_cast<int32_t>(std::min(kLeafValues, valueCount - done));
+    CHAR_TO_NUM32(pcmBytes + done * sampleType, piece, sampleType, n);
+    for (int32_t i = 0; i < n; ++i) values[done + i] = piece[i];
+  }
+}
+
+void EncodeThroughLeaf(int sampleType, const double* values, unsigned char* pcmBytes,
+                       int64_t valueCount) {
+  int32_t piece[kLeafValues];
+  for (int64_t done = 0; done < valueCount; done += kLeafValues) {
+    const int32_t n = static_cast<int32_t>(std::min(kLeafValues, valueCount - done));
+    for (int32_t i = 0; i < n; ++i) piece[i] = static_cast<int32_t>(values[done + i]);
+    if (sampleType == 2) {
+      NUM16MONO_TO_CHAR(piece, pcmBytes + done * 2, n);
+    } else {
+      NUM24MONO_TO_CHAR(piece, pcmBytes + done * 3, n);
+    }
+  }
+}
+
 }  // namespace
+
+double ResultScale(const PcmFormat& format) {
+  return !format.IsFloat() && format.containerBytes == 2 ? kSixteenBitScale : 1.0;
+}
+
+void DecodeValues(const PcmFormat& format, const unsigned char* pcmBytes, double* values,
+                  int64_t valueCount) {
+  if (format.IsFloat()) {
+    if (format.containerBytes == 8) {
+      for (int64_t i = 0; i < valueCount; ++i) values[i] = DecodeFloat64(pcmBytes + i * 8);
+    } else {
+      for (int64_t i = 0; i < valueCount; ++i) values[i] = DecodeFloat32(pcmBytes + i * 4);
+    }
+    return;
+  }
+  switch (format.containerBytes) {
+    case 1:
+      for (int64_t i = 0; i < valueCount; ++i) values[i] = static_cast<int32_t>(pcmBytes[i]) - 128;
+      break;
+    case 2:
+    case 3:
+      DecodeThroughLeaf(format.containerBytes, pcmBytes, values, valueCount);
+      break;
+    default:
+      for (int64_t i = 0; i < valueCount; ++i) {
+        values[i] = static_cast<int32_t>(Assemble32(pcmBytes + i * 4));
+      }
+  }
+}
+
+void EncodeValues(const PcmFormat& format, const double* values, unsigned char* pcmBytes,
+                  int64_t valueCount) {
+  if (format.IsFloat()) {
+    if (format.containerBytes == 8) {
+      for (int64_t i = 0; i < valueCount; ++i) EncodeFloat64(values[i], pcmBytes + i * 8);
+    } else {
+      for (int64_t i = 0; i < valueCount; ++i) EncodeFloat32(values[i], pcmBytes + i * 4);
+    }
+    return;
+  }
+  switch (format.containerBytes) {
+    case 1:
+      for (int64_t i = 0; i < valueCount; ++i) {
+        pcmBytes[i] = static_cast<unsigned char>(static_cast<int32_t>(values[i]) + 128);
+      }
+      break;
+    case 2:
+    case 3:
+      EncodeThroughLeaf(format.containerBytes, values, pcmBytes, valueCount);
+      break;
+    default:
+      for (int64_t i = 0; i < valueCount; ++i) {
+        Spread32(static_cast<uint32_t>(static_cast<int32_t>(values[i])), pcmBytes + i * 4);
+      }
+  }
+}
 
 // The decoders choose the width once, outside the loop, so that each loop
 // decodes one width only and the compiler can vectorise it.

@@ -14,6 +14,7 @@
 #include "common/file_io.h"
 #include "wav/byte_order.h"
 #include "wav/chunk_scan.h"
+#include "wav/wav_header.h"
 
 namespace wavsplice {
 
@@ -21,32 +22,6 @@ namespace {
 
 // Silence goes out in chunks of this many bytes: few writes, little memory.
 constexpr size_t kSilenceChunkBytes = 256 * 1024;
-
-std::array<unsigned char, kCanonicalHeaderBytes> HeaderBytes(uint32_t sampleRate, uint32_t bits,
-                                                             int32_t lengthSamples,
-                                                             uint32_t channels) {
-  const uint32_t bytes = bits / 8;
-  const uint32_t channels16 = channels & 0xffff;
-  const uint32_t dataSize = static_cast<uint32_t>(lengthSamples) * bytes * channels16;
-  std::array<unsigned char, kCanonicalHeaderBytes> header{};
-  const auto tag = [&header](size_t at, const char* text) {
-    std::copy(text, text + 4, header.begin() + static_cast<long>(at));
-  };
-  tag(0, "RIFF");
-  WriteLe32(&header[4], dataSize + 36);
-  tag(8, "WAVE");
-  tag(12, "fmt ");
-  WriteLe32(&header[16], 16);
-  WriteLe16(&header[20], 1);  // integer PCM
-  WriteLe16(&header[22], channels16);
-  WriteLe32(&header[24], sampleRate);
-  WriteLe32(&header[28], sampleRate * bytes * channels16);
-  WriteLe16(&header[32], (channels16 * bits / 8) & 0xffff);
-  WriteLe16(&header[34], bits & 0xffff);
-  tag(36, "data");
-  WriteLe32(&header[40], dataSize);
-  return header;
-}
 
 // Whether this process may write a file up to endBytes long as far as its
 // file size limit goes, read from the kernel's table of the process's
@@ -91,9 +66,8 @@ bool MayLeaveZerosToFileSystem(const std::string& wavPath, std::FILE* file, int6
 
 }  // namespace
 
-WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_t bits,
-                        int32_t lengthSamples, uint32_t channels) {
-  const auto header = HeaderBytes(sampleRate, bits, lengthSamples, channels);
+WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount) {
+  const std::vector<unsigned char> header = HeaderBytes(format, frameCount);
   FileHandle file = OpenFile(wavPath, "wb");
   if (!file) return WriteResult::kCannotCreate;
   const bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
@@ -101,34 +75,49 @@ WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_
   return written && closed ? WriteResult::kOk : WriteResult::kCannotWrite;
 }
 
-void PAD_FILE(const std::string& wavPath, int32_t startSample, int32_t bytesPerSample,
-              int32_t channels, int32_t frameCount) {
+WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_t bits,
+                        int32_t lengthSamples, uint32_t channels) {
+  return MAKE_HEADER(
+      wavPath,
+      IntegerFormat(static_cast<int32_t>(bits / 8), static_cast<int32_t>(channels & 0xffff),
+                    static_cast<int32_t>(sampleRate)),
+      lengthSamples);
+}
+
+void PAD_FILE(const std::string& wavPath, const PcmFormat& format, int64_t startSample,
+              int64_t frameCount) {
   FileHandle file = OpenFile(wavPath, "rb+");
   if (!file) Fail(kExitFile, "Cannot create destination file %s\n", wavPath.c_str());
   const int64_t dataTagAt = FIND_CHUNK(file.get(), "data");
   if (dataTagAt < 0) Fail(kExitFile, "Can't find data block in wave file!\n");
 
-  const int64_t frameSize = static_cast<int64_t>(bytesPerSample) * channels;
-  int64_t position = dataTagAt + kDataTagToAudio + static_cast<int64_t>(startSample) * frameSize;
-  int64_t remaining = frameCount > 0 ? static_cast<int64_t>(frameCount) * frameSize : 0;
-  if (MayLeaveZerosToFileSystem(wavPath, file.get(), position, remaining)) {
+  const int64_t frameSize = format.FrameBytes();
+  int64_t position = dataTagAt + kDataTagToAudio + startSample * frameSize;
+  int64_t remaining = frameCount > 0 ? frameCount * frameSize : 0;
+  const unsigned char silence = format.SilenceByte();
+  if (silence == 0 && MayLeaveZerosToFileSystem(wavPath, file.get(), position, remaining)) {
     const unsigned char zero = 0;
     if (!WriteAt(file.get(), position + remaining - 1, &zero, 1)) {
       Fail(kExitFile, "Cannot write to file %s\n", wavPath.c_str());
     }
     remaining = 0;
   }
-  const std::vector<unsigned char> zeros(
-      static_cast<size_t>(std::min<int64_t>(remaining, kSilenceChunkBytes)));
+  const std::vector<unsigned char> silentBytes(
+      static_cast<size_t>(std::min<int64_t>(remaining, kSilenceChunkBytes)), silence);
   while (remaining > 0) {
     const size_t count = static_cast<size_t>(std::min<int64_t>(remaining, kSilenceChunkBytes));
-    if (!WriteAt(file.get(), position, zeros.data(), count)) {
+    if (!WriteAt(file.get(), position, silentBytes.data(), count)) {
       Fail(kExitFile, "Cannot write to file %s\n", wavPath.c_str());
     }
     position += static_cast<int64_t>(count);
     remaining -= static_cast<int64_t>(count);
   }
   if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.c_str());
+}
+
+void PAD_FILE(const std::string& wavPath, int32_t startSample, int32_t bytesPerSample,
+              int32_t channels, int32_t frameCount) {
+  PAD_FILE(wavPath, IntegerFormat(bytesPerSample, channels), startSample, frameCount);
 }
 
 }  // namespace wavsplice

@@ -1,0 +1,63 @@
+// The PCM format of a file's audio: what a frame holds and how its values are
+// stored. Sources are read into it, the destination is written from it, and
+// the codec, the level change and the crossfade work by it.
+#pragma once
+
+#include <cstdint>
+
+#include "wav/track_attributes.h"
+
+namespace wavsplice {
+
+enum class SampleType { kInteger, kFloat };
+
+// Format tags of the fmt chunk and the sub-format codes of an extensible one.
+constexpr int32_t kFormatTagPcm = 1;
+constexpr int32_t kFormatTagFloat = 3;
+constexpr int32_t kFormatTagExtensible = 0xFFFE;
+
+constexpr int32_t kMaxChannels = 128;
+
+struct PcmFormat {
+  int32_t sampleRate = 0;
+  int32_t channels = 0;
+  int32_t containerBytes = 0;  // bytes of one value in a frame
+  int32_t validBits = 0;       // meaningful bits of a value, at most containerBytes x 8
+  SampleType sampleType = SampleType::kInteger;
+  uint32_t channelMask = 0;  // speaker positions (extensible files), 0 when none
+
+  int32_t Bits() const { return containerBytes * 8; }
+  bool IsFloat() const { return sampleType == SampleType::kFloat; }
+  // Bytes of one frame: one value for each channel.
+  int64_t FrameBytes() const { return static_cast<int64_t>(containerBytes) * channels; }
+  // The byte every byte of a silent frame holds: 8-bit PCM is unsigned, its
+  // zero is 0x80; every other format's zero is all zero bytes.
+  unsigned char SilenceByte() const { return !IsFloat() && containerBytes == 1 ? 0x80 : 0x00; }
+  // Whether the codec reads and writes this format: integer values of 1, 2,
+  // 3 or 4 bytes or float of 4 or 8, 1 to 128 channels.
+  bool HasCodec() const;
+  // Range of an integer result in the format's own units (8-bit: -128..127).
+  double HighestValue() const;
+  double LowestValue() const { return -HighestValue() - 1.0; }
+};
+
+// Integer PCM of bytesPerSample bytes per value, all bits valid.
+PcmFormat IntegerFormat(int32_t bytesPerSample, int32_t channels, int32_t sampleRate = 0);
+
+// The format of loose fields as the run keeps them; validBits 0 means every
+// bit of the container.
+PcmFormat FormatOfFields(int32_t sampleRate, int32_t channels, int32_t bytesPerSample,
+                         SampleType sampleType, int32_t validBits, uint32_t channelMask);
+
+// The format a source's header describes. Extensible sources give their
+// valid bits and channel mask; every other source has all bits valid and no
+// mask.
+PcmFormat FormatOf(const TrackAttributes& attributes);
+
+// Whether the program reads, writes and processes this audio: integer PCM of
+// 8, 16, 24 or 32 bits or float of 32 or 64 bits, 1 to 128 channels, a rate
+// above 0, under format tag 1 or 3 or extensible with the PCM or float
+// sub-format.
+bool IsSupportedFormat(const TrackAttributes& attributes);
+
+}  // namespace wavsplice
