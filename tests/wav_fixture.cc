@@ -68,10 +68,15 @@ WavBuilder& WavBuilder::Fmt(const WavFormat& format) {
 }
 
 WavBuilder& WavBuilder::FmtExtensible(const WavFormat& format, uint16_t subFormat) {
+  return FmtExtensible(format, subFormat, format.bits, format.channels == 2 ? 3 : 4);
+}
+
+WavBuilder& WavBuilder::FmtExtensible(const WavFormat& format, uint16_t subFormat, int validBits,
+                                      uint32_t channelMask) {
   Bytes payload = FmtPayload(format, 0xFFFE);
-  PutLe(payload, 22, 2);                                  // extension size
-  PutLe(payload, static_cast<uint32_t>(format.bits), 2);  // valid bits
-  PutLe(payload, format.channels == 2 ? 3 : 4, 4);        // channel mask
+  PutLe(payload, 22, 2);  // extension size
+  PutLe(payload, static_cast<uint32_t>(validBits), 2);
+  PutLe(payload, channelMask, 4);
   PutLe(payload, subFormat, 2);
   const unsigned char guidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
                                       0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};

@@ -35,6 +35,8 @@ class WavBuilder {
   // A 16-byte fmt chunk (or 40 bytes, extensible, with sub-format code).
   WavBuilder& Fmt(const WavFormat& format);
   WavBuilder& FmtExtensible(const WavFormat& format, uint16_t subFormat);
+  WavBuilder& FmtExtensible(const WavFormat& format, uint16_t subFormat, int validBits,
+                            uint32_t channelMask);
   // A chunk with the given tag and payload; its size field is the payload's
   // length unless declaredSize is given; pad adds a byte after odd payloads.
   WavBuilder& Chunk(const std::string& tag, const Bytes& payload, bool pad = true);
