@@ -32,7 +32,7 @@ TEST(WavHeader, EachFormatTakesItsLayoutWithEverySizeRight) {
   // Float mono: tag 3, 18-byte fmt, fact with the frame count.
   EXPECT_EQ(
       HeaderBytes(Format(4, 1, true), 1000),
-      (Bytes{'R',  'I',  'F',  'F', 0xc2, 0x0f, 0x00, 0x00, 'W', 'A',  'V',  'E',  'f',  'm',  't',
+      (Bytes{'R',  'I',  'F',  'F', 0xd2, 0x0f, 0x00, 0x00, 'W', 'A',  'V',  'E',  'f',  'm',  't',
              ' ',  18,   0,    0,   0,    3,    0,    1,    0,   0x80, 0xbb, 0x00, 0x00, 0x00, 0xee,
              0x02, 0x00, 4,    0,   32,   0,    0,    0,    'f', 'a',  'c',  't',  4,    0,    0,
              0,    0xe8, 0x03, 0,   0,    'd',  'a',  't',  'a', 0xa0, 0x0f, 0x00, 0x00}));
