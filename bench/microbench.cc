@@ -4,6 +4,7 @@
 // tag (the scan's worst case: every candidate examined).
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "render/level.h"
 #include "wav/chunk_scan.h"
 #include "wav/pcm_codec.h"
+#include "wav/pcm_format.h"
 #include "wav/wav_writer.h"
 
 namespace {
@@ -118,6 +120,47 @@ void BM_NewLevel(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * kBlockSamples * kChannels);
 }
 BENCHMARK(BM_NewLevel)->Arg(2)->Arg(3);
+
+// One block of each format levelled in place, in bytes per second, so that
+// the formats compare per byte: args are bytes per value, float (0 or 1)
+// and channels. The values lie within a quarter of full scale.
+void BM_NewLevelFormat(benchmark::State& state) {
+  wavsplice::PcmFormat format = wavsplice::IntegerFormat(
+      static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(2)), 48000);
+  if (state.range(1) == 1) format.sampleType = wavsplice::SampleType::kFloat;
+  const int64_t values = int64_t{kBlockSamples} * format.channels;
+  std::vector<double> decoded(static_cast<size_t>(values));
+  const double quarter = format.IsFloat() ? 0.25 : (format.HighestValue() + 1) / 4;
+  uint32_t random = 0x12345;
+  for (double& value : decoded) {
+    random = random * 1103515245u + 12345u;
+    value = std::trunc((static_cast<double>(random >> 8) / 16777216.0 - 0.5) * 2 * quarter);
+    if (format.IsFloat()) value /= quarter * 4 + 1;
+  }
+  std::vector<unsigned char> bytes(static_cast<size_t>(values * format.containerBytes));
+  for (double& value : decoded) value *= wavsplice::ResultScale(format);
+  wavsplice::EncodeValues(format, decoded.data(), bytes.data(), values);
+  double levelDb = -3.0;
+  for (auto _ : state) {
+    benchmark::DoNotOptimize(wavsplice::NewLevel(bytes.data(), levelDb, format, kBlockSamples));
+    levelDb = -levelDb;
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(bytes.size()));
+}
+BENCHMARK(BM_NewLevelFormat)
+    ->Args({2, 0, 2})
+    ->Args({3, 0, 2})
+    ->Args({1, 0, 1})
+    ->Args({1, 0, 2})
+    ->Args({2, 0, 6})
+    ->Args({3, 0, 6})
+    ->Args({4, 0, 2})
+    ->Args({4, 0, 6})
+    ->Args({4, 1, 1})
+    ->Args({4, 1, 2})
+    ->Args({4, 1, 6})
+    ->Args({8, 1, 2})
+    ->Args({8, 1, 6});
 
 // A one-second crossfade of each curve type between two 16-bit files (and
 // of type 1 between 24-bit files),

@@ -49,58 +49,10 @@ bool ScaleWithinRange(int bytesPerSample, const int32_t* values, int32_t* scaled
                              : ScaleWithinRange<3>(values, scaled, count, gain);
 }
 
-// 16 and 24-bit mono and stereo, the formats of most work, take their own
-// decoders and the vectorised pass above.
-bool HasStereoLeaves(const PcmFormat& format) {
-  return !format.IsFloat() && (format.containerBytes == 2 || format.containerBytes == 3) &&
-         (format.channels == 1 || format.channels == 2);
-}
-
-// Scales values in place as Scale() does for every other format: integers
-// by the one rule of every width, float in double and never limited.
-// Values of a level change are independent of their channel, so a block is
-// processed as one run of interleaved values, in pieces that stay in cache.
-int64_t ScaleValues(unsigned char* data, int64_t valueCount, double gain, const PcmFormat& format) {
-  constexpr int64_t kPieceValues = 1024;
-  const int64_t valueBytes = format.containerBytes;
-  const double scale = ResultScale(format);
-  const double high = format.HighestValue();
-  const double low = format.LowestValue();
-  double values[kPieceValues];
-  int64_t clipped = 0;
-  for (int64_t done = 0; done < valueCount; done += kPieceValues) {
-    const int64_t n = std::min(kPieceValues, valueCount - done);
-    unsigned char* bytes = data + done * valueBytes;
-    DecodeValues(format, bytes, values, n);
-    if (format.IsFloat()) {
-      for (int64_t i = 0; i < n; ++i) values[i] = values[i] * gain;
-    } else {
-      for (int64_t i = 0; i < n; ++i) {
-        values[i] = TruncateAndLimit(values[i] * gain * scale, low, high, clipped);
-      }
-    }
-    EncodeValues(format, values, bytes, n);
-  }
-  return clipped;
-}
-
-}  // namespace
-
-double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
-
-int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
-                 int32_t count) {
-  return NewLevel(data, levelDb, IntegerFormat(bytesPerSample, channels), count);
-}
-
-int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count) {
-  count = std::min(count, kBlockSamples);
-  if (count <= 0 || !format.HasCodec()) return 0;
-  const double gain = LevelGain(levelDb);
-  if (!HasStereoLeaves(format))
-    return ScaleValues(data, int64_t{count} * format.channels, gain, format);
-  const int bytesPerSample = format.containerBytes;
-  const int channels = format.channels;
+// 16 and 24-bit values through their own decoders and the vectorised pass
+// above; channels is 1 or 2.
+int64_t LevelThroughLeaves(unsigned char* data, double gain, int bytesPerSample, int channels,
+                           int32_t count) {
   std::array<int32_t, kBlockSamples> left;
   std::array<int32_t, kBlockSamples> right;
   int64_t clipped = 0;
@@ -141,6 +93,130 @@ int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, i
       NUM24STER_TO_CHAR(outLeft, outRight, data, count);
   }
   return clipped;
+}
+
+// A level change treats every channel alike, so the values of more than two
+// channels go through the leaves as one run of interleaved values, a block
+// at a time: as stereo pairs when the run is even (the faster pass), else as
+// mono values.
+int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSample,
+                              int64_t valueCount) {
+  const int width = valueCount % 2 == 0 ? 2 : 1;
+  const int64_t frames = valueCount / width;
+  int64_t clipped = 0;
+  for (int64_t done = 0; done < frames; done += kBlockSamples) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, frames - done));
+    clipped +=
+        LevelThroughLeaves(data + done * width * bytesPerSample, gain, bytesPerSample, width, n);
+  }
+  return clipped;
+}
+
+// Integer values of any width, limited and counted without a branch so that
+// the compiler vectorises the pass. trunc(x) leaves the range exactly when x
+// reaches high + 1 or low - 1, and limiting x first leaves the truncation
+// (which the encoder makes) the same value, as low and high are whole. The
+// count is kept in double, which counts exactly and keeps the loop in one
+// type. Needs a finite gain, so that no product is NaN.
+int64_t LimitWithoutBranches(double* values, int64_t n, double gain, double scale, double low,
+                             double high) {
+  const double over = high + 1.0;
+  const double under = low - 1.0;
+  double clipped = 0;
+  for (int64_t i = 0; i < n; ++i) {
+    const double x = values[i] * gain * scale;
+    clipped += (x >= over ? 1.0 : 0.0) + (x <= under ? 1.0 : 0.0);
+    values[i] = std::min(std::max(x, low), high);
+  }
+  return static_cast<int64_t>(clipped);
+}
+
+// Every other format through the codec's one entry, as one run of
+// interleaved values in pieces that stay in cache: integers by the rule of
+// every width, float in double and never limited.
+int64_t LevelValues(unsigned char* data, double gain, const PcmFormat& format, int64_t valueCount) {
+  constexpr int64_t kPieceValues = 1024;
+  const double scale = ResultScale(format);
+  const double high = format.HighestValue();
+  const double low = format.LowestValue();
+  double values[kPieceValues];
+  int64_t clipped = 0;
+  for (int64_t done = 0; done < valueCount; done += kPieceValues) {
+    const int64_t n = std::min(kPieceValues, valueCount - done);
+    unsigned char* bytes = data + done * format.containerBytes;
+    DecodeValues(format, bytes, values, n);
+    if (format.IsFloat()) {
+      for (int64_t i = 0; i < n; ++i) values[i] = values[i] * gain;
+    } else if (std::isfinite(gain)) {
+      clipped += LimitWithoutBranches(values, n, gain, scale, low, high);
+    } else {
+      for (int64_t i = 0; i < n; ++i) {
+        values[i] = TruncateAndLimit(values[i] * gain * scale, low, high, clipped);
+      }
+    }
+    EncodeValues(format, values, bytes, n);
+  }
+  return clipped;
+}
+
+// 8-bit audio has 256 values: the rule is worked out once for each into a
+// table, which then rewrites the bytes. The gain is positive, so the values
+// that are limited are the lowest and the highest bytes: they are counted by
+// two comparisons.
+int64_t LevelEightBit(unsigned char* data, double gain, int64_t valueCount) {
+  if (!std::isfinite(gain)) return LevelValues(data, gain, IntegerFormat(1, 1), valueCount);
+  std::array<double, 256> values;
+  for (int byte = 0; byte < 256; ++byte) values[static_cast<size_t>(byte)] = byte - 128;
+  int limitedLow = 0;   // bytes 0 .. limitedLow - 1 are limited
+  int limitedHigh = 0;  // so are the top limitedHigh bytes
+  for (size_t byte = 0; byte < 256; ++byte) {
+    const double x = values[byte] * gain;
+    limitedLow += static_cast<int>(x <= -129.0);
+    limitedHigh += static_cast<int>(x >= 128.0);
+  }
+  LimitWithoutBranches(values.data(), 256, gain, 1.0, -128.0, 127.0);
+  std::array<unsigned char, 256> result;
+  for (size_t byte = 0; byte < 256; ++byte) {
+    result[byte] = static_cast<unsigned char>(static_cast<int32_t>(values[byte]) + 128);
+  }
+  // At most 128 channels of kBlockSamples values: the count fits 32 bits.
+  int32_t clipped = 0;
+  const int firstHigh = 256 - limitedHigh;
+  for (int64_t i = 0; i < valueCount; ++i) {
+    clipped +=
+        static_cast<int32_t>(data[i] < limitedLow) + static_cast<int32_t>(data[i] >= firstHigh);
+  }
+  for (int64_t i = 0; i < valueCount; ++i) data[i] = result[data[i]];
+  return clipped;
+}
+
+}  // namespace
+
+double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
+
+int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
+                 int32_t count) {
+  return NewLevel(data, levelDb, IntegerFormat(bytesPerSample, channels), count);
+}
+
+int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count) {
+  count = std::min(count, kBlockSamples);
+  if (count <= 0 || !format.HasCodec()) return 0;
+  const double gain = LevelGain(levelDb);
+  const int64_t valueCount = int64_t{count} * format.channels;
+  if (format.IsFloat()) return LevelValues(data, gain, format, valueCount);
+  switch (format.containerBytes) {
+    case 1:
+      return LevelEightBit(data, gain, valueCount);
+    case 2:
+    case 3:
+      if (format.channels <= 2) {
+        return LevelThroughLeaves(data, gain, format.containerBytes, format.channels, count);
+      }
+      return LevelRunThroughLeaves(data, gain, format.containerBytes, valueCount);
+    default:
+      return LevelValues(data, gain, format, valueCount);
+  }
 }
 
 }  // namespace wavsplice

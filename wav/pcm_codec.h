@@ -28,8 +28,8 @@ void DecodeValues(const PcmFormat& format, const unsigned char* pcmBytes, double
                   int64_t valueCount);
 
 // Encodes valueCount values in the format's own units (16-bit in 16-bit
-// units). Integer values must be whole and within the format's range
-// (callers truncate and limit them); float values are rounded to the
+// units). Integer values are truncated toward zero and must lie within the
+// format's range (callers limit them); float values are rounded to the
 // nearest value of the format.
 void EncodeValues(const PcmFormat& format, const double* values, unsigned char* pcmBytes,
                   int64_t valueCount);
