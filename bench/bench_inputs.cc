@@ -2,6 +2,7 @@
 // from run to run:
 //   src16_a.wav, src16_b.wav   16-bit stereo 44.1 kHz
 //   src24_a.wav, src24_b.wav   24-bit stereo 48 kHz
+//   srcf32x6_a.wav, ...        32-bit float, 6 channels (5.1), 48 kHz
 // each SECONDS long (600 for the full benchmark): a few slowly swelling
 // tones plus noise at a moderate level, so level changes and crossfades do
 // real arithmetic. For every scenario and format it also writes one job
@@ -20,14 +21,17 @@
 //   copy      the same 20 spans at 0 dB without crossfades;
 //   many      500 appended spans of 1.2 s alternating between the sources,
 //             every other one at -1.5 dB.
+// The float format has the assemble job only.
 // And two memory jobs, memshort_16 (one source long) and memlong_16 (six
 // sources long: one hour in the full benchmark), of appended whole sources.
 //
 // Usage: bench_inputs FOLDER SECONDS
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -35,17 +39,22 @@
 namespace {
 
 constexpr double kPi = 3.14159265358979323846;
-constexpr int32_t kHeaderBytes = 44;
 constexpr double kFullSeconds = 600.0;  // the sources' length in the full run
 
 struct Format {
   int32_t rate;
   int32_t bits;
-  const char* tag;  // "16" or "24", in file names
+  const char* tag;  // "16", "24" or "f32x6", in file and folder names
+  int32_t channels;
+  bool isFloat;
 };
 
-constexpr int32_t kChannels = 2;
-const Format kFormats[] = {{44100, 16, "16"}, {48000, 24, "24"}};
+const Format kFormats[] = {
+    {44100, 16, "16", 2, false}, {48000, 24, "24", 2, false}, {48000, 32, "f32x6", 6, true}};
+
+// 44 bytes for the canonical header; WAVE_FORMAT_EXTENSIBLE with a fact
+// chunk for the 6-channel float sources.
+int64_t HeaderBytes(const Format& format) { return format.channels > 2 ? 80 : 44; }
 
 // One span of a job: frames [start, start + length) of source src (0 or 1),
 // placed at frame insert of the destination.
@@ -65,18 +74,32 @@ void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes) {
 }
 
 std::vector<unsigned char> Header(const Format& format, int64_t frames) {
-  const uint32_t frameSize = static_cast<uint32_t>(kChannels * format.bits / 8);
+  const uint32_t frameSize = static_cast<uint32_t>(format.channels * format.bits / 8);
   const uint32_t dataSize = static_cast<uint32_t>(frames) * frameSize;
+  const bool extensible = format.channels > 2;
   std::vector<unsigned char> bytes{'R', 'I', 'F', 'F'};
-  PutLe(bytes, dataSize + 36, 4);
+  PutLe(bytes, dataSize + static_cast<uint32_t>(HeaderBytes(format)) - 8, 4);
   for (char c : std::string("WAVEfmt ")) bytes.push_back(static_cast<unsigned char>(c));
-  PutLe(bytes, 16, 4);
-  PutLe(bytes, 1, 2);
-  PutLe(bytes, kChannels, 2);
+  PutLe(bytes, extensible ? 40 : 16, 4);
+  PutLe(bytes, extensible ? 0xFFFE : format.isFloat ? 3 : 1, 2);
+  PutLe(bytes, static_cast<uint32_t>(format.channels), 2);
   PutLe(bytes, static_cast<uint32_t>(format.rate), 4);
   PutLe(bytes, static_cast<uint32_t>(format.rate) * frameSize, 4);
   PutLe(bytes, frameSize, 2);
   PutLe(bytes, static_cast<uint32_t>(format.bits), 2);
+  if (extensible) {
+    PutLe(bytes, 22, 2);
+    PutLe(bytes, static_cast<uint32_t>(format.bits), 2);
+    PutLe(bytes, 0x3F, 4);  // 5.1
+    PutLe(bytes, format.isFloat ? 3 : 1, 2);
+    for (const unsigned char b :
+         {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71}) {
+      bytes.push_back(b);
+    }
+    for (char c : std::string("fact")) bytes.push_back(static_cast<unsigned char>(c));
+    PutLe(bytes, 4, 4);
+    PutLe(bytes, static_cast<uint32_t>(frames), 4);
+  }
   for (char c : std::string("data")) bytes.push_back(static_cast<unsigned char>(c));
   PutLe(bytes, dataSize, 4);
   return bytes;
@@ -126,10 +149,10 @@ bool WriteSource(const std::string& path, const Format& format, int which, int64
 
   const double rate = format.rate;
   const double base = which == 0 ? 220.0 : 311.13;
-  Oscillator tones[kChannels][3];
-  Oscillator swell[kChannels];
-  for (int ch = 0; ch < kChannels; ++ch) {
-    const double shift = ch == 0 ? 1.0 : 1.5;
+  std::vector<std::array<Oscillator, 3>> tones(static_cast<size_t>(format.channels));
+  std::vector<Oscillator> swell(static_cast<size_t>(format.channels));
+  for (size_t ch = 0; ch < tones.size(); ++ch) {
+    const double shift = 1.0 + 0.5 * static_cast<double>(ch);
     tones[ch][0].Init(base * shift, rate, 0.1 * ch);
     tones[ch][1].Init(base * shift * 2.01, rate, 0.7);
     tones[ch][2].Init(base * shift * 3.97, rate, 1.3 + ch);
@@ -137,7 +160,7 @@ bool WriteSource(const std::string& path, const Format& format, int which, int64
   }
   Noise noise{0x9e3779b97f4a7c15ULL + static_cast<uint64_t>(which) * 7919 +
               static_cast<uint64_t>(format.bits)};
-  const double fullScale = format.bits == 16 ? 32767.0 : 8388607.0;
+  const double fullScale = format.isFloat ? 1.0 : format.bits == 16 ? 32767.0 : 8388607.0;
   const int bytesPerSample = format.bits / 8;
 
   std::vector<unsigned char> block;
@@ -146,12 +169,19 @@ bool WriteSource(const std::string& path, const Format& format, int which, int64
     block.clear();
     const int64_t n = std::min<int64_t>(kBlockFrames, frames - done);
     for (int64_t i = 0; i < n; ++i) {
-      for (int ch = 0; ch < kChannels; ++ch) {
+      for (size_t ch = 0; ch < tones.size(); ++ch) {
         const double amplitude = 0.5 + 0.5 * swell[ch].Next();
         const double value = 0.22 * amplitude * tones[ch][0].Next() + 0.1 * tones[ch][1].Next() +
                              0.05 * tones[ch][2].Next() + 0.08 * (noise.Next() + noise.Next()) / 2;
-        const int32_t sample = static_cast<int32_t>(value * fullScale);
-        PutLe(block, static_cast<uint32_t>(sample), bytesPerSample);
+        if (format.isFloat) {
+          const float sample = static_cast<float>(value);
+          uint32_t pattern;
+          std::memcpy(&pattern, &sample, sizeof pattern);
+          PutLe(block, pattern, bytesPerSample);
+        } else {
+          const int32_t sample = static_cast<int32_t>(value * fullScale);
+          PutLe(block, static_cast<uint32_t>(sample), bytesPerSample);
+        }
       }
     }
     ok = std::fwrite(block.data(), 1, block.size(), file) == block.size();
@@ -212,12 +242,12 @@ int64_t SectionFrames(const std::vector<Span>& spans, size_t k, int64_t half) {
 
 // Each span's bytes are read once; the destination's bytes are written once.
 std::vector<std::string> BoundPlan(const Format& format, const std::vector<Span>& spans) {
-  const int64_t frameSize = kChannels * format.bits / 8;
+  const int64_t frameSize = format.channels * format.bits / 8;
   std::vector<std::string> lines{"out_bound.wav"};
   for (size_t k = 0; k < spans.size(); ++k) {
     const Span& span = spans[k];
     lines.push_back("../" + SourceName(format, span.src) + "\t" +
-                    Num(kHeaderBytes + span.start * frameSize) + "\t" +
+                    Num(HeaderBytes(format) + span.start * frameSize) + "\t" +
                     Num(span.length * frameSize) + "\t" + Num(VisibleFrames(spans, k) * frameSize));
   }
   return lines;
@@ -247,7 +277,8 @@ std::vector<std::string> SoxArgs(const Format& format, const std::vector<Span>& 
     if (span.levelDb != 0.0) input += " vol " + Db(span.levelDb) + "dB";
     args.push_back(input);
   }
-  args.insert(args.end(), {"-b", format.tag, "out_sox.wav"});
+  if (format.isFloat) args.insert(args.end(), {"-e", "floating-point"});
+  args.insert(args.end(), {"-b", Num(format.bits), "out_sox.wav"});
   if (!splices.empty()) {
     args.insert(args.end(), {"splice", "-q"});
     args.insert(args.end(), splices.begin(), splices.end());
@@ -290,8 +321,10 @@ std::vector<std::string> FfmpegArgs(const Format& format, const std::vector<Span
     for (size_t k = 0; k < spans.size(); ++k) graph += "[s" + Num(static_cast<int64_t>(k)) + "]";
     graph += "concat=n=" + Num(static_cast<int64_t>(spans.size())) + ":v=0:a=1[out]";
   }
-  args.insert(args.end(), {"-filter_complex", graph, "-map", "[out]", "-c:a",
-                           std::string("pcm_s") + format.tag + "le", "out_ffmpeg.wav"});
+  args.insert(args.end(),
+              {"-filter_complex", graph, "-map", "[out]", "-c:a",
+               std::string(format.isFloat ? "pcm_f" : "pcm_s") + Num(format.bits) + "le",
+               "out_ffmpeg.wav"});
   return args;
 }
 
@@ -369,9 +402,11 @@ int main(int argc, char** argv) {
     for (int which = 0; which < 2 && ok; ++which) {
       ok = WriteSource(folder + "/" + SourceName(format, which), format, which, frames);
     }
-    ok = ok && WriteJob(folder, "assemble", format, TwentySpans(format, frames, scale, true)) &&
-         WriteJob(folder, "copy", format, TwentySpans(format, frames, scale, false)) &&
-         WriteJob(folder, "many", format, ManySpans(format, frames, scale));
+    ok = ok && WriteJob(folder, "assemble", format, TwentySpans(format, frames, scale, true));
+    if (!format.isFloat) {
+      ok = ok && WriteJob(folder, "copy", format, TwentySpans(format, frames, scale, false)) &&
+           WriteJob(folder, "many", format, ManySpans(format, frames, scale));
+    }
     if (format.bits == 16) {
       ok = ok && WriteJob(folder, "memshort", format, WholeSources(frames / 10, 1)) &&
            WriteJob(folder, "memlong", format, WholeSources(frames, 6));

@@ -8,7 +8,7 @@
 #   bench/run.sh --runs N   full run with N timed runs each (at least 5)
 #
 # For each scenario (assemble, copy, many) and format (16-bit 44.1 kHz and
-# 24-bit 48 kHz stereo) it runs wavsplice, the equivalent SoX job, the
+# 24-bit 48 kHz stereo; for assemble also 32-bit float 6-channel 48 kHz) it runs wavsplice, the equivalent SoX job, the
 # equivalent FFmpeg job and the bound (bench_bound: the spans' bytes read
 # once, the destination's bytes written once), each after one untimed warm
 # run, and reports the median wall time, the peak resident memory
@@ -114,41 +114,45 @@ declare -A wall rss
 rows=()
 verdicts=()
 wavsplice_kib=()
-for scenario in assemble copy many; do
-  for bits in 16 24; do
-    job="${scenario}_${bits}"
-    cd "$data/$job"
-    for tool in "${tools[@]}"; do
-      set_command "$tool"
-      echo "-- $job $tool"
-      [ "$tiny" = 1 ] || run_once "${tool_cmd[@]}" >/dev/null  # warm run
-      times=()
-      for _ in $(seq "$runs"); do times+=("$(run_once "${tool_cmd[@]}")"); done
-      wall[$job,$tool]=$(printf '%s\n' "${times[@]}" | median)
-      rss[$job,$tool]=$(peak_kib "${tool_cmd[@]}")
-    done
-    # Every tool wrote a destination of the bound's length; for the plain
-    # copy wavsplice's audio is the bound's, byte for byte.
-    "$bound" bound.txt
-    "$wavsplice" task.txt >/dev/null
-    want=$(($(stat -c %s out_bound.wav) - 44))
-    got=$(($(stat -c %s out_wavsplice.wav) - 44))
-    if [ "$got" != "$want" ]; then
-      echo "$job: wavsplice wrote $got bytes of audio, the bound $want"
-      exit 1
-    fi
-    if [ "$scenario" = copy ] && ! cmp -s <(tail -c +45 out_wavsplice.wav) <(tail -c +45 out_bound.wav); then
-      echo "$job: wavsplice's copy differs from the spans' bytes"
-      exit 1
-    fi
-    rm -f out_*.wav time.txt
-    for tool in "${tools[@]}"; do
-      rows+=("| $scenario | $bits-bit | $tool | $(seconds_of "${wall[$job,$tool]}") | $(mib_of "${rss[$job,$tool]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,bound]}") |")
-    done
-    w=${wall[$job,wavsplice]}
-    wavsplice_kib+=("${rss[$job,wavsplice]}")
-    verdicts+=("| $scenario | $bits-bit | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
+# Job folders are <scenario>_<format>; the 6-channel float format has the
+# assemble job only. wavsplice writes its float sources' header (80 bytes:
+# extensible with a fact chunk), the bound a 44-byte one.
+declare -A format_label=([16]="16-bit" [24]="24-bit" [f32x6]="32-bit float 6 ch")
+declare -A header_bytes=([16]=44 [24]=44 [f32x6]=80)
+for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_24; do
+  scenario=${job%%_*}
+  fmt=${job#*_}
+  cd "$data/$job"
+  for tool in "${tools[@]}"; do
+    set_command "$tool"
+    echo "-- $job $tool"
+    [ "$tiny" = 1 ] || run_once "${tool_cmd[@]}" >/dev/null  # warm run
+    times=()
+    for _ in $(seq "$runs"); do times+=("$(run_once "${tool_cmd[@]}")"); done
+    wall[$job,$tool]=$(printf '%s\n' "${times[@]}" | median)
+    rss[$job,$tool]=$(peak_kib "${tool_cmd[@]}")
   done
+  # Every tool wrote a destination of the bound's length; for the plain
+  # copy wavsplice's audio is the bound's, byte for byte.
+  "$bound" bound.txt
+  "$wavsplice" task.txt >/dev/null
+  want=$(($(stat -c %s out_bound.wav) - 44))
+  got=$(($(stat -c %s out_wavsplice.wav) - ${header_bytes[$fmt]}))
+  if [ "$got" != "$want" ]; then
+    echo "$job: wavsplice wrote $got bytes of audio, the bound $want"
+    exit 1
+  fi
+  if [ "$scenario" = copy ] && ! cmp -s <(tail -c +45 out_wavsplice.wav) <(tail -c +45 out_bound.wav); then
+    echo "$job: wavsplice's copy differs from the spans' bytes"
+    exit 1
+  fi
+  rm -f out_*.wav time.txt
+  for tool in "${tools[@]}"; do
+    rows+=("| $scenario | ${format_label[$fmt]} | $tool | $(seconds_of "${wall[$job,$tool]}") | $(mib_of "${rss[$job,$tool]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,bound]}") |")
+  done
+  w=${wall[$job,wavsplice]}
+  wavsplice_kib+=("${rss[$job,wavsplice]}")
+  verdicts+=("| $scenario | ${format_label[$fmt]} | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
 done
 
 # Peak memory of a short and a long destination, against the empty program.
@@ -189,7 +193,7 @@ mkdir -p "$(dirname "$report")"
   echo
   echo "Inputs (\`bench_inputs\`, deterministic): two ${seconds}-second sources per format, tones"
   echo "plus noise at a moderate level. Scenarios, each for 16-bit stereo 44.1 kHz and 24-bit"
-  echo "stereo 48 kHz:"
+  echo "stereo 48 kHz (assemble also for 32-bit float, 6 channels (5.1), 48 kHz):"
   echo
   echo "- **assemble**: 20 spans of $(awk -v s="$seconds" 'BEGIN {print 30 * s / 600}') s alternating between the sources, every other one at -3 dB,"
   echo "  each after the first inserted to overlap its predecessor by 50 ms with \`xf 100 1\`;"
@@ -199,7 +203,7 @@ mkdir -p "$(dirname "$report")"
   echo "SoX: one inner \`sox … -p trim … vol …\` per span, joined by \`splice -q\` (assemble) or"
   echo "concatenation, dithering off (\`-D\`). FFmpeg: one input per span (\`-ss\` to its start),"
   echo "\`atrim\`, \`volume\` and \`acrossfade\` (assemble) or \`concat\` in one filter graph,"
-  echo "\`pcm_s16le\`/\`pcm_s24le\` out. Bound: \`bench_bound\` reads each span's bytes once and writes"
+  echo "\`pcm_s16le\`/\`pcm_s24le\`/\`pcm_f32le\` out. Bound: \`bench_bound\` reads each span's bytes once and writes"
   echo "each destination byte once, nothing else. The exact command lines are in"
   echo "\`BUILD/bench-data/<scenario>_<bits>/\` after a run."
   echo

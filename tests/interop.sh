@@ -6,7 +6,12 @@
 #    channels, bit depth and exact sample count, and the samples SoX and
 #    FFmpeg decode to raw equal the bytes wavsplice wrote;
 #  - sources written by FFmpeg (24-bit: WAVE_FORMAT_EXTENSIBLE with a LIST
-#    chunk) and by SoX are accepted and copied sample-exactly.
+#    chunk) and by SoX are accepted and copied sample-exactly;
+#  - 8 and 32-bit integer and 32 and 64-bit float, mono, stereo and 6
+#    channels (and 16/24-bit in 6 channels): SoX, FFmpeg and libsndfile
+#    (sndfile-info, sndfile-cmp) read the destination's format, channel count
+#    and, for 6 channels, the 5.1 channel mask; 0 dB spans are the source's
+#    samples as each tool decodes them.
 # Usage: tests/interop.sh BUILD_DIR   (holding wavsplice and make_example_sources)
 set -euo pipefail
 
@@ -21,9 +26,10 @@ for tool in "$wavsplice" "$build/make_example_sources"; do
   [ -x "$tool" ] || { echo "interop: $tool is not built"; exit 2; }
 done
 
-if ! command -v sox >/dev/null 2>&1 || ! command -v ffprobe >/dev/null 2>&1; then
+if ! command -v sox >/dev/null 2>&1 || ! command -v ffprobe >/dev/null 2>&1 ||
+  ! command -v sndfile-info >/dev/null 2>&1; then
   apt-get update
-  DEBIAN_FRONTEND=noninteractive apt-get install -y sox ffmpeg
+  DEBIAN_FRONTEND=noninteractive apt-get install -y sox ffmpeg sndfile-programs
 fi
 
 work=$(mktemp -d /tmp/wavsplice-interop-XXXXXX)
@@ -204,6 +210,98 @@ for case_line in "${cases[@]}"; do
     else
       fail "$dir: the copy of the $producer source differs from its samples"
     fi
+  done
+done
+
+echo "== 8/32-bit integer and 32/64-bit float, mono, stereo and 6 channels"
+# name bits sox-encoding ffmpeg-codec raw-format fmt-tag (of a 1-2 channel destination)
+formats=(
+  "u8 8 Unsigned pcm_u8 u8 0x1"
+  "s16 16 Signed pcm_s16le s16le 0x1"
+  "s24 24 Signed pcm_s24le s24le 0x1"
+  "s32 32 Signed pcm_s32le s32le 0x1"
+  "f32 32 Floating pcm_f32le f32le 0x3"
+  "f64 64 Floating pcm_f64le f64le 0x3"
+)
+declare -A layouts=([1]=mono [2]=stereo [6]=5.1)
+# The layout FFmpeg reads: plain headers carry none, extensible ones the mask.
+declare -A read_layouts=([1]=unknown [2]=unknown [6]=5.1)
+rate=48000
+for format_line in "${formats[@]}"; do
+  read -r name bits encoding codec raw tag <<<"$format_line"
+  for channels in 1 2 6; do
+    # 16 and 24-bit mono and stereo are the cases above.
+    if [ "$bits" -le 24 ] && [ "$name" != u8 ] && [ "$channels" -le 2 ]; then continue; fi
+    dir=$work/format-$name-${channels}ch
+    mkdir -p "$dir"
+    label="$name ${channels}ch"
+    # Float sources go beyond full scale: nothing may limit them.
+    amplitude=0.4
+    [[ "$name" == f* ]] && amplitude=1.3
+    expr=""
+    for ((c = 1; c <= channels; c++)); do
+      expr+="${expr:+|}$amplitude*sin(2*PI*$((110 * c))*t)"
+    done
+    ffmpeg -v error -f lavfi -i "aevalsrc=$expr:s=$rate:d=3:c=${layouts[$channels]}" \
+      -c:a "$codec" "$dir/source.wav"
+
+    printf 'src\tsource.wav\nxin\t0.25\nxout\t2.75\ndest\tspan.wav\n' >"$dir/span.txt"
+    printf 'src\tsource.wav\ndest\twhole.wav\n' >"$dir/whole.txt"
+    printf 'src\tsource.wav\nxout\t2\nsrc\tsource.wav\nxin\t1\nins\t1.5\nlvl\t4\nxf\t50\t1\n' >"$dir/mix.txt"
+    printf 'src\tsource.wav\nxin\t0.5\nlvl\t-7\nxf\t30\t4\ndest\tmixed.wav\n' >>"$dir/mix.txt"
+    run_task "$dir" span.txt || continue
+    run_task "$dir" whole.txt || continue
+    run_task "$dir" mix.txt || continue
+
+    for file in span whole mixed; do
+      wav=$dir/$file.wav
+      expect "$label $file: sox channels" "$(sox --i -c "$wav")" "$channels"
+      expect "$label $file: sox bits" "$(sox --i -b "$wav")" "$bits"
+      expect "$label $file: sox encoding" "$(sox --i -e "$wav" | cut -d' ' -f1)" "$encoding"
+      expect "$label $file: ffprobe" \
+        "$(ffprobe -v error -select_streams a:0 -show_entries \
+            stream=codec_name,sample_rate,channels,channel_layout -of csv=p=0 "$wav")" \
+        "$codec,$rate,$channels,${read_layouts[$channels]}"
+      info=$(sndfile-info "$wav")
+      want_tag=$tag
+      [ "$channels" -gt 2 ] && want_tag=0xFFFE
+      expect "$label $file: sndfile-info format" \
+        "$(grep -m1 -o 'Format        : 0x[0-9A-Fa-f]*' <<<"$info" | awk '{print $3}')" "$want_tag"
+      expect "$label $file: sndfile-info channels" \
+        "$(awk -F': ' '/^Channels    :/ {print $2}' <<<"$info")" "$channels"
+      if [ "$channels" -eq 6 ]; then
+        expect "$label $file: sndfile-info mask" \
+          "$(grep -o 'Channel Mask  : 0x[0-9A-F]*' <<<"$info" | awk '{print $4}')" "0x3F"
+      fi
+    done
+    expect "$label: span frames" "$(sox --i -s "$dir/span.wav")" "$((rate * 5 / 2))"
+
+    # 0 dB: the whole copy is the source to libsndfile, and the span is the
+    # source's samples as SoX and FFmpeg decode them.
+    if sndfile-cmp "$dir/source.wav" "$dir/whole.wav" >/dev/null; then
+      pass
+    else
+      fail "$label: sndfile-cmp finds the whole copy differs from the source"
+    fi
+    frame=$((channels * bits / 8))
+    for tool in sox ffmpeg; do
+      if [ "$tool" = sox ]; then
+        # (SoX decodes float through 32-bit integers, limiting both alike.)
+        sox -V1 "$dir/source.wav" -t raw "$dir/source.$tool.raw"
+        sox -V1 "$dir/span.wav" -t raw "$dir/span.$tool.raw"
+      else
+        ffmpeg -v error -y -i "$dir/source.wav" -f "$raw" -c:a "$codec" "$dir/source.$tool.raw"
+        ffmpeg -v error -y -i "$dir/span.wav" -f "$raw" -c:a "$codec" "$dir/span.$tool.raw"
+      fi
+      dd if="$dir/source.$tool.raw" of="$dir/source-span.$tool.raw" bs=65536 \
+        iflag=skip_bytes,count_bytes skip=$((rate / 4 * frame)) count=$((rate * 5 / 2 * frame)) \
+        status=none
+      if cmp -s "$dir/span.$tool.raw" "$dir/source-span.$tool.raw"; then
+        pass
+      else
+        fail "$label: the span differs from the source's samples as $tool decodes them"
+      fi
+    done
   done
 done
 
