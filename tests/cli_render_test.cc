@@ -694,3 +694,33 @@ TEST(CliRender, FailedWriteWhileRendering) {
 
 }  // namespace
 }  // namespace wavsplice::testing
+
+namespace wavsplice::testing {
+namespace {
+
+// A 5.1 float source in an extensible header: the destination keeps the
+// mask and the sample type, its header's sizes count its own length, and a
+// gap and a 0 dB copy are the format's silence and the source's bytes.
+TEST(CliRender, MultichannelFloatKeepsItsMaskAndSamples) {
+  TempDir dir;
+  Bytes audio;
+  for (int i = 0; i < 6 * 4; ++i) {
+    // Floats by their bit patterns: 1.5, -2.0, 0.25 and a NaN.
+    const uint32_t patterns[] = {0x3fc00000, 0xc0000000, 0x3e800000, 0x7fc00001};
+    for (int k = 0; k < 4; ++k) {
+      audio.push_back(static_cast<unsigned char>(patterns[i % 4] >> (8 * k)));
+    }
+  }
+  WriteFile(dir / "surround.wav",
+            WavBuilder().FmtExtensible({6, 48000, 32, 1}, 3, 32, 0x3f).Data(audio).Build());
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\tsurround.wav\nins\t2\ndest\tout.wav\n");
+  const CliResult result = RunCli(dir.path(), {});
+  EXPECT_EQ(result.exitCode, 0) << result.out;
+  Bytes expected = ExpectedExtensibleHeader(48000, 32, 6, 6, 0x3f, true);
+  expected.insert(expected.end(), 2 * 6 * 4, 0);
+  expected.insert(expected.end(), audio.begin(), audio.end());
+  EXPECT_EQ(ReadFile(dir / "out.wav"), expected);
+}
+
+}  // namespace
+}  // namespace wavsplice::testing
