@@ -170,6 +170,23 @@ cd "$data/memlong_16"
 long_kib=$(peak_kib "$wavsplice" task.txt)
 long_len=$(awk '/Length/ {print $2}' < <("$wavsplice" task.txt))
 rm -f "$data"/mem*/out_*.wav "$data"/mem*/time.txt
+
+# System calls of the 500-span job, wavsplice against the strict bound:
+# all of them, the reads and writes among them (splice included: it is how
+# wavsplice moves unchanged bytes), and the others per span.
+syscall_rows=()
+if command -v strace >/dev/null 2>&1; then
+  cd "$data/many_16"
+  for tool in strict wavsplice; do
+    set_command "$tool"
+    rm -f out_*.wav
+    strace -f -c -o strace.txt "${tool_cmd[@]}" >/dev/null
+    calls=$(awk '$NF == "total" {print $4}' strace.txt)
+    moves=$(awk '$NF ~ /^(p?read(64|v)?|p?write(64|v)?|splice|copy_file_range)$/ {n += $4} END {print n + 0}' strace.txt)
+    syscall_rows+=("| $tool | $calls | $moves | $(awk -v a="$calls" -v b="$moves" 'BEGIN {printf "%.1f", (a - b) / 500}') |")
+  done
+  rm -f out_*.wav strace.txt
+fi
 cd "$root"
 
 echo "== microbenchmarks"
@@ -246,6 +263,14 @@ mkdir -p "$(dirname "$report")"
   echo "Its own memory (heap and stack) is a 96 KiB copy buffer, the 512-entry edit table and"
   echo "blocks of 1024 frames, the same for any length of destination."
   echo
+  if [ "${#syscall_rows[@]}" -gt 0 ]; then
+    echo "System calls of the 500-span 16-bit job (\`strace -f -c\`):"
+    echo
+    echo "| program | system calls | reads and writes | others per span |"
+    echo "|---|---:|---:|---:|"
+    printf '%s\n' "${syscall_rows[@]}"
+    echo
+  fi
   echo "## Microbenchmarks"
   echo
   echo '```'
