@@ -38,6 +38,18 @@ FileHandle OpenFile(const std::string& path, const char* mode) {
   return FileHandle(std::fopen(path.c_str(), mode));
 }
 
+std::string FollowLinks(const std::string& path) {
+  namespace fs = std::filesystem;
+  fs::path current = path;
+  std::error_code error;
+  for (int hop = 0; hop < 40 && fs::is_symlink(current, error); ++hop) {
+    const fs::path target = fs::read_symlink(current, error);
+    if (error) break;
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  return current.string();
+}
+
 int64_t FileSize(std::FILE* file) {
   if (std::fseek(file, 0, SEEK_END) != 0) return -1;
   const long size = std::ftell(file);

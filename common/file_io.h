@@ -6,8 +6,21 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace wavsplice {
+
+// A file under two names: the path the program opens (for the destination,
+// its temporary file until the run commits it) and the name every message
+// gives it, the one the user wrote. Made from one string, both are that.
+struct NamedPath {
+  NamedPath(const std::string& both) : path(both), name(both) {}  // NOLINT: implicit on purpose
+  NamedPath(const char* both) : path(both), name(both) {}         // NOLINT: implicit on purpose
+  NamedPath(std::string openedAt, std::string shownAs)
+      : path(std::move(openedAt)), name(std::move(shownAs)) {}
+  std::string path;
+  std::string name;
+};
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -20,6 +33,11 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 // in any mode, so does a named pipe.
 // Returns null when the file cannot be opened.
 FileHandle OpenFile(const std::string& path, const char* mode);
+
+// The path a chain of symbolic links starting at path ends at (path itself
+// when it is no link), whether or not a file is there. After 40 links, as
+// many as the system follows, the last link reached is returned.
+std::string FollowLinks(const std::string& path);
 
 // Length of the open file in bytes, or -1 when it cannot be learned.
 int64_t FileSize(std::FILE* file);

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "render/crossfade_steps.h"
@@ -13,11 +13,13 @@ namespace {
 
 // A crossfade long enough to carry the destination past the 2^31 - 1 bytes
 // its header can describe fails before its temp file is made; one that just
-// fits is tried (and here fails only for want of a destination file).
+// fits is tried (and here fails only for want of a destination file). No
+// scratch file stays behind either way.
 TEST(CrossfadeBounds, CrossfadeBeyondTheHeaderLimitFails) {
   testing::TempDir dir;
   RenderTarget run;
   run.destPath = "missing-dest.wav";
+  run.destWritePath = "missing-dest.wav";
   run.sampleRate = 8000;
   run.bits = 16;
   run.channels = 1;
@@ -31,11 +33,11 @@ TEST(CrossfadeBounds, CrossfadeBeyondTheHeaderLimitFails) {
   int64_t clipped = 0;
 
   ::testing::internal::CaptureStdout();
-  PrepareCrossfade(run, entry, clipped);
+  EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
   EXPECT_EQ(entry.xfSamples, 143999991);
   EXPECT_EQ(entry.xfType, 0);
-  EXPECT_FALSE(testing::FileExists(dir / "xfade_temp.wav"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 
   // A crossfade that ends on the last frame the header holds is tried.
   entry.xfType = 1;
@@ -44,19 +46,18 @@ TEST(CrossfadeBounds, CrossfadeBeyondTheHeaderLimitFails) {
   ASSERT_TRUE(CrossfadeSamples(run.sampleRate, entry.xfWidth, frames));
   entry.insertPoint = 1073741805 - frames + frames / 2;
   ::testing::internal::CaptureStdout();
-  PrepareCrossfade(run, entry, clipped);
+  EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
   EXPECT_EQ(entry.xfSamples, frames);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
-  EXPECT_TRUE(testing::FileExists(dir / "xfade_temp.wav"));  // made, then the open failed
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // made, the open failed, removed
 
-  // One frame further fails before the temp file.
-  std::remove((dir / "xfade_temp.wav").c_str());
+  // One frame further fails before the scratch file.
   entry.xfType = 1;
   entry.insertPoint += 1;
   ::testing::internal::CaptureStdout();
-  PrepareCrossfade(run, entry, clipped);
+  EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
-  EXPECT_FALSE(testing::FileExists(dir / "xfade_temp.wav"));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
 }  // namespace

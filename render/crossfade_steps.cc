@@ -2,8 +2,11 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <limits>
+#include <string>
 
+#include "common/failure.h"
 #include "render/crossfade.h"
 #include "render/crossfade_fit.h"
 #include "render/insert_file.h"
@@ -11,6 +14,19 @@
 #include "wav/wav_writer.h"
 
 namespace wavsplice {
+
+namespace {
+
+[[noreturn]] void FailToWrite(const RenderTarget& target) {
+  Fail(kExitFile, "Cannot write to file %s\n", target.destPath.c_str());
+}
+
+// ".out.wav.xfade.wavsplice-XXXXXX" for a destination out.wav.
+std::string ScratchLabel(const RenderTarget& target) {
+  return std::filesystem::path(target.destPath).filename().string() + ".xfade";
+}
+
+}  // namespace
 
 bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
   if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
@@ -24,36 +40,41 @@ bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
   return true;
 }
 
-void PrepareCrossfade(const RenderTarget& target, EditRender& edit, int64_t& crossfadeClipped) {
-  // A crossfade that would take the destination (or its own temp file) past
-  // what a header can describe would write gigabytes no WAV reader can
+std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
+                                           int64_t& crossfadeClipped) {
+  // A crossfade that would take the destination (or its own scratch file)
+  // past what a header can describe would write gigabytes no WAV reader can
   // reach: it fails like any other.
-  bool made = CrossfadeSamples(target.sampleRate, edit.xfWidth, edit.xfSamples) &&
-              CrossfadeWithinHeader(edit.insertPoint, edit.xfSamples, TargetFormat(target));
-  if (made) {
-    made =
-        MAKE_HEADER(target.xfadeTempPath, TargetFormat(target), edit.xfSamples) == WriteResult::kOk;
+  int result = kCrossfadeDestinationFailed;
+  std::optional<StagedFile> scratch;
+  if (CrossfadeSamples(target.sampleRate, edit.xfWidth, edit.xfSamples) &&
+      CrossfadeWithinHeader(edit.insertPoint, edit.xfSamples, TargetFormat(target))) {
+    scratch = StagedFile::Create(target.destWritePath, ScratchLabel(target));
+    if (!scratch) FailToWrite(target);
+    if (MAKE_HEADER(scratch->path(), TargetFormat(target), edit.xfSamples) != WriteResult::kOk) {
+      FailToWrite(target);
+    }
+    result = CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType,
+                       target.destWritePath, edit.sourcePath, scratch->path(),
+                       TargetFormat(target), edit.levelDb, crossfadeClipped);
+    // A full disk or a size limit is a failed run, never a crossfade left out.
+    if (result == kCrossfadeTempFailed) FailToWrite(target);
   }
-  if (made) {
-    made = CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType, target.destPath,
-                     edit.sourcePath, target.xfadeTempPath, TargetFormat(target), edit.levelDb,
-                     crossfadeClipped) == kCrossfadeOk;
-  }
-  if (!made) {
+  if (result != kCrossfadeOk) {
     std::puts("Could not generate crossfade");
     edit.xfType = 0;
+    return std::nullopt;
   }
+  return scratch;
 }
 
-bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit) {
+bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch) {
   const int64_t start = static_cast<int64_t>(edit.insertPoint) - edit.xfSamples / 2;
-  const bool placed = start >= 1;
-  if (placed) {
-    INSERT_FILE(target.destPath, target.xfadeTempPath, static_cast<int32_t>(start),
-                TargetFormat(target), edit.xfSamples, 0, 0.0);
-  }
-  std::remove(target.xfadeTempPath.c_str());
-  return placed;
+  if (start < 1) return false;
+  // Whatever goes wrong with the scratch file goes wrong with the destination.
+  INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath),
+              static_cast<int32_t>(start), TargetFormat(target), edit.xfSamples, 0, 0.0);
+  return true;
 }
 
 }  // namespace wavsplice

@@ -1,9 +1,14 @@
 // The two crossfade steps around an edit's copy in the render loop, and the
-// life of the crossfade temp file: made and filled before the copy, laid
-// over the splice and deleted after it.
+// life of the crossfade's scratch file: made and filled before the copy,
+// laid over the splice and removed after it. Each crossfade has a scratch
+// file of its own, beside the destination's temporary file, so runs never
+// share one.
 #pragma once
 
 #include <cstdint>
+#include <optional>
+
+#include "common/staged_file.h"
 
 #include "render/render_loop.h"
 
@@ -14,15 +19,19 @@ namespace wavsplice {
 // fit a signed 32-bit count.
 bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples);
 
-// Before the copy: works out entry.xfSamples, writes the temp file's header
-// and generates the crossfade into it. On failure prints "Could not generate
-// crossfade" and sets edit.xfType to 0. Adds the values the crossfade
-// limited to crossfadeClipped.
-void PrepareCrossfade(const RenderTarget& target, EditRender& edit, int64_t& crossfadeClipped);
+// Before the copy: works out edit.xfSamples and generates the crossfade into
+// a new scratch file, which it returns. When the crossfade cannot be
+// generated (its geometry or the format), prints "Could not generate
+// crossfade", sets edit.xfType to 0 and returns none. Adds the values the
+// crossfade limited to crossfadeClipped. A scratch file that cannot be
+// created or written ends the run ("Cannot write to file", naming
+// target.destPath, exit status 2).
+std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
+                                           int64_t& crossfadeClipped);
 
-// After the copy: lays the temp file over the destination from
-// insertPoint - xfSamples / 2 when that is 1 or more, then deletes the temp
-// file. Returns true when the crossfade was placed.
-bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit);
+// After the copy: lays the scratch file over the destination from
+// insertPoint - xfSamples / 2 when that is 1 or more; the scratch file is
+// removed on return. Returns true when the crossfade was placed.
+bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch);
 
 }  // namespace wavsplice

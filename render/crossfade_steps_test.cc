@@ -4,10 +4,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <limits>
+#include <optional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "tests/stdout_capture.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
 #include "wav/wav_writer.h"
@@ -50,12 +55,28 @@ TEST(CrossfadeSamples, FromTheWidthInMilliseconds) {
   EXPECT_EQ(xfSamples, 2147482992);
 }
 
-// A run with a 16-bit mono destination of 40 frames of 7 and a temp file
+// The names in the working directory.
+std::set<std::string> Names() {
+  std::set<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(".")) {
+    names.insert(item.path().filename().string());
+  }
+  return names;
+}
+
+// A run with a 16-bit mono destination of 40 frames of 7 and a scratch file
 // holding the crossfade frames 1, 2, ..., xfSamples.
-RenderTarget PlacementRun(int32_t xfSamples) {
-  const WavFormat format{1, 44100, 16};
+struct Placement {
   RenderTarget run;
+  std::optional<StagedFile> scratch;
+};
+
+Placement PlacementRun(int32_t xfSamples) {
+  const WavFormat format{1, 44100, 16};
+  Placement placement;
+  RenderTarget& run = placement.run;
   run.destPath = "dest.wav";
+  run.destWritePath = "dest.wav";
   run.sampleRate = 44100;
   run.bits = 16;
   run.channels = 1;
@@ -63,42 +84,39 @@ RenderTarget PlacementRun(int32_t xfSamples) {
   testing::WriteFile(run.destPath, testing::CanonicalWav(format, Values(40, 7)));
   Values crossfade;
   for (int32_t i = 1; i <= xfSamples; ++i) crossfade.push_back(i);
-  EXPECT_EQ(MAKE_HEADER(run.xfadeTempPath, 44100, 16, xfSamples, 1), WriteResult::kOk);
-  Bytes temp = testing::ReadFile(run.xfadeTempPath);
-  const Bytes audio = testing::EncodeSamples(crossfade, 16);
-  temp.insert(temp.end(), audio.begin(), audio.end());
-  testing::WriteFile(run.xfadeTempPath, temp);
-  return run;
+  placement.scratch = StagedFile::Create(run.destWritePath, "dest.wav.xfade");
+  EXPECT_TRUE(placement.scratch.has_value());
+  testing::WriteFile(placement.scratch->path(), testing::CanonicalWav(format, crossfade));
+  return placement;
 }
 
-TEST(PlaceCrossfade, LaysTheTempFileFromHalfBeforeTheSpliceThenDeletesIt) {
+TEST(PlaceCrossfade, LaysTheScratchFileFromHalfBeforeTheSpliceThenRemovesIt) {
   testing::TempDir dir;
-  const RenderTarget run = PlacementRun(5);
+  Placement placement = PlacementRun(5);
   EditRender entry;
   entry.xfSamples = 5;
   entry.insertPoint = 3;  // start 3 - 5 / 2 = 1
-  EXPECT_TRUE(PlaceCrossfade(run, entry));
-  EXPECT_FALSE(testing::FileExists(run.xfadeTempPath));
+  EXPECT_TRUE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch)));
+  EXPECT_EQ(Names(), std::set<std::string>{"dest.wav"});
   Values expected(40, 7);
   for (int32_t i = 0; i < 5; ++i) expected[static_cast<size_t>(1 + i)] = i + 1;
-  EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile(run.destPath)), 16),
-            expected);
+  EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16), expected);
 }
 
-TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheTempFileGoes) {
+TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheScratchFileGoes) {
   for (int32_t insertPoint : {2, 1, 0}) {  // starts 0, -1, -2
     SCOPED_TRACE(insertPoint);
     testing::TempDir dir;
-    const RenderTarget run = PlacementRun(5);
-    const Bytes dest = testing::ReadFile(run.destPath);
+    Placement placement = PlacementRun(5);
+    const Bytes dest = testing::ReadFile("dest.wav");
     EditRender entry;
     entry.xfSamples = 5;
     entry.insertPoint = insertPoint;
     ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(PlaceCrossfade(run, entry));
+    EXPECT_FALSE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch)));
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_FALSE(testing::FileExists(run.xfadeTempPath));
-    EXPECT_EQ(testing::ReadFile(run.destPath), dest);
+    EXPECT_EQ(Names(), std::set<std::string>{"dest.wav"});
+    EXPECT_EQ(testing::ReadFile("dest.wav"), dest);
   }
 }
 
@@ -107,12 +125,13 @@ TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheTempFileGoes) {
 RenderTarget PreparationRun(EditRender& entry) {
   const WavFormat format{1, 1000, 16};
   RenderTarget run;
-  run.destPath = "dest.wav";
+  run.destPath = "shown.wav";
+  run.destWritePath = "dest.wav";
   run.sampleRate = 1000;
   run.bits = 16;
   run.channels = 1;
   run.bytesPerSample = 2;
-  testing::WriteFile(run.destPath, testing::CanonicalWav(format, Values(50, 1000)));
+  testing::WriteFile(run.destWritePath, testing::CanonicalWav(format, Values(50, 1000)));
   testing::WriteFile("src.wav", testing::CanonicalWav(format, Values(50, -1000)));
   entry.sourcePath = "src.wav";
   entry.xfType = 2;
@@ -122,21 +141,26 @@ RenderTarget PreparationRun(EditRender& entry) {
   return run;
 }
 
-TEST(PrepareCrossfade, FillsTheTempFile) {
+TEST(PrepareCrossfade, FillsAScratchFileOfItsOwn) {
   testing::TempDir dir;
   EditRender entry;
   const RenderTarget run = PreparationRun(entry);
   int64_t clipped = 0;
   ::testing::internal::CaptureStdout();
-  PrepareCrossfade(run, entry, clipped);
+  std::optional<StagedFile> scratch = PrepareCrossfade(run, entry, clipped);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(entry.xfSamples, 4);
   EXPECT_EQ(entry.xfType, 2);
-  const Bytes temp = testing::ReadFile(run.xfadeTempPath);
+  ASSERT_TRUE(scratch.has_value());
+  // Beside the destination's file, named after the destination.
+  EXPECT_EQ(scratch->path().rfind(".shown.wav.xfade.wavsplice-", 0), 0u) << scratch->path();
+  const Bytes temp = testing::ReadFile(scratch->path());
   ASSERT_EQ(temp.size(), 44u + 8u);
   EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(temp), 16), (Values{1000, 500, 0, -500}));
   // The header was written for the 4 samples.
   EXPECT_EQ(temp[40], 8);
+  scratch.reset();
+  EXPECT_EQ(Names(), (std::set<std::string>{"dest.wav", "src.wav"}));
 }
 
 TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
@@ -147,12 +171,12 @@ TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
     entry.readStart = 1;  // below half
     int64_t clipped = 0;
     ::testing::internal::CaptureStdout();
-    PrepareCrossfade(run, entry, clipped);
+    EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(),
               "Invalid crossfade for source file\nCould not generate crossfade\n");
     EXPECT_EQ(entry.xfType, 0);
-    // The temp file stays with only its header.
-    EXPECT_EQ(testing::ReadFile(run.xfadeTempPath).size(), 44u);
+    // No scratch file stays behind.
+    EXPECT_EQ(Names(), (std::set<std::string>{"dest.wav", "src.wav"}));
   }
   {
     testing::TempDir dir;
@@ -161,10 +185,23 @@ TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
     entry.xfWidth = 3.0e9f;  // 3e9 samples at 1000 per second
     int64_t clipped = 0;
     ::testing::internal::CaptureStdout();
-    PrepareCrossfade(run, entry, clipped);
+    EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
     EXPECT_EQ(entry.xfType, 0);
   }
+}
+
+TEST(PrepareCrossfade, AScratchFileThatCannotBeMadeFailsTheRunNamingTheDestination) {
+  testing::TempDir dir;
+  EditRender entry;
+  RenderTarget run = PreparationRun(entry);
+  run.destWritePath = "gone/dest.wav";  // no folder to put the scratch file in
+  int64_t clipped = 0;
+  const testing::Outcome outcome =
+      testing::RunCaptured([&] { PrepareCrossfade(run, entry, clipped); });
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_EQ(outcome.exitCode, 2);
+  EXPECT_EQ(outcome.out + outcome.message, "Cannot write to file shown.wav\n");
 }
 
 }  // namespace

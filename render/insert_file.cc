@@ -21,10 +21,10 @@ namespace {
 // frames.
 constexpr int64_t kCopyChunkBytes = 12 * kBlockSamples * 8;
 
-FileHandle OpenOrFail(const std::string& path, const char* mode) {
-  FileHandle file = OpenFile(path, mode);
-  if (!file) Fail(kExitFile, "Cannot open file %s\n", path.c_str());
-  return file;
+FileHandle OpenOrFail(const NamedPath& file, const char* mode) {
+  FileHandle opened = OpenFile(file.path, mode);
+  if (!opened) Fail(kExitFile, "Cannot open file %s\n", file.name.c_str());
+  return opened;
 }
 
 int64_t DataOffsetOrFail(std::FILE* file) {
@@ -52,7 +52,7 @@ int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, 
                      readLength, readStart, levelDb);
 }
 
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
+int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int32_t insertPoint,
                     const PcmFormat& format, int32_t readLength, int32_t readStart,
                     double levelDb) {
   FileHandle dest = OpenOrFail(destPath, "rb+");
@@ -79,13 +79,13 @@ int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, 
     std::memset(buffer.data() + got, format.SilenceByte(), static_cast<size_t>(count) - got);
     if (changeLevel) clipped += LevelChunk(buffer.data(), count / frameSize, levelDb, format);
     if (!WriteAt(dest.get(), destPos, buffer.data(), static_cast<size_t>(count))) {
-      Fail(kExitFile, "Cannot write to file %s\n", destPath.c_str());
+      Fail(kExitFile, "Cannot write to file %s\n", destPath.name.c_str());
     }
     sourcePos += count;
     destPos += count;
     remaining -= count;
   }
-  if (!CloseWritten(dest)) Fail(kExitFile, "Cannot write to file %s\n", destPath.c_str());
+  if (!CloseWritten(dest)) Fail(kExitFile, "Cannot write to file %s\n", destPath.name.c_str());
   return clipped;
 }
 

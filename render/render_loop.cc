@@ -1,5 +1,8 @@
 #include "render/render_loop.h"
 
+#include <optional>
+#include <utility>
+
 #include "render/crossfade_steps.h"
 #include "render/insert_file.h"
 
@@ -7,11 +10,12 @@ namespace wavsplice {
 
 int64_t RenderEdit(const RenderTarget& target, EditRender& edit) {
   int64_t crossfadeClipped = 0;
-  if (edit.xfType != 0) PrepareCrossfade(target, edit, crossfadeClipped);
+  std::optional<StagedFile> scratch;
+  if (edit.xfType != 0) scratch = PrepareCrossfade(target, edit, crossfadeClipped);
   int64_t clipped =
-      INSERT_FILE(target.destPath, edit.sourcePath, edit.insertPoint, TargetFormat(target),
+      INSERT_FILE(Destination(target), edit.sourcePath, edit.insertPoint, TargetFormat(target),
                   edit.readLength, edit.readStart, edit.levelDb);
-  if (edit.xfType != 0 && PlaceCrossfade(target, edit)) clipped += crossfadeClipped;
+  if (scratch && PlaceCrossfade(target, edit, std::move(*scratch))) clipped += crossfadeClipped;
   return clipped;
 }
 

@@ -6,14 +6,15 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_io.h"
 #include "wav/pcm_format.h"
 
 namespace wavsplice {
 
-// The destination a run writes, its crossfade temp file and its format.
+// The destination a run writes and its format.
 struct RenderTarget {
-  std::string destPath;
-  std::string xfadeTempPath = "xfade_temp.wav";
+  std::string destPath;       // as the task file names it; every message uses it
+  std::string destWritePath;  // where it is written: its temporary file until the run ends
   int32_t sampleRate = 0;
   int32_t bits = 0;
   int32_t channels = 0;
@@ -22,6 +23,11 @@ struct RenderTarget {
   int32_t validBits = 0;     // 0: every bit of the container
   uint32_t channelMask = 0;  // 0: none
 };
+
+// The destination as the renderer opens it and as messages name it.
+inline NamedPath Destination(const RenderTarget& target) {
+  return NamedPath(target.destWritePath, target.destPath);
+}
 
 // The target's format as one value, for the codec and the headers.
 inline PcmFormat TargetFormat(const RenderTarget& target) {
@@ -44,7 +50,7 @@ struct EditRender {
 
 // Copies the edit's span over the destination at its insert point, with its
 // crossfade when xfType is not 0 (which may print the crossfade's failure
-// and set xfType to 0). Returns the number of sample values the level change
+// and set xfType to 0), through a scratch file of its own. Returns the number of sample values the level change
 // and the crossfade had to limit. Ends the run (exit status 2) when a copy
 // cannot be made.
 int64_t RenderEdit(const RenderTarget& target, EditRender& edit);

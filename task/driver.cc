@@ -7,8 +7,10 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/signal_cleanup.h"
 #include "render/render_loop.h"
 #include "task/command_line.h"
+#include "task/destination.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
 #include "task/plan_check.h"
@@ -88,7 +90,7 @@ EditRender RenderOf(const EditEntry& entry) {
 RenderTarget TargetOf(const RunState& run) {
   RenderTarget target;
   target.destPath = run.destPath;
-  target.xfadeTempPath = run.xfadeTempPath;
+  target.destWritePath = run.destWritePath;
   target.sampleRate = run.sampleRate;
   target.bits = run.bits;
   target.channels = run.channels;
@@ -139,7 +141,7 @@ bool HasWarnings(const RunState& run) {
 
 // True when path names a file the run reads or writes, as far as known.
 bool ClashesWithRun(const std::string& path, const RunState& run) {
-  bool clash = SameFile(path, run.taskPath) || SameFile(path, run.xfadeTempPath) ||
+  bool clash = SameFile(path, run.taskPath) ||
                (!run.destPath.empty() && SameFile(path, run.destPath));
   for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
     clash = SameFile(path, run.entries[static_cast<size_t>(j)].sourcePath);
@@ -188,8 +190,11 @@ void RunPhases(Session& session, const CommandLine& line) {
     if (!line.check) FailQuietly(kExitTask);
     return;
   }
+  // Any ending before the commit, by failure or signal, removes the file.
+  StagedFile destination = StageDestination(run);
   CreateDestination(run);
   RenderEdits(run);
+  CommitDestination(destination, run);
   PrintFinalReport(run, "Built");
 }
 
@@ -229,6 +234,7 @@ int RunWavsplice(int argc, const char* const* argv) {
     }
     session.run.taskPath = line.taskPath;
     session.record.check = line.check;
+    RemoveListedFilesOnSignals();
     RunPhases(session, line);
   } catch (const RunFailure& failure) {
     if ((line.check || line.strict) && !session.diagnosticsPrinted) PrintDiagnostics(session.run);

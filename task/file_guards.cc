@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "common/failure.h"
+#include "common/file_io.h"
 
 namespace wavsplice {
 
@@ -12,26 +13,15 @@ namespace fs = std::filesystem;
 namespace {
 
 // Links are followed as far as they lead, also a link to a file not yet
-// there, so that the crossfade temp file is recognised under another name.
+// there, so that a destination the run will create through a link is
+// recognised as the input it would replace.
 fs::path Normalised(const std::string& path) {
   std::error_code error;
   fs::path absolute = fs::absolute(path, error);
   if (error) absolute = path;
-  // 40 hops, as the system allows, so that a loop of links ends.
-  for (int hop = 0; hop < 40 && fs::is_symlink(absolute, error); ++hop) {
-    const fs::path target = fs::read_symlink(absolute, error);
-    if (error) break;
-    absolute = target.is_absolute() ? target : absolute.parent_path() / target;
-  }
+  absolute = FollowLinks(absolute.string());
   const fs::path resolved = fs::weakly_canonical(absolute, error);
   return error ? absolute.lexically_normal() : resolved;
-}
-
-bool AnyCrossfade(const RunState& run) {
-  for (int32_t j = 0; j < run.entryCount; ++j) {
-    if (run.entries[static_cast<size_t>(j)].xfType != 0) return true;
-  }
-  return false;
 }
 
 }  // namespace
@@ -51,17 +41,6 @@ void CheckOutputsSpareInputs(const RunState& run) {
     clash = SameFile(run.destPath, run.entries[static_cast<size_t>(j)].sourcePath);
   }
   if (clash) Fail(kExitTask, "Destination file %s is also an input file\n", run.destPath.c_str());
-
-  if (!AnyCrossfade(run)) return;
-  for (int32_t j = 0; j < run.entryCount; ++j) {
-    const std::string& source = run.entries[static_cast<size_t>(j)].sourcePath;
-    if (SameFile(source, run.xfadeTempPath)) {
-      Fail(kExitTask, "File %s is reserved for crossfades\n", source.c_str());
-    }
-  }
-  if (SameFile(run.destPath, run.xfadeTempPath)) {
-    Fail(kExitTask, "File %s is reserved for crossfades\n", run.destPath.c_str());
-  }
 }
 
 }  // namespace wavsplice

@@ -1,6 +1,6 @@
-// Guards that keep a run from destroying its own inputs: the destination
-// may not be a source or the task file, and the crossfade temp file may not
-// be either when a crossfade will write and delete it.
+// The guard that keeps a run from destroying its own inputs: the destination
+// may not be a source or the task file. (The run's temporary files are
+// created under names no file has, so they can never be an input.)
 #pragma once
 
 #include <string>
@@ -13,8 +13,7 @@ namespace wavsplice {
 // exist, otherwise the same absolute, normalised path.
 bool SameFile(const std::string& first, const std::string& second);
 
-// Ends the run with exit status 1 when the destination is an input, or when
-// a crossfade is asked for and a source or the destination is the temp file.
+// Ends the run with exit status 1 when the destination is an input.
 void CheckOutputsSpareInputs(const RunState& run);
 
 }  // namespace wavsplice

@@ -47,8 +47,8 @@ struct EditEntry {
 
 struct RunState {
   std::string taskPath = "task.txt";
-  std::string destPath;
-  std::string xfadeTempPath = "xfade_temp.wav";
+  std::string destPath;       // as the task file names it; every message uses it
+  std::string destWritePath;  // where the destination is written: its temporary file
   int32_t entryCount = 0;
   int32_t sampleMode = 0;
   std::vector<EditEntry> entries = std::vector<EditEntry>(MAX_EDITS);

@@ -100,14 +100,14 @@ void PlanWriteOrder(RunState& run) {
 
 void CreateDestination(const RunState& run) {
   const PcmFormat format = RunFormat(run);
-  const WriteResult header = MAKE_HEADER(run.destPath, format, run.destLength);
+  const WriteResult header = MAKE_HEADER(run.destWritePath, format, run.destLength);
   if (header == WriteResult::kCannotCreate) {
     Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());
   }
   if (header == WriteResult::kCannotWrite) {
     Fail(kExitFile, "Cannot write to file %s\n", run.destPath.c_str());
   }
-  PAD_FILE(run.destPath, format, 0, run.destLength);
+  PAD_FILE(NamedPath(run.destWritePath, run.destPath), format, 0, run.destLength);
 }
 
 }  // namespace wavsplice

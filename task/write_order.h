@@ -21,8 +21,9 @@ void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector
 // insert point below 0, or an edit whose end the header cannot hold.
 void PlanWriteOrder(RunState& run);
 
-// Creates the destination: the header for destLength frames, then silence.
-// Ends the run with exit status 2 when it cannot be created or written.
+// Writes the destination at run.destWritePath: the header for destLength
+// frames, then silence. Ends the run with exit status 2 when it cannot be
+// created or written; messages name run.destPath.
 void CreateDestination(const RunState& run);
 
 }  // namespace wavsplice

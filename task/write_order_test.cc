@@ -215,25 +215,27 @@ TEST(PlanWriteOrder, InsertPointRefusals) {
 TEST(CreateDestination, HeaderAndSilence) {
   testing::TempDir dir;
   RunState run = PlanOf(1, {});
-  run.destPath = "out.wav";
+  run.destPath = "shown.wav";  // messages name it; the bytes go to destWritePath
+  run.destWritePath = "out.wav";
   run.destLength = 1000;
   testing::WriteFile("out.wav", testing::Bytes(9000, 0xAA));
   CreateDestination(run);
   testing::Bytes expected = testing::CanonicalWav({2, 44100, 16}, std::vector<int32_t>(2000, 0));
   EXPECT_EQ(testing::ReadFile("out.wav"), expected);
+  EXPECT_FALSE(testing::FileExists("shown.wav"));
 
   run.destLength = 0;
   CreateDestination(run);
   EXPECT_EQ(testing::ReadFile("out.wav"), testing::CanonicalWav({2, 44100, 16}, {}));
 
-  run.destPath = "no/such/out.wav";
+  run.destWritePath = "no/such/out.wav";
   testing::Outcome outcome = testing::RunCaptured([&run] { CreateDestination(run); });
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Cannot create destination file no/such/out.wav\n");
-  run.destPath = "/dev/full";
+  EXPECT_EQ(outcome.message, "Cannot create destination file shown.wav\n");
+  run.destWritePath = "/dev/full";
   outcome = testing::RunCaptured([&run] { CreateDestination(run); });
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Cannot write to file /dev/full\n");
+  EXPECT_EQ(outcome.message, "Cannot write to file shown.wav\n");
 }
 
 }  // namespace

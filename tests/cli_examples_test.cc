@@ -12,6 +12,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/cli_expected.h"
 #include "tests/cli_runner.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
@@ -83,7 +84,7 @@ void RenderAndCheck(const fs::path& taskFile) {
   // may fail, and a placed crossfade removes its scratch file.
   EXPECT_EQ(result.out.find("Could not generate crossfade"), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find("Clipped"), std::string::npos) << result.out;
-  EXPECT_FALSE(FileExists(dir / "xfade_temp.wav"));
+  EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
   const Bytes destination = ReadFile(dir / expected->second.destination);
   const Expected& format = expected->second;
   EXPECT_EQ(static_cast<long long>(destination.size()),

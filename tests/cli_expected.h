@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,17 @@ inline void ExpectOutcome(const CliResult& result, const std::string& out, int e
   EXPECT_EQ(result.exitCode, exitCode);
   EXPECT_EQ(result.err, "");
   EXPECT_FALSE(result.timedOut);
+}
+
+// The temporary files of runs (".NAME.wavsplice-XXXXXX", crossfade scratch
+// files too) in folder; a run that has ended, however, leaves none.
+inline std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(folder)) {
+    const std::string name = item.path().filename().string();
+    if (name.find(".wavsplice-") != std::string::npos) names.push_back(name);
+  }
+  return names;
 }
 
 // The 44-byte header of a destination of `frames` sample frames.

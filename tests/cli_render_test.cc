@@ -1,8 +1,8 @@
 // End-to-end: finished destinations. Each test renders a task file with the
 // real binary and compares the report, the status and the destination byte
 // for byte with what the edits should make of the sources: spans laid in
-// write order over silence, level changes, crossfades through
-// "xfade_temp.wav", and the limiting of values beyond full scale.
+// write order over silence, level changes, crossfades through scratch files
+// of their own, and the limiting of values beyond full scale.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -18,8 +18,6 @@
 
 namespace wavsplice::testing {
 namespace {
-
-const char kTemp[] = "xfade_temp.wav";
 
 // A count of frames as the report prints it in seconds: the quotient of
 // the two as 32-bit floats.
@@ -229,7 +227,7 @@ TEST(CliRender, SourcesLaidInWriteOrderOverSilence) {
     const Bytes out = ReadFile(dir / "out.wav");
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 44), ExpectedHeader(1000, 16, 1, 62));
     EXPECT_EQ(out, CanonicalWav(format, expected));
-    EXPECT_FALSE(FileExists(dir / kTemp));
+    EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
   }
 }
 
@@ -302,7 +300,7 @@ TEST(CliRender, CrossfadeCurvesGiveTheWorkedValues) {
                           [row](int32_t i) { return -row[i]; }));
         canvas.Put(10, Frames(channels, 10, minus, plus));
         EXPECT_EQ(ReadFile(dir / "out.wav"), ExpectedWav(8000, bits, canvas, 20));
-        EXPECT_FALSE(FileExists(dir / kTemp));
+        EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
       }
     }
   }
@@ -480,16 +478,15 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
     EXPECT_NE(report.find("\tClipped "), std::string::npos);
     EXPECT_EQ(ReadFile(dir / "out.wav"),
               ExpectedWav(static_cast<uint32_t>(format.sampleRate), format.bits, canvas, 168));
-    // A failed crossfade leaves the temp file; the placed one after it
-    // deletes it.
-    EXPECT_FALSE(FileExists(dir / kTemp));
+    // No scratch file stays behind, after a failed crossfade or a placed one.
+    EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
   }
 }
 
-// The temp file: left after a failed crossfade with nothing but its
-// header, deleted after one that was generated (placed or not), never made
-// for an edit without a crossfade.
-TEST(CliRender, CrossfadeTempFileLife) {
+// The scratch file: removed after a failed crossfade and after one that was
+// generated (placed or not), never made for an edit without a crossfade.
+// "xfade_temp.wav" is a name like any other.
+TEST(CliRender, CrossfadeScratchFileLife) {
   const WavFormat format{2, 8000, 16, 1};
   const auto ramp = [](int32_t i) { return 100 * i; };
   const auto fall = [](int32_t i) { return -7 * i; };
@@ -501,28 +498,29 @@ TEST(CliRender, CrossfadeTempFileLife) {
     int32_t insertPoint;
     int32_t readStart;
     int32_t readLength;
-    bool tempLeft;
   };
   const Case cases[] = {
       // xin 0: below half of 8 samples.
       {"ins\t20\nxf\t1\t1\n", "Invalid crossfade for source file\nCould not generate crossfade\n",
-       20, 0, 40, true},
+       20, 0, 40},
       {"ins\t3\nxin\t10\nxf\t1\t3\n",
-       "Invalid crossfade for destination file\nCould not generate crossfade\n", 3, 10, 30, true},
-      // insertPoint equal to half: generated, not placed, deleted.
-      {"ins\t4\nxin\t10\nxf\t1\t4\n", "", 4, 10, 30, false},
+       "Invalid crossfade for destination file\nCould not generate crossfade\n", 3, 10, 30},
+      // insertPoint equal to half: generated, not placed, removed.
+      {"ins\t4\nxin\t10\nxf\t1\t4\n", "", 4, 10, 30},
       // A width whose samples pass the 32-bit range.
-      {"ins\t20\nxin\t10\nxf\t1e9\t2\n", "Could not generate crossfade\n", 20, 10, 30, false},
+      {"ins\t20\nxin\t10\nxf\t1e9\t2\n", "Could not generate crossfade\n", 20, 10, 30},
       // A width of 0.1 ms is 0 samples: nothing to lay, nothing fails.
-      {"ins\t20\nxin\t10\nxf\t0.1\t1\n", "", 20, 10, 30, false},
+      {"ins\t20\nxin\t10\nxf\t0.1\t1\n", "", 20, 10, 30},
       // Type 0 is no crossfade.
-      {"ins\t20\nxin\t10\nxf\t1\t0\n", "", 20, 10, 30, false},
+      {"ins\t20\nxin\t10\nxf\t1\t0\n", "", 20, 10, 30},
   };
+  const Bytes stale{'s', 't', 'a', 'l', 'e'};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.lines);
     TempDir dir;
     WriteFile(dir / "a.wav", CanonicalWav(format, a));
     WriteFile(dir / "b.wav", CanonicalWav(format, b));
+    WriteFile(dir / "xfade_temp.wav", stale);
     WriteTextFile(dir / "task.txt",
                   "using_samples\nsrc\ta.wav\nins\t0\nsrc\tb.wav\n" + c.lines + "dest\tout.wav\n");
     const int32_t length = std::max(40, c.insertPoint + c.readLength);
@@ -537,83 +535,40 @@ TEST(CliRender, CrossfadeTempFileLife) {
     canvas.Put(0, a);
     canvas.Put(c.insertPoint, Span(b, 2, c.readStart, c.readLength));
     EXPECT_EQ(ReadFile(dir / "out.wav"), ExpectedWav(8000, 16, canvas, length));
-    if (c.tempLeft) {
-      ASSERT_TRUE(FileExists(dir / kTemp));
-      EXPECT_EQ(ReadFile(dir / kTemp), ExpectedHeader(8000, 16, 2, 8));
-    } else {
-      EXPECT_FALSE(FileExists(dir / kTemp));
-    }
+    EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
+    EXPECT_EQ(ReadFile(dir / "xfade_temp.wav"), stale);
   }
-
-  // A temp file from an earlier run is replaced by the next crossfade, and
-  // left alone by a run without one.
-  TempDir dir;
-  WriteFile(dir / "a.wav", CanonicalWav(format, a));
-  const Bytes stale{'s', 't', 'a', 'l', 'e'};
-  WriteFile(dir / kTemp, stale);
-  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nxf\t1\t0\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                kSampleMode + ReadEntries(1) + SampleBlock(1, 0, "a.wav", 0, 40) +
-                    SampleBuilt("out.wav", 40, 16, 2, 8000),
-                0);
-  EXPECT_EQ(ReadFile(dir / kTemp), stale);
-  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nxf\t2\t3\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                kSampleMode + ReadEntries(1) +
-                    SampleBlock(1, 0, "a.wav", 0, 40, "0.000",
-                                "Invalid crossfade for destination file\n"
-                                "Could not generate crossfade\n") +
-                    SampleBuilt("out.wav", 40, 16, 2, 8000),
-                0);
-  EXPECT_EQ(ReadFile(dir / kTemp), ExpectedHeader(8000, 16, 2, 16));
 }
 
-TEST(CliRender, CrossfadeTempFileThatCannotBeWritten) {
+// A crossfade whose scratch file cannot be written fails the run: status 2,
+// the destination named, the old destination kept, nothing left behind.
+// (The full disk during a render and during a crossfade on a real file
+// system, and signals, are in cli_interrupt_test.cc.)
+TEST(CliRender, CrossfadeScratchFileThatCannotBeWritten) {
   const WavFormat format{1, 8000, 16, 1};
   const auto none = [](int32_t) { return 0; };
   const std::vector<int32_t> a = Frames(
       1, 230, [](int32_t i) { return i; }, none);
   const std::vector<int32_t> b = Frames(
       1, 230, [](int32_t i) { return -i; }, none);
-  {
-    // A folder in the temp file's place.
-    TempDir dir;
-    WriteFile(dir / "a.wav", CanonicalWav(format, a));
-    WriteFile(dir / "b.wav", CanonicalWav(format, b));
-    ASSERT_EQ(::mkdir((dir / kTemp).c_str(), 0755), 0);
-    WriteTextFile(dir / "task.txt",
-                  "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t125\nxin\t125\nxout\t126\n"
-                  "xf\t1\t1\ndest\tout.wav\n");
-    ExpectOutcome(
-        RunCli(dir.path(), {}),
-        kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
-            SampleBlock(2, 125, "b.wav", 125, 1, "0.000", "Could not generate crossfade\n") +
-            SampleBuilt("out.wav", 230, 16, 1, 8000),
-        0);
-    std::vector<int32_t> expected = a;
-    expected[125] = -125;
-    EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
-  }
-  {
-    // Files limited to 512 bytes: the destination (504) fits, a crossfade
-    // of 240 samples (524) does not.
-    TempDir dir;
-    WriteFile(dir / "a.wav", CanonicalWav(format, a));
-    WriteFile(dir / "b.wav", CanonicalWav(format, b));
-    WriteTextFile(dir / "task.txt",
-                  "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t125\nxin\t125\nxout\t126\n"
-                  "xf\t30\t1\ndest\tout.wav\n");
-    ExpectOutcome(
-        RunCli(dir.path(), {}, 60, "trap '' XFSZ; ulimit -f 1;"),
-        kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
-            SampleBlock(2, 125, "b.wav", 125, 1, "0.000", "Could not generate crossfade\n") +
-            SampleBuilt("out.wav", 230, 16, 1, 8000),
-        0);
-    std::vector<int32_t> expected = a;
-    expected[125] = -125;
-    EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
-    EXPECT_TRUE(FileExists(dir / kTemp));
-  }
+  // Files limited to 512 bytes: the destination (504) fits, a crossfade of
+  // 240 samples (524) does not.
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav(format, a));
+  WriteFile(dir / "b.wav", CanonicalWav(format, b));
+  const Bytes old{'o', 'l', 'd'};
+  WriteFile(dir / "out.wav", old);
+  WriteTextFile(dir / "task.txt",
+                "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t125\nxin\t125\nxout\t126\n"
+                "xf\t30\t1\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}, 60, "ulimit -f 1;"),
+                kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 230) +
+                    "Task 2\tInsert point 125 samples\n\tFile b.wav\n\tRead start 125 samples\n"
+                    "\tRead length 1 samples\n\tLevel 0.000 dB\n"
+                    "Cannot write to file out.wav\n",
+                2);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), old);
+  EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
 // The audio copied from a source is where the chunk scan finds it, and ends
@@ -672,7 +627,7 @@ TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
 }
 
 // A write of the destination that fails during rendering ends the run
-// with status 2 and no "Built".
+// with status 2 and no "Built", the old destination kept.
 TEST(CliRender, FailedWriteWhileRendering) {
   TempDir dir;
   const WavFormat format{1, 8000, 16, 1};
@@ -680,16 +635,19 @@ TEST(CliRender, FailedWriteWhileRendering) {
   // to 238, past the file size limit.
   WriteFile(dir / "a.wav", CanonicalWav(format, std::vector<int32_t>(234, 5)));
   WriteFile(dir / "b.wav", CanonicalWav(format, std::vector<int32_t>(20, 9)));
+  const Bytes old{'o', 'l', 'd'};
+  WriteFile(dir / "out.wav", old);
   WriteTextFile(dir / "task.txt",
                 "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t230\nxin\t10\nxout\t14\nxf\t2\t2\n"
                 "dest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}, 60, "trap '' XFSZ; ulimit -f 1;"),
+  ExpectOutcome(RunCli(dir.path(), {}, 60, "ulimit -f 1;"),
                 kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 234) +
                     "Task 2\tInsert point 230 samples\n\tFile b.wav\n\tRead start 10 samples\n"
                     "\tRead length 4 samples\n\tLevel 0.000 dB\n"
                     "Cannot write to file out.wav\n",
                 2);
-  EXPECT_EQ(ReadFile(dir / "out.wav").size(), 512u);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), old);
+  EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
 }  // namespace

@@ -246,7 +246,7 @@ TEST(CliTask, ReaderQuirksThatCarryOn) {
   EXPECT_EQ(canvas.values, (std::vector<int32_t>{6, 13, 20, 27}));
   EXPECT_EQ(ReadFile(dir / "out.wav"), ExpectedWav(8000, 16, canvas, 4));
   EXPECT_FALSE(FileExists(dir / "first.wav"));
-  EXPECT_FALSE(FileExists(dir / "xfade_temp.wav"));
+  EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
 TEST(CliTask, SourceFailuresEndWithStatusTwo) {

@@ -84,10 +84,10 @@ WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_
       lengthSamples);
 }
 
-void PAD_FILE(const std::string& wavPath, const PcmFormat& format, int64_t startSample,
+void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
               int64_t frameCount) {
-  FileHandle file = OpenFile(wavPath, "rb+");
-  if (!file) Fail(kExitFile, "Cannot create destination file %s\n", wavPath.c_str());
+  FileHandle file = OpenFile(wavPath.path, "rb+");
+  if (!file) Fail(kExitFile, "Cannot create destination file %s\n", wavPath.name.c_str());
   const int64_t dataTagAt = FIND_CHUNK(file.get(), "data");
   if (dataTagAt < 0) Fail(kExitFile, "Can't find data block in wave file!\n");
 
@@ -95,10 +95,10 @@ void PAD_FILE(const std::string& wavPath, const PcmFormat& format, int64_t start
   int64_t position = dataTagAt + kDataTagToAudio + startSample * frameSize;
   int64_t remaining = frameCount > 0 ? frameCount * frameSize : 0;
   const unsigned char silence = format.SilenceByte();
-  if (silence == 0 && MayLeaveZerosToFileSystem(wavPath, file.get(), position, remaining)) {
+  if (silence == 0 && MayLeaveZerosToFileSystem(wavPath.path, file.get(), position, remaining)) {
     const unsigned char zero = 0;
     if (!WriteAt(file.get(), position + remaining - 1, &zero, 1)) {
-      Fail(kExitFile, "Cannot write to file %s\n", wavPath.c_str());
+      Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
     }
     remaining = 0;
   }
@@ -107,12 +107,12 @@ void PAD_FILE(const std::string& wavPath, const PcmFormat& format, int64_t start
   while (remaining > 0) {
     const size_t count = static_cast<size_t>(std::min<int64_t>(remaining, kSilenceChunkBytes));
     if (!WriteAt(file.get(), position, silentBytes.data(), count)) {
-      Fail(kExitFile, "Cannot write to file %s\n", wavPath.c_str());
+      Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
     }
     position += static_cast<int64_t>(count);
     remaining -= static_cast<int64_t>(count);
   }
-  if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.c_str());
+  if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
 }
 
 void PAD_FILE(const std::string& wavPath, int32_t startSample, int32_t bytesPerSample,

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "common/file_io.h"
 #include "wav/pcm_format.h"
 
 namespace wavsplice {
@@ -25,10 +26,10 @@ WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_
 
 // Writes frameCount silent frames (the format's silence: 0x80 bytes for
 // 8-bit, zero bytes otherwise) from frame startSample of the data area of
-// the existing file wavPath. Ends the run with exit status 2 when the file
-// has no "data" chunk, cannot be opened ("Cannot create destination file")
-// or cannot be written ("Cannot write to file").
-void PAD_FILE(const std::string& wavPath, const PcmFormat& format, int64_t startSample,
+// the existing file wavPath.path. Ends the run with exit status 2 when the
+// file has no "data" chunk, cannot be opened ("Cannot create destination
+// file") or cannot be written ("Cannot write to file"), naming wavPath.name.
+void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
               int64_t frameCount);
 
 // The same for integer PCM of bytesPerSample bytes per value.

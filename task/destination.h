@@ -1,0 +1,22 @@
+// The destination's life: built under a temporary name beside the file the
+// task names, and put in that file's place whole only when the run has
+// succeeded. Until then a destination that existed stays as it was.
+#pragma once
+
+#include "common/staged_file.h"
+#include "task/run_state.h"
+
+namespace wavsplice {
+
+// Creates the destination's temporary file beside the file run.destPath
+// leads to (through symbolic links, so that a link stays a link) and sets
+// run.destWritePath to it. Ends the run with "Cannot create destination
+// file" (exit status 2) when the destination exists and is not a regular
+// file this user may write, or no file can be created in its folder.
+StagedFile StageDestination(RunState& run);
+
+// Puts the finished destination in place. Ends the run with "Cannot write
+// to file" (exit status 2) when it cannot be renamed there.
+void CommitDestination(StagedFile& destination, const RunState& run);
+
+}  // namespace wavsplice
