@@ -1,7 +1,7 @@
 // Fuzzes a whole run: the input is a task text and up to two source files,
 // cut apart at a separator line, laid out in a scratch directory and
 // rendered to the end. A run must end in a report or a well-formed failure,
-// and must never change one of its inputs.
+// must never change one of its inputs, and must leave no temporary file.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -45,9 +45,9 @@ void Write(const std::string& name, std::string_view bytes) {
   wavsplice::fuzz::WriteBytes(name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-// Task files name files relative to the working directory (and the
-// crossfade temp file always is), so each run happens inside the scratch
-// directory; the fuzzer's own corpus paths need the directory it started in.
+// Task files name files relative to the working directory, so each run
+// happens inside the scratch directory; the fuzzer's own corpus paths need
+// the directory it started in.
 class InScratchDir {
  public:
   InScratchDir() {
@@ -104,6 +104,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (wavsplice::fuzz::ReadBytes(inputNames[0]) != task) Broken("task file changed");
   for (size_t i = 1; i < parts.size(); ++i) {
     if (wavsplice::fuzz::ReadBytes(inputNames[i]) != parts[i]) Broken("source changed");
+  }
+  for (const auto& item : std::filesystem::directory_iterator(wavsplice::fuzz::ScratchDir())) {
+    const std::string name = item.path().filename().string();
+    if (name.find(".wavsplice-") != std::string::npos) Broken("temporary file left");
   }
   return 0;
 }

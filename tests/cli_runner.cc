@@ -29,6 +29,25 @@ std::string ShellQuote(const std::string& text) {
   return quoted + "'";
 }
 
+// Waits for child, killing it after timeoutSeconds, and fills in how it
+// ended.
+void WaitFor(pid_t child, int timeoutSeconds, CliResult& result) {
+  int status = 0;
+  for (int waited = 0;; ++waited) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child) break;
+    if (waited >= timeoutSeconds * 100) {
+      ::kill(child, SIGKILL);
+      ::waitpid(child, &status, 0);
+      result.timedOut = true;
+      break;
+    }
+    ::usleep(10000);
+  }
+  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+}
+
 }  // namespace
 
 std::string WavspliceBinary() { return WAVSPLICE_BINARY; }
@@ -54,26 +73,42 @@ CliResult RunCli(const std::string& workingDir, const std::vector<std::string>& 
     ::execl("/bin/sh", "sh", "-c", command.str().c_str(), static_cast<char*>(nullptr));
     ::_exit(127);
   }
-  int status = 0;
-  for (int waited = 0;; ++waited) {
-    const pid_t done = ::waitpid(child, &status, WNOHANG);
-    if (done == child) break;
-    if (waited >= timeoutSeconds * 100) {
-      ::kill(child, SIGKILL);
-      ::waitpid(child, &status, 0);
-      result.timedOut = true;
-      break;
-    }
-    ::usleep(10000);
-  }
-  if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-  if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+  WaitFor(child, timeoutSeconds, result);
   ::close(outFd);
   ::close(errFd);
   result.out = Slurp(outName);
   result.err = Slurp(errName);
   ::unlink(outName);
   ::unlink(errName);
+  return result;
+}
+
+pid_t StartCli(const std::string& workingDir, const std::vector<std::string>& args) {
+  std::vector<const char*> argv = {WAVSPLICE_BINARY};
+  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  argv.push_back(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+      ::signal(signalNumber, SIG_DFL);
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    ::sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (::chdir(workingDir.c_str()) != 0) ::_exit(127);
+    const int nullFd = ::open("/dev/null", O_RDWR);
+    ::dup2(nullFd, 0);
+    ::dup2(nullFd, 1);
+    ::dup2(nullFd, 2);
+    ::execv(argv[0], const_cast<char* const*>(argv.data()));
+    ::_exit(127);
+  }
+  return child;
+}
+
+CliResult WaitCli(pid_t pid, int timeoutSeconds) {
+  CliResult result;
+  WaitFor(pid, timeoutSeconds, result);
   return result;
 }
 

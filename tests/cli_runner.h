@@ -2,6 +2,8 @@
 // it did: standard output, standard error and the exit status.
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 #include <vector>
 
@@ -20,6 +22,15 @@ struct CliResult {
 // line (for "ulimit -f 8;" and the like).
 CliResult RunCli(const std::string& workingDir, const std::vector<std::string>& args,
                  int timeoutSeconds = 60, const std::string& shellPrefix = "");
+
+// Starts the binary with args in workingDir, standard input from
+// /dev/null and its output discarded, with every signal at its default
+// action (whatever the test runner ignores); returns its process id.
+pid_t StartCli(const std::string& workingDir, const std::vector<std::string>& args);
+
+// Waits for a process started by StartCli, killing it after timeoutSeconds:
+// its exit status or the signal that ended it.
+CliResult WaitCli(pid_t pid, int timeoutSeconds = 60);
 
 // Path of the built binary.
 std::string WavspliceBinary();

@@ -1,6 +1,6 @@
 // A fresh temporary directory per test, made the working directory for the
-// test's life ("task.txt" and "xfade_temp.wav" are names in the working
-// directory), removed with everything in it afterwards.
+// test's life ("task.txt" is a name in the working directory), removed with
+// everything in it afterwards.
 #pragma once
 
 #include <string>
