@@ -1,17 +1,20 @@
 // Microbenchmarks of the operations the render time goes to: the PCM codec,
 // NewLevel and CROSSFADE (samples per second, a sample being one value of one
-// channel), the splice copy, and the chunk scan of a file without a "data"
-// tag (the scan's worst case: every candidate examined).
+// channel), the splice copy, the chunk scan of a file without a "data" tag
+// (the scan's worst case: every candidate examined), and putting a finished
+// destination in place.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/file_io.h"
+#include "common/staged_file.h"
 #include "render/crossfade.h"
 #include "render/insert_file.h"
 #include "render/level.h"
@@ -219,6 +222,18 @@ void BM_FindChunkWithoutData(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * 65536);  // candidates
 }
 BENCHMARK(BM_FindChunkWithoutData)->Unit(benchmark::kMicrosecond);
+
+// What a run adds to put its destination in place: creating the temporary
+// file beside the destination, taking the old file's rights and renaming it
+// over the old file (a small one, so that freeing its blocks costs nothing).
+void BM_StageAndCommit(benchmark::State& state) {
+  const std::string dest = WavFile("replaced.wav", 2, 16);
+  for (auto _ : state) {
+    std::optional<wavsplice::StagedFile> staged = wavsplice::StagedFile::Create(dest, "replaced");
+    if (!staged || !staged->Commit()) state.SkipWithError("could not replace the file");
+  }
+}
+BENCHMARK(BM_StageAndCommit)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

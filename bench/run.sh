@@ -81,7 +81,12 @@ data=$(cd "$data" && pwd)
 # Runs the tool's command in the current folder with its output removed and
 # the page cache synced first; prints the wall time in nanoseconds.
 run_once() {
-  rm -f out_*.wav xfade_temp.wav
+  rm -f out_*.wav
+  run_over_old "$@"
+}
+
+# The same with the previous output left in place: wavsplice replaces it.
+run_over_old() {
   sync
   local start end
   start=$(date +%s%N)
@@ -92,7 +97,7 @@ run_once() {
 
 # Peak resident memory of one run of the command, in KiB.
 peak_kib() {
-  rm -f out_*.wav xfade_temp.wav
+  rm -f out_*.wav
   sync
   /usr/bin/time -v "$@" 2>time.txt >/dev/null
   awk -F': ' '/Maximum resident set size/ {print $2}' time.txt
@@ -159,6 +164,24 @@ for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_2
   w=${wall[$job,wavsplice]}
   wavsplice_kib+=("${rss[$job,wavsplice]}")
   verdicts+=("| $scenario | ${format_label[$fmt]} | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "$w" "${wall[$job,strict]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
+done
+
+# Replacing a destination whole (built beside it, renamed over it) against
+# writing a new one: the assemble jobs, run alternately to a new name and
+# over the previous output.
+replace_rows=()
+for bits in 16 24; do
+  cd "$data/assemble_$bits"
+  fresh=()
+  over=()
+  for _ in $(seq "$runs"); do
+    fresh+=("$(run_once "$wavsplice" task.txt)")
+    over+=("$(run_over_old "$wavsplice" task.txt)")
+  done
+  f=$(printf '%s\n' "${fresh[@]}" | median)
+  o=$(printf '%s\n' "${over[@]}" | median)
+  replace_rows+=("| assemble | $bits-bit | $(seconds_of "$f") | $(seconds_of "$o") | $(awk -v a="$o" -v b="$f" 'BEGIN {printf "%+.3f", (a - b) / 1e9}') |")
+  rm -f out_*.wav
 done
 
 # Peak memory of a short and a long destination, against the empty program.
@@ -246,6 +269,15 @@ mkdir -p "$(dirname "$report")"
   echo "| scenario | format | wavsplice / bound | wavsplice / strict bound | SoX / wavsplice | FFmpeg / wavsplice |"
   echo "|---|---|---:|---:|---:|---:|"
   printf '%s\n' "${verdicts[@]}"
+  echo
+  echo "A run builds its destination under a temporary name beside it and renames it over the"
+  echo "old file only when it succeeds. Its cost, median of $runs runs each, alternately to a"
+  echo "new name and over the previous output (\`BM_StageAndCommit\` below times the creation"
+  echo "and the rename alone):"
+  echo
+  echo "| scenario | format | new destination (s) | over the old one (s) | difference (s) |"
+  echo "|---|---|---:|---:|---:|"
+  printf '%s\n' "${replace_rows[@]}"
   echo
   echo "Peak memory of wavsplice appending whole sources (every other one at -1.5 dB): $(mib_of "$short_kib") MiB"
   echo "for a destination of $short_len samples, $(mib_of "$long_kib") MiB for $long_len samples (16-bit stereo"
