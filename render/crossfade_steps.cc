@@ -55,8 +55,8 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
       FailToWrite(target);
     }
     result = CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType,
-                       target.destWritePath, edit.sourcePath, scratch->path(),
-                       TargetFormat(target), edit.levelDb, crossfadeClipped);
+                       target.destWritePath, edit.sourcePath, scratch->path(), TargetFormat(target),
+                       edit.levelDb, crossfadeClipped);
     // A full disk or a size limit is a failed run, never a crossfade left out.
     if (result == kCrossfadeTempFailed) FailToWrite(target);
   }

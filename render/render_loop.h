@@ -49,10 +49,10 @@ struct EditRender {
 };
 
 // Copies the edit's span over the destination at its insert point, with its
-// crossfade when xfType is not 0 (which may print the crossfade's failure
-// and set xfType to 0), through a scratch file of its own. Returns the number of sample values the level change
-// and the crossfade had to limit. Ends the run (exit status 2) when a copy
-// cannot be made.
+// crossfade when xfType is not 0 (made in a scratch file of its own; a
+// failed one is printed and sets xfType to 0). Returns the number of sample
+// values the level change and the crossfade had to limit. Ends the run
+// (exit status 2) when a copy cannot be made.
 int64_t RenderEdit(const RenderTarget& target, EditRender& edit);
 
 }  // namespace wavsplice

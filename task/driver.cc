@@ -141,8 +141,8 @@ bool HasWarnings(const RunState& run) {
 
 // True when path names a file the run reads or writes, as far as known.
 bool ClashesWithRun(const std::string& path, const RunState& run) {
-  bool clash = SameFile(path, run.taskPath) ||
-               (!run.destPath.empty() && SameFile(path, run.destPath));
+  bool clash =
+      SameFile(path, run.taskPath) || (!run.destPath.empty() && SameFile(path, run.destPath));
   for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
     clash = SameFile(path, run.entries[static_cast<size_t>(j)].sourcePath);
   }
