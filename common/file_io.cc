@@ -1,6 +1,7 @@
 #include "common/file_io.h"
 
-#include <climits>
+#include <sys/types.h>
+
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -21,12 +22,14 @@ bool IsPipe(const std::string& path) {
   return std::filesystem::is_fifo(path, error);
 }
 
+// Offsets go through off_t, 64 bits wide on every platform the build
+// targets (_FILE_OFFSET_BITS=64 on 32-bit ones), so files beyond 2 GiB and
+// 4 GiB are reached everywhere; long is only 32 bits on 32-bit ARM.
+static_assert(sizeof(off_t) == sizeof(int64_t), "file offsets must be 64 bits wide");
+
 bool SeekTo(std::FILE* file, int64_t pos) {
-  // The stream offset type is long; positions beyond it cannot be reached.
-  if (pos < 0 || static_cast<uint64_t>(pos) > static_cast<uint64_t>(LONG_MAX)) {
-    return false;
-  }
-  return std::fseek(file, static_cast<long>(pos), SEEK_SET) == 0;
+  if (pos < 0) return false;
+  return ::fseeko(file, static_cast<off_t>(pos), SEEK_SET) == 0;
 }
 
 }  // namespace
@@ -51,8 +54,8 @@ std::string FollowLinks(const std::string& path) {
 }
 
 int64_t FileSize(std::FILE* file) {
-  if (std::fseek(file, 0, SEEK_END) != 0) return -1;
-  const long size = std::ftell(file);
+  if (::fseeko(file, 0, SEEK_END) != 0) return -1;
+  const off_t size = ::ftello(file);
   return size < 0 ? -1 : static_cast<int64_t>(size);
 }
 

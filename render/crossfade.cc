@@ -47,7 +47,7 @@ int64_t DataOffset(std::FILE* file) {
 
 }  // namespace
 
-CrossfadeWeights WeightsAt(int32_t i, int32_t n, int xfType) {
+CrossfadeWeights WeightsAt(int64_t i, int64_t n, int xfType) {
   const double r = static_cast<double>(i) / static_cast<double>(n);
   const double angle = r * kQuarterTurn;
   switch (xfType) {
@@ -66,7 +66,7 @@ CrossfadeWeights WeightsAt(int32_t i, int32_t n, int xfType) {
   }
 }
 
-int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
               const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
               int64_t& clipped) {
@@ -74,7 +74,7 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
                    IntegerFormat(bytesPerSample, channels), levelDb, clipped);
 }
 
-int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
               const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
               int64_t& clipped) {
@@ -112,9 +112,9 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
     std::puts("Invalid crossfade for source file");
     return kCrossfadeSourceFailed;
   }
-  const int32_t half = xfSamples / 2;
-  int64_t destPos = destOffset + frameSize * (static_cast<int64_t>(insertPoint) - half);
-  int64_t sourcePos = sourceOffset + frameSize * (static_cast<int64_t>(readStart) - half);
+  const int64_t half = xfSamples / 2;
+  int64_t destPos = destOffset + frameSize * (insertPoint - half);
+  int64_t sourcePos = sourceOffset + frameSize * (readStart - half);
   if (xfSamples <= 0) return kCrossfadeOk;
 
   const size_t blockBytes = static_cast<size_t>(kBlockSamples * frameSize);
@@ -126,8 +126,8 @@ int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfT
   std::vector<double> mixed(blockValues);
   const double scale = ResultScale(format);
 
-  for (int32_t done = 0; done < xfSamples;) {
-    const int32_t n = std::min(kBlockSamples, xfSamples - done);
+  for (int64_t done = 0; done < xfSamples;) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, xfSamples - done));
     ReadBlock(dest.get(), destPos, n, format, destBlock);
     ReadBlock(source.get(), sourcePos, n, format, sourceBlock);
     for (int32_t k = 0; k < n; ++k) {

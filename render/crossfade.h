@@ -26,13 +26,13 @@ constexpr int kCrossfadeTempFailed = 3;
 // (the number limited is added to clipped), float results are not. Returns kCrossfadeOk, or the
 // failed side: 1 destination, 2 source (each printing a message for a missing data chunk or a start
 // outside the file), 3 temp file.
-int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
               const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
               int64_t& clipped);
 
 // The same for integer PCM of bytesPerSample bytes per value.
-int CROSSFADE(int32_t insertPoint, int32_t readStart, int32_t xfSamples, int xfType,
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
               const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
               int64_t& clipped);
@@ -42,6 +42,6 @@ struct CrossfadeWeights {
   double destGain;
   double sourceGain;
 };
-CrossfadeWeights WeightsAt(int32_t i, int32_t n, int xfType);
+CrossfadeWeights WeightsAt(int64_t i, int64_t n, int xfType);
 
 }  // namespace wavsplice

@@ -2,62 +2,67 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "render/crossfade_steps.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
+#include "wav/wav_writer.h"
 
 namespace wavsplice {
 namespace {
 
-// A crossfade long enough to carry the destination past the 2^31 - 1 bytes
-// its header can describe fails before its temp file is made; one that just
-// fits is tried (and here fails only for want of a destination file). No
-// scratch file stays behind either way.
-TEST(CrossfadeBounds, CrossfadeBeyondTheHeaderLimitFails) {
+// A crossfade that carries the destination past 2 GiB or 4 GiB is tried
+// (and fails here only because these files are short); one whose frames lie
+// beyond any file offset fails before its scratch file is made. No scratch
+// file stays behind either way.
+TEST(CrossfadeBounds, CrossfadeBeyondAnyFileOffsetFails) {
   testing::TempDir dir;
+  const testing::WavFormat mono8k{1, 8000, 16};
+  testing::WriteFile("dest.wav", testing::CanonicalWav(mono8k, std::vector<int32_t>(10, 1)));
+  testing::WriteFile("source.wav", testing::CanonicalWav(mono8k, std::vector<int32_t>(10, 2)));
   RenderTarget run;
-  run.destPath = "missing-dest.wav";
-  run.destWritePath = "missing-dest.wav";
+  run.destPath = "dest.wav";
+  run.destWritePath = "dest.wav";
   run.sampleRate = 8000;
   run.bits = 16;
   run.channels = 1;
   run.bytesPerSample = 2;
   EditRender entry;
-  entry.sourcePath = "missing-source.wav";
-  entry.xfType = 1;
-  // 16-bit mono: at most (2^31 - 1 - 36) / 2 = 1073741805 frames.
-  entry.insertPoint = 1010000000;
-  entry.xfWidth = 18000000.0f;  // 143999991 frames at 8 kHz, in single precision
+  entry.sourcePath = "source.wav";
   int64_t clipped = 0;
+  const std::string tried = "Invalid crossfade for destination file\n";
+  // What the preparation printed before "Could not generate crossfade".
+  const auto prepare = [&](int64_t insertPoint, float width) {
+    entry.xfType = 1;
+    entry.insertPoint = insertPoint;
+    entry.readStart = insertPoint;
+    entry.xfWidth = width;
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
+    std::string out = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(entry.xfType, 0);
+    // dest.wav and source.wav only: no scratch file left.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                            std::filesystem::directory_iterator()),
+              2);
+    const std::string failed = "Could not generate crossfade\n";
+    EXPECT_EQ(out.substr(out.size() - failed.size()), failed);
+    return out.substr(0, out.size() - failed.size());
+  };
 
-  ::testing::internal::CaptureStdout();
-  EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
+  // 143999991 frames at 8 kHz (in single precision) up to frame 1082000000:
+  // past 2^31 bytes of 16-bit mono.
+  EXPECT_EQ(prepare(1010000000, 18000000.0f), tried);
   EXPECT_EQ(entry.xfSamples, 143999991);
-  EXPECT_EQ(entry.xfType, 0);
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-
-  // A crossfade that ends on the last frame the header holds is tried.
-  entry.xfType = 1;
-  entry.xfWidth = 15935451.0f;
-  int32_t frames = 0;
-  ASSERT_TRUE(CrossfadeSamples(run.sampleRate, entry.xfWidth, frames));
-  entry.insertPoint = 1073741805 - frames + frames / 2;
-  ::testing::internal::CaptureStdout();
-  EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
-  EXPECT_EQ(entry.xfSamples, frames);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));  // made, the open failed, removed
-
-  // One frame further fails before the scratch file.
-  entry.xfType = 1;
-  entry.insertPoint += 1;
-  ::testing::internal::CaptureStdout();
-  EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
-  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  // 800 frames ending on the last frame a file offset reaches, and one
+  // frame further.
+  const int64_t last = MaxDataFrames(2);
+  EXPECT_EQ(prepare(last - 400, 100.0f), tried);
+  EXPECT_EQ(entry.xfSamples, 800);
+  EXPECT_EQ(prepare(last - 399, 100.0f), "");
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 
 #include <algorithm>
 
-#include "wav/wav_header.h"
+#include "wav/wav_writer.h"
 
 namespace wavsplice {
 
-CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int32_t xfSamples,
+CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples,
                           int64_t destFrames, int64_t sourceFrames) {
-  const int32_t half = xfSamples / 2;
+  const int64_t half = xfSamples / 2;
   const int64_t destStart = insertPoint - half;
   if (destStart < 0 || destStart > destFrames) return CrossfadeFit::kDestinationTooShort;
   const int64_t sourceStart = readStart - half;
@@ -21,15 +21,9 @@ int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize) {
   return (fileSize - dataOffset) / frameSize;
 }
 
-bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, const PcmFormat& format) {
+bool CrossfadeWithinReach(int64_t insertPoint, int64_t xfSamples, int64_t frameSize) {
   const int64_t start = std::max<int64_t>(0, insertPoint - xfSamples / 2);
-  return (start + xfSamples) * format.FrameBytes() <= MaxAudioBytes(format);
-}
-
-bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize) {
-  // A canonical header: a frame of frameSize bytes of one channel.
-  return CrossfadeWithinHeader(insertPoint, xfSamples,
-                               IntegerFormat(static_cast<int32_t>(frameSize), 1));
+  return xfSamples <= MaxDataFrames(frameSize) - start;
 }
 
 }  // namespace wavsplice

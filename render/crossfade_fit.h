@@ -19,19 +19,16 @@ enum class CrossfadeFit {
 // It fits when both starts lie within their files, an end included:
 // 0 <= insertPoint - half <= destFrames and 0 <= readStart - half <=
 // sourceFrames. The destination is tested first.
-CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int32_t xfSamples,
+CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples,
                           int64_t destFrames, int64_t sourceFrames);
 
 // Whole frames between a file's first audio byte and its size in bytes;
 // -1 when the audio starts past the end of the file.
 int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize);
 
-// The header holds its data size in a RIFF size of at most 2^31 - 1 (data
-// bytes + 36). True when a crossfade laid from insertPoint - xfSamples / 2
-// (0 at the least) ends within what such a header can describe.
-bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, int64_t frameSize);
-
-// The same for the header of the format, whatever its length.
-bool CrossfadeWithinHeader(int64_t insertPoint, int32_t xfSamples, const PcmFormat& format);
+// True when a crossfade laid from insertPoint - xfSamples / 2 (0 at the
+// least) ends on a frame a file offset reaches (MaxDataFrames): one that
+// does not cannot be written. (Room on the disk is the writes' business.)
+bool CrossfadeWithinReach(int64_t insertPoint, int64_t xfSamples, int64_t frameSize);
 
 }  // namespace wavsplice

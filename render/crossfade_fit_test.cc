@@ -2,13 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include "wav/wav_writer.h"
+
 namespace wavsplice {
 namespace {
 
 TEST(FitCrossfade, BothStartsMustLieWithinTheirFiles) {
   const struct {
     int64_t insertPoint, readStart;
-    int32_t xfSamples;
+    int64_t xfSamples;
     int64_t destFrames, sourceFrames;
     CrossfadeFit fit;
   } cases[] = {
@@ -30,9 +32,11 @@ TEST(FitCrossfade, BothStartsMustLieWithinTheirFiles) {
   }
   EXPECT_EQ(FramesInFile(44 + 7, 44, 2), 3);
   EXPECT_EQ(FramesInFile(40, 44, 2), -1);
-  // 16-bit mono holds at most 1073741805 frames under one header.
-  EXPECT_TRUE(CrossfadeWithinHeader(1073741805 - 10 + 5, 10, 2));
-  EXPECT_FALSE(CrossfadeWithinHeader(1073741805 - 10 + 6, 10, 2));
+  // Past 2 GiB and 4 GiB alike, up to the last frame a file offset reaches.
+  EXPECT_TRUE(CrossfadeWithinReach(1073741805 - 10 + 6, 10, 2));
+  EXPECT_TRUE(CrossfadeWithinReach(3000000000, 4410000000, 2));
+  EXPECT_TRUE(CrossfadeWithinReach(MaxDataFrames(2) - 10 + 5, 10, 2));
+  EXPECT_FALSE(CrossfadeWithinReach(MaxDataFrames(2) - 10 + 6, 10, 2));
 }
 
 }  // namespace

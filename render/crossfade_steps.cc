@@ -1,12 +1,11 @@
 #include "render/crossfade_steps.h"
 
-#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <limits>
 #include <string>
 
 #include "common/failure.h"
+#include "common/int64_range.h"
 #include "render/crossfade.h"
 #include "render/crossfade_fit.h"
 #include "render/insert_file.h"
@@ -28,27 +27,20 @@ std::string ScratchLabel(const RenderTarget& target) {
 
 }  // namespace
 
-bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples) {
+bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int64_t& xfSamples) {
   if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
   const float product = static_cast<float>(sampleRate) * xfWidth;
-  const double samples = std::trunc(static_cast<double>(product) / 1000.0);
-  if (!(samples >= std::numeric_limits<int32_t>::min() &&
-        samples <= std::numeric_limits<int32_t>::max())) {
-    return false;
-  }
-  xfSamples = static_cast<int32_t>(samples);
-  return true;
+  return TruncToInt64(static_cast<double>(product) / 1000.0, xfSamples);
 }
 
 std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
                                            int64_t& crossfadeClipped) {
-  // A crossfade that would take the destination (or its own scratch file)
-  // past what a header can describe would write gigabytes no WAV reader can
-  // reach: it fails like any other.
+  // A crossfade whose frames lie beyond any file offset, in the destination
+  // or in its own scratch file, cannot be written: it fails like any other.
   int result = kCrossfadeDestinationFailed;
   std::optional<StagedFile> scratch;
   if (CrossfadeSamples(target.sampleRate, edit.xfWidth, edit.xfSamples) &&
-      CrossfadeWithinHeader(edit.insertPoint, edit.xfSamples, TargetFormat(target))) {
+      CrossfadeWithinReach(edit.insertPoint, edit.xfSamples, TargetFormat(target).FrameBytes())) {
     scratch = StagedFile::Create(target.destWritePath, ScratchLabel(target));
     if (!scratch) FailToWrite(target);
     if (MAKE_HEADER(scratch->path(), TargetFormat(target), edit.xfSamples) != WriteResult::kOk) {
@@ -69,11 +61,11 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
 }
 
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch) {
-  const int64_t start = static_cast<int64_t>(edit.insertPoint) - edit.xfSamples / 2;
+  const int64_t start = edit.insertPoint - edit.xfSamples / 2;
   if (start < 1) return false;
   // Whatever goes wrong with the scratch file goes wrong with the destination.
-  INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath),
-              static_cast<int32_t>(start), TargetFormat(target), edit.xfSamples, 0, 0.0);
+  INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath), start,
+              TargetFormat(target), edit.xfSamples, 0, 0.0);
   return true;
 }
 

@@ -16,8 +16,8 @@ namespace wavsplice {
 
 // Frames of a crossfade of xfWidth milliseconds at sampleRate:
 // trunc(float(sampleRate x xfWidth) / 1000). False when the result does not
-// fit a signed 32-bit count.
-bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int32_t& xfSamples);
+// fit a signed 64-bit count.
+bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int64_t& xfSamples);
 
 // Before the copy: works out edit.xfSamples and generates the crossfade into
 // a new scratch file, which it returns. When the crossfade cannot be

@@ -24,8 +24,8 @@ using testing::Bytes;
 using testing::WavFormat;
 using Values = std::vector<int32_t>;
 
-int32_t SamplesFor(int32_t sampleRate, float width, int32_t before = 4410) {
-  int32_t xfSamples = before;
+int64_t SamplesFor(int32_t sampleRate, float width, int64_t before = 4410) {
+  int64_t xfSamples = before;
   EXPECT_TRUE(CrossfadeSamples(sampleRate, width, xfSamples));
   return xfSamples;
 }
@@ -44,15 +44,16 @@ TEST(CrossfadeSamples, FromTheWidthInMilliseconds) {
   EXPECT_EQ(SamplesFor(48000, -20.0f, 1234), 1234);
   EXPECT_EQ(SamplesFor(48000, std::numeric_limits<float>::quiet_NaN()), 4410);
 
-  // Beyond a signed 32-bit count the crossfade cannot be made.
-  int32_t xfSamples = 4410;
-  EXPECT_FALSE(CrossfadeSamples(44100, 1.0e8f, xfSamples));
+  // Counts beyond the signed 32-bit range are made; beyond the 64-bit
+  // range (or from an infinite product) the crossfade cannot be.
+  int64_t xfSamples = 4410;
+  EXPECT_EQ(SamplesFor(44100, 1.0e8f), 4409999753);  // 4.41e12 in single precision
+  // The float product decides: 1000 x 2147483008 = 2147482992640.
+  EXPECT_EQ(SamplesFor(1000, 2.147483e9f), 2147482992);
+  EXPECT_FALSE(CrossfadeSamples(44100, 1.0e30f, xfSamples));
   EXPECT_FALSE(CrossfadeSamples(44100, std::numeric_limits<float>::infinity(), xfSamples));
-  // The float product decides: 1000 x 2147483008 = 2147482992640, while
-  // 2.1474837e9 is 2^31 as a float and gives one sample too many.
-  EXPECT_FALSE(CrossfadeSamples(1000, 2.1474837e9f, xfSamples));
-  EXPECT_TRUE(CrossfadeSamples(1000, 2.147483e9f, xfSamples));
-  EXPECT_EQ(xfSamples, 2147482992);
+  EXPECT_FALSE(CrossfadeSamples(44100, 3.4e38f, xfSamples));
+  EXPECT_EQ(xfSamples, 4410);
 }
 
 // The names in the working directory.
@@ -182,7 +183,7 @@ TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
     testing::TempDir dir;
     EditRender entry;
     const RenderTarget run = PreparationRun(entry);
-    entry.xfWidth = 3.0e9f;  // 3e9 samples at 1000 per second
+    entry.xfWidth = 1.0e30f;  // 1e30 samples at 1000 per second: no 64-bit count
     int64_t clipped = 0;
     ::testing::internal::CaptureStdout();
     EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());

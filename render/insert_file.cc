@@ -27,12 +27,6 @@ FileHandle OpenOrFail(const NamedPath& file, const char* mode) {
   return opened;
 }
 
-int64_t DataOffsetOrFail(std::FILE* file) {
-  const int64_t tagAt = FIND_CHUNK(file, "data");
-  if (tagAt < 0) Fail(kExitFile, "Can't find data block in wave file!\n");
-  return tagAt + kDataTagToAudio;
-}
-
 int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, const PcmFormat& format) {
   const int64_t frameSize = format.FrameBytes();
   int64_t clipped = 0;
@@ -45,25 +39,25 @@ int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, const P
 
 }  // namespace
 
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
-                    int bytesPerSample, int channels, int32_t readLength, int32_t readStart,
+int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int64_t insertPoint,
+                    int bytesPerSample, int channels, int64_t readLength, int64_t readStart,
                     double levelDb) {
   return INSERT_FILE(destPath, sourcePath, insertPoint, IntegerFormat(bytesPerSample, channels),
                      readLength, readStart, levelDb);
 }
 
-int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int32_t insertPoint,
-                    const PcmFormat& format, int32_t readLength, int32_t readStart,
+int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int64_t insertPoint,
+                    const PcmFormat& format, int64_t readLength, int64_t readStart,
                     double levelDb) {
   FileHandle dest = OpenOrFail(destPath, "rb+");
   FileHandle source = OpenOrFail(sourcePath, "rb");
-  const int64_t destOffset = DataOffsetOrFail(dest.get());
-  const int64_t sourceOffset = DataOffsetOrFail(source.get());
+  const int64_t destOffset = DataOffsetOrFail(dest.get(), destPath.name);
+  const int64_t sourceOffset = DataOffsetOrFail(source.get(), sourcePath.name);
 
   const int64_t frameSize = format.FrameBytes();
-  int64_t sourcePos = sourceOffset + static_cast<int64_t>(readStart) * frameSize;
-  int64_t destPos = destOffset + static_cast<int64_t>(insertPoint) * frameSize;
-  int64_t remaining = readLength > 0 ? static_cast<int64_t>(readLength) * frameSize : 0;
+  int64_t sourcePos = sourceOffset + readStart * frameSize;
+  int64_t destPos = destOffset + insertPoint * frameSize;
+  int64_t remaining = readLength > 0 ? readLength * frameSize : 0;
   const bool changeLevel = levelDb != 0.0;
   // A level change works on whole frames; a plain copy is bytes and may
   // split a frame of any size between chunks.

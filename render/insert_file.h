@@ -10,6 +10,8 @@
 
 namespace wavsplice {
 
+// Positions and lengths are frames, 64 bits wide; the callers keep them
+// within both files' reach (MaxDataFrames).
 // Copies readLength frames from frame readStart of sourcePath's audio over
 // the destination's audio from frame insertPoint, overwriting what lay
 // there. Each file is opened at its path and named in messages by its name.
@@ -19,12 +21,12 @@ namespace wavsplice {
 // level change had to limit.
 // Ends the run with exit status 2 when a file cannot be opened, has no
 // "data" chunk, or the destination cannot be written.
-int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int32_t insertPoint,
-                    const PcmFormat& format, int32_t readLength, int32_t readStart, double levelDb);
+int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int64_t insertPoint,
+                    const PcmFormat& format, int64_t readLength, int64_t readStart, double levelDb);
 
 // The same for integer PCM of bytesPerSample bytes per value.
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int32_t insertPoint,
-                    int bytesPerSample, int channels, int32_t readLength, int32_t readStart,
+int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int64_t insertPoint,
+                    int bytesPerSample, int channels, int64_t readLength, int64_t readStart,
                     double levelDb);
 
 }  // namespace wavsplice

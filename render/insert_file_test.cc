@@ -176,10 +176,14 @@ TEST(InsertFile, FileWithoutDataChunkEndsTheRun) {
 
   RunFailure source = InsertExpectingFailure("good.wav", "nodata.wav");
   EXPECT_EQ(source.exitCode, kExitFile);
-  EXPECT_EQ(source.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(source.message,
+            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB of "
+            "the file\n");
   RunFailure dest = InsertExpectingFailure("nodata.wav", "good.wav");
   EXPECT_EQ(dest.exitCode, kExitFile);
-  EXPECT_EQ(dest.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(dest.message,
+            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB of "
+            "the file\n");
   EXPECT_EQ(testing::ReadFile("nodata.wav"), noData);
   EXPECT_EQ(testing::ReadFile("good.wav"), testing::CanonicalWav(format, Values(8, 300)));
 }

@@ -39,13 +39,13 @@ inline PcmFormat TargetFormat(const RenderTarget& target) {
 // destination, a level in dB and the crossfade asked for.
 struct EditRender {
   std::string sourcePath;
-  int32_t insertPoint = 0;
-  int32_t readStart = 0;
-  int32_t readLength = 0;
+  int64_t insertPoint = 0;
+  int64_t readStart = 0;
+  int64_t readLength = 0;
   double levelDb = 0;
   int32_t xfType = 0;        // 0 = none, 1..4 = curve; set to 0 when it fails
   float xfWidth = 100.0f;    // milliseconds
-  int32_t xfSamples = 4410;  // worked out from xfWidth when the crossfade is made
+  int64_t xfSamples = 4410;  // worked out from xfWidth when the crossfade is made
 };
 
 // Copies the edit's span over the destination at its insert point, with its

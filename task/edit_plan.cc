@@ -1,9 +1,9 @@
 #include "task/edit_plan.h"
 
-#include <cmath>
 #include <cstdio>
 
 #include "common/failure.h"
+#include "task/task_units.h"
 #include "wav/attributes.h"
 #include "wav/pcm_format.h"
 
@@ -22,41 +22,36 @@ const char* SampleTypeName(const TrackAttributes& attributes) {
   return FormatOf(attributes).IsFloat() ? "float" : "integer";
 }
 
-// A task value in samples: trunc(rate x value) in seconds mode, trunc(value)
-// in sample mode. Kept in double so that no value can overflow; callers
-// check the range.
-double ToSamples(const RunState& run, double value) {
-  return std::trunc(run.sampleMode == 1 ? value : static_cast<double>(run.sampleRate) * value);
-}
-
 [[noreturn]] void FailSpan(const EditEntry& entry) {
   Fail(kExitTask, "Edit start/stop set incorrectly for %s\n", entry.sourcePath.c_str());
 }
 
 void ResolveSpan(const RunState& run, EditEntry& entry) {
-  const int32_t length = entry.attributes.lengthSamples;
-  const double start = ToSamples(run, entry.xin);
-  if (!std::isfinite(start) || start < 0 || start >= length) FailSpan(entry);
+  const int64_t length = entry.attributes.lengthSamples;
+  int64_t start = 0;
+  if (!ToFrames(run, entry.xin, start) || start < 0 || start >= length) FailSpan(entry);
 
-  double end;
+  int64_t end = 0;
   if (entry.xout == 0) {
     end = length;
     entry.xout = run.sampleMode == 1 ? static_cast<double>(length)
                                      : static_cast<double>(length) / run.sampleRate;
-  } else {
-    end = ToSamples(run, entry.xout);
+  } else if (!ToFrames(run, entry.xout, end)) {
+    FailSpan(entry);
   }
   if (entry.trim != 0) {
-    end += ToSamples(run, entry.trim);
+    int64_t trim = 0;
+    if (!ToFrames(run, entry.trim, trim) || __builtin_add_overflow(end, trim, &end)) {
+      FailSpan(entry);
+    }
     entry.xout += entry.trim;
   }
-  if (!std::isfinite(end)) FailSpan(entry);
   if (end > length) end = length;
   if (end <= start) FailSpan(entry);
 
-  entry.readStart = static_cast<int32_t>(start);
-  entry.readEnd = static_cast<int32_t>(end);
-  entry.readLength = entry.readEnd - entry.readStart;
+  entry.readStart = start;
+  entry.readEnd = end;
+  entry.readLength = end - start;
 }
 
 }  // namespace

@@ -213,7 +213,7 @@ struct Span {
   EditEntry entry;
 };
 
-Span ResolveOne(int32_t sampleMode, int32_t length, double xin, double xout, double trim,
+Span ResolveOne(int32_t sampleMode, int64_t length, double xin, double xout, double trim,
                 int32_t rate = 44100) {
   RunState run;
   run.sampleMode = sampleMode;
@@ -293,15 +293,36 @@ TEST(ResolveSpans, SpansOutsideTheSourceAreRefused) {
     EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, 0, 0, bad)), refused) << bad;
     EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 500, bad)), refused) << bad;
   }
-  // Starts far outside the 32-bit range are refused, far stops limited.
+  // Starts past the source are refused; far stops are limited while their
+  // sample count is a signed 64-bit number, refused beyond.
   EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, 1e6, 0, 0)), refused);
   EXPECT_EQ(Triple(ResolveOne(1, 1000, 3e9, 0, 0)), refused);
   EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, -1e12, 2, 0)), refused);
   EXPECT_EQ(Triple(ResolveOne(1, 1000, -2147483649.0, 500, 0)), refused);
   EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, 9, 1e6, 0)), "396900 441000 44100");
   EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 3e9, 0)), "0 1000 1000");
-  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 1e300, 0)), "0 1000 1000");
-  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 0, 1e300)), "0 1000 1000");
+  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 9.2e18, 0)), "0 1000 1000");
+  EXPECT_EQ(Triple(ResolveOne(0, 1000, 0, 2e14, 0)), "0 1000 1000");
+  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 0, 9.2e18)), "0 1000 1000");
+  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 1e300, 0)), refused);
+  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 0, 1e300)), refused);
+  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 9.3e18, 0)), refused);
+  EXPECT_EQ(Triple(ResolveOne(0, 1000, 0, 2.1e14, 0)), refused);  // 9.26e18 samples
+  // Each fits, their sum does not.
+  EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 9.2e18, 9.2e18)), refused);
+}
+
+TEST(ResolveSpans, PositionsBeyondThe32BitRange) {
+  // 5e9 frames: 29 hours at 48 kHz.
+  const int64_t length = 5000000000;
+  EXPECT_EQ(Triple(ResolveOne(1, length, 3e9, 4e9, 0)), "3000000000 4000000000 1000000000");
+  EXPECT_EQ(Triple(ResolveOne(0, length, 50000, 0, 0, 48000)), "2400000000 5000000000 2600000000");
+  EXPECT_EQ(Triple(ResolveOne(0, length, 36000, 39600.5, -0.5, 48000)),
+            "1728000000 1900800000 172800000");
+  EXPECT_EQ(Triple(ResolveOne(1, length, 4999999999, 0, 0)), "4999999999 5000000000 1");
+  const Span whole = ResolveOne(0, length, 0, 0, -1, 48000);
+  EXPECT_EQ(whole.entry.xout, 5000000000.0 / 48000 - 1);
+  EXPECT_EQ(Triple(whole), "0 4999952000 4999952000");
 }
 
 TEST(ResolveSpans, FirstFaultyEntryEndsTheRun) {

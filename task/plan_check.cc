@@ -20,9 +20,7 @@ const EditEntry& EntryAt(const RunState& run, int32_t index) {
   return run.entries[static_cast<size_t>(index)];
 }
 
-int64_t EndOf(const EditEntry& entry) {
-  return static_cast<int64_t>(entry.insertPoint) + entry.readLength;
-}
+int64_t EndOf(const EditEntry& entry) { return entry.insertPoint + entry.readLength; }
 
 // Frames of [start, end) that no entry written before position k of the
 // write order covers.
@@ -60,7 +58,7 @@ void CheckCrossfade(RunState& run, int32_t k) {
   const EditEntry& entry = EntryAt(run, index);
   const CrossfadePlan plan = PlanCrossfade(run, entry);
   const int32_t line = entry.xfLine;
-  const int32_t half = plan.xfSamples / 2;
+  const int64_t half = plan.xfSamples / 2;
   switch (plan.outcome) {
     case CrossfadeOutcome::kNone:
       return;
@@ -196,11 +194,11 @@ CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry) {
   if (entry.xfType == 0) return plan;
   plan.xfSamples = entry.xfSamples;
   if (!CrossfadeSamples(run.sampleRate, entry.xfWidth, plan.xfSamples) ||
-      !CrossfadeWithinHeader(entry.insertPoint, plan.xfSamples, RunFormat(run))) {
+      !CrossfadeWithinReach(entry.insertPoint, plan.xfSamples, RunFormat(run).FrameBytes())) {
     plan.outcome = CrossfadeOutcome::kTooLong;
     return plan;
   }
-  plan.destStart = static_cast<int64_t>(entry.insertPoint) - plan.xfSamples / 2;
+  plan.destStart = entry.insertPoint - plan.xfSamples / 2;
   const CrossfadeFit fit = FitCrossfade(entry.insertPoint, entry.readStart, plan.xfSamples,
                                         run.destLength, entry.attributes.lengthSamples);
   if (fit == CrossfadeFit::kDestinationTooShort) {

@@ -24,7 +24,7 @@ enum class CrossfadeOutcome {
 // What an edit's crossfade will be, worked out by the functions a run uses.
 struct CrossfadePlan {
   CrossfadeOutcome outcome = CrossfadeOutcome::kNone;
-  int32_t xfSamples = 0;
+  int64_t xfSamples = 0;
   int64_t destStart = 0;  // first destination frame it covers
 };
 

@@ -100,7 +100,13 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
 
 }  // namespace
 
-double ReportSeconds(int32_t frames, int32_t sampleRate) {
+double ReportSeconds(int64_t frames, int32_t sampleRate) {
+  // Beyond the 32-bit range (2^31 frames: 12.4 hours at 48 kHz) a 32-bit
+  // float holds a time to 4 ms or worse; the 64-bit quotient keeps the
+  // printed milliseconds right there.
+  if (frames < INT32_MIN || frames > INT32_MAX) {
+    return static_cast<double>(frames) / static_cast<double>(sampleRate);
+  }
   return static_cast<double>(static_cast<float>(frames) / static_cast<float>(sampleRate));
 }
 
@@ -108,10 +114,10 @@ void PrintEditBlock(const RunState& run, int32_t entryIndex) {
   const EditEntry& entry = run.entries[static_cast<size_t>(entryIndex)];
   std::printf("Task %i", entryIndex + 1);
   if (run.sampleMode == 1) {
-    std::printf("\tInsert point %i samples\n", entry.insertPoint);
+    std::printf("\tInsert point %" PRId64 " samples\n", entry.insertPoint);
     std::printf("\tFile %s\n", entry.sourcePath.c_str());
-    std::printf("\tRead start %i samples\n", entry.readStart);
-    std::printf("\tRead length %i samples\n", entry.readLength);
+    std::printf("\tRead start %" PRId64 " samples\n", entry.readStart);
+    std::printf("\tRead length %" PRId64 " samples\n", entry.readLength);
   } else {
     std::printf("\tInsert point %.3f sec\n", ReportSeconds(entry.insertPoint, run.sampleRate));
     std::printf("\tFile %s\n", entry.sourcePath.c_str());
@@ -126,8 +132,8 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
   if (plan.outcome == CrossfadeOutcome::kNone) return;
   const int64_t start = std::max<int64_t>(0, plan.destStart);
   const int64_t end = std::max<int64_t>(start, plan.destStart + plan.xfSamples);
-  std::printf("\tCrossfade %.3f ms, %i samples, type %i, ", static_cast<double>(entry.xfWidth),
-              plan.xfSamples, entry.xfType);
+  std::printf("\tCrossfade %.3f ms, %" PRId64 " samples, type %i, ",
+              static_cast<double>(entry.xfWidth), plan.xfSamples, entry.xfType);
   if (run.sampleMode == 1) {
     std::printf("destination %" PRId64 " to %" PRId64 " samples", start, end);
   } else {
@@ -143,7 +149,7 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
 void PrintFinalReport(const RunState& run, const char* heading) {
   std::printf("%s\t%s\n", heading, run.destPath.c_str());
   if (run.sampleMode == 1) {
-    std::printf("\tLength %i samples\n", run.destLength);
+    std::printf("\tLength %" PRId64 " samples\n", run.destLength);
   } else {
     std::printf("\tLength %.3f sec\n", ReportSeconds(run.destLength, run.sampleRate));
   }

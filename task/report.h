@@ -12,8 +12,9 @@
 namespace wavsplice {
 
 // The report's time value: frames / sampleRate, divided in 32-bit floating
-// point and widened for printing.
-double ReportSeconds(int32_t frames, int32_t sampleRate);
+// point and widened for printing; for frame counts beyond the signed 32-bit
+// range, divided in 64-bit floating point.
+double ReportSeconds(int64_t frames, int32_t sampleRate);
 
 // "Task %i" and the lines of the entry's position, source and level.
 void PrintEditBlock(const RunState& run, int32_t entryIndex);

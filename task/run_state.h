@@ -26,12 +26,14 @@ struct EditEntry {
   int32_t append = 1;      // 1 = after the previous edit, 0 = `ins` given
   int32_t xfType = 0;      // 0 = no crossfade, 1..4 = curve
   float xfWidth = 100.0f;  // milliseconds
-  int32_t xfSamples = 4410;
+  int64_t xfSamples = 4410;
   TrackAttributes attributes;
-  int32_t readStart = 0;
-  int32_t readEnd = 0;
-  int32_t readLength = 0;
-  int32_t insertPoint = 0;
+  // Positions and lengths in frames, 64 bits wide: a day of audio at
+  // 192 kHz passes 2^31 frames.
+  int64_t readStart = 0;
+  int64_t readEnd = 0;
+  int64_t readLength = 0;
+  int64_t insertPoint = 0;
   // Task-file lines (1-based) of the entry's `src`, its `ins` and its `xf`;
   // 0 when not given.
   int32_t line = 0;
@@ -53,7 +55,7 @@ struct RunState {
   int32_t sampleMode = 0;
   std::vector<EditEntry> entries = std::vector<EditEntry>(MAX_EDITS);
   std::vector<int32_t> writeOrder = std::vector<int32_t>(MAX_EDITS, 0);
-  int32_t destLength = 0;
+  int64_t destLength = 0;  // frames
   // Run format, from entry 0; every source shares it.
   int32_t sampleRate = 0;
   int32_t bits = 0;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "common/failure.h"
-#include "wav/wav_header.h"
+#include "task/task_units.h"
 #include "wav/wav_writer.h"
 
 namespace wavsplice {
@@ -15,17 +15,16 @@ namespace {
 }
 
 // Sets insertPoint from `ins`, refusing a point below 0 or an edit whose
-// end would not fit the destination's header.
+// end no file offset can reach.
 void SetInsertPoint(const RunState& run, EditEntry& entry) {
-  // The header's RIFF size must fit a signed 32-bit field.
-  const PcmFormat format = RunFormat(run);
-  const int64_t maxDataBytes = MaxAudioBytes(format);
-  const double point =
-      std::trunc(run.sampleMode == 1 ? entry.ins : static_cast<double>(run.sampleRate) * entry.ins);
-  if (!std::isfinite(point) || point < 0 || point > maxDataBytes) FailInsertPoint(entry);
-  const int64_t end = static_cast<int64_t>(point) + entry.readLength;
-  if (end * format.FrameBytes() > maxDataBytes) FailInsertPoint(entry);
-  entry.insertPoint = static_cast<int32_t>(point);
+  int64_t point = 0;
+  if (!ToFrames(run, entry.ins, point) || point < 0) FailInsertPoint(entry);
+  int64_t end = 0;
+  if (__builtin_add_overflow(point, entry.readLength, &end) ||
+      end > MaxDataFrames(RunFormat(run).FrameBytes())) {
+    FailInsertPoint(entry);
+  }
+  entry.insertPoint = point;
 }
 
 }  // namespace
@@ -92,10 +91,10 @@ void PlanWriteOrder(RunState& run) {
       }
     }
     SetInsertPoint(run, entry);
-    const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
+    const int64_t end = entry.insertPoint + entry.readLength;
     if (end > furthest) furthest = end;
   }
-  run.destLength = static_cast<int32_t>(furthest);
+  run.destLength = furthest;
 }
 
 void CreateDestination(const RunState& run) {

@@ -18,7 +18,7 @@ void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector
 // Orders the entries, sets every insertPoint (and `ins` of appended
 // entries, in task units) and destLength. Ends the run with exit status 1
 // ("Insert point set incorrectly") for an `ins` that is not finite, an
-// insert point below 0, or an edit whose end the header cannot hold.
+// insert point below 0, or an edit whose end lies beyond any file offset.
 void PlanWriteOrder(RunState& run);
 
 // Writes the destination at run.destWritePath: the header for destLength

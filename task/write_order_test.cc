@@ -69,7 +69,7 @@ struct PlanEntry {
   const char* path;
   int32_t append;
   double ins, xin, xout;
-  int32_t readLength;
+  int64_t readLength;
 };
 
 RunState PlanOf(int32_t sampleMode, const std::vector<PlanEntry>& plan) {
@@ -92,8 +92,8 @@ RunState PlanOf(int32_t sampleMode, const std::vector<PlanEntry>& plan) {
   return run;
 }
 
-std::vector<int32_t> InsertPoints(const RunState& run) {
-  std::vector<int32_t> points;
+std::vector<int64_t> InsertPoints(const RunState& run) {
+  std::vector<int64_t> points;
   for (int32_t i = 0; i < run.entryCount; ++i)
     points.push_back(run.entries[static_cast<size_t>(i)].insertPoint);
   return points;
@@ -105,14 +105,14 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
       0,
       {{"a.wav", 1, 0, 0, 2, 88200}, {"b.wav", 1, 0, 1, 3, 88200}, {"c.wav", 1, 0, 0, 0.5, 22050}});
   PlanWriteOrder(run);
-  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 88200, 176400}));
+  EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({0, 88200, 176400}));
   EXPECT_EQ(run.destLength, 198450);
   EXPECT_EQ(run.entries[2].ins, 4.0);
 
   // ins 1.5 with a 2-second span, then an appended entry (xin 1, xout 3).
   run = PlanOf(0, {{"a.wav", 0, 1.5, 0, 2, 88200}, {"b.wav", 1, 0, 1, 3, 88200}});
   PlanWriteOrder(run);
-  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({66150, 154350}));
+  EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({66150, 154350}));
   EXPECT_EQ(run.entries[1].ins, 3.5);
   EXPECT_EQ(run.destLength, 242550);
   EXPECT_EQ(run.writeOrder[0], 0);
@@ -121,7 +121,7 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
   // Sample mode truncates.
   run = PlanOf(1, {{"a.wav", 0, 50.7, 0, 100, 100}, {"b.wav", 1, 0, 0, 10, 10}});
   PlanWriteOrder(run);
-  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({50, 150}));
+  EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({50, 150}));
   EXPECT_EQ(run.entries[1].ins, 150.7);
   EXPECT_EQ(run.destLength, 160);
 
@@ -129,14 +129,14 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
   // after the whole span asked for.
   run = PlanOf(1, {{"a.wav", 0, 0, 0, 2000, 1000}, {"b.wav", 1, 0, 0, 500, 500}});
   PlanWriteOrder(run);
-  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 2000}));
+  EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({0, 2000}));
   EXPECT_EQ(run.destLength, 2500);
 
   // Seconds: the sum is converted once, so the successor starts two samples
   // before the predecessor's end.
   run = PlanOf(0, {{"a.wav", 0, 0.1, 0.7, 3.3, 114661}, {"b.wav", 1, 0, 0, 1, 44100}});
   PlanWriteOrder(run);
-  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({4410, 119069}));
+  EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({4410, 119069}));
   EXPECT_EQ(run.destLength, 119069 + 44100);
 
   // The furthest end, not the sum of the spans.
@@ -151,7 +151,7 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
       {{"a.wav", 1, 7, 0, 1, 44100}, {"b.wav", 1, 0, 0, 1, 44100}, {"c.wav", 0, 0.5, 0, 1, 44100}});
   PlanWriteOrder(run);
   EXPECT_EQ(run.entries[0].ins, 0.0);
-  EXPECT_EQ(InsertPoints(run), std::vector<int32_t>({0, 44100, 22050}));
+  EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({0, 44100, 22050}));
   EXPECT_EQ(std::vector<int32_t>(run.writeOrder.begin(), run.writeOrder.begin() + 3),
             std::vector<int32_t>({0, 1, 2}));
   EXPECT_EQ(run.destLength, 88200);
@@ -190,23 +190,32 @@ TEST(PlanWriteOrder, InsertPointRefusals) {
   EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, -1, 0, 1, 10}})),
             refusedB);
 
-  // 16-bit stereo: 536870902 frames make 2147483608 data bytes, the most
-  // whose RIFF size (data + 36) fits a signed 32-bit field.
-  RunState fits = PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 536870802, 0, 100, 100}});
+  // 16-bit stereo, beyond 2 GiB and 4 GiB alike: refused only where an
+  // edit's end passes the last frame a file offset reaches. `ins` is a
+  // double, so the edit starts at a double below that frame and its span is
+  // sized to end exactly on it.
+  const int64_t last = MaxDataFrames(4);
+  const double near = 2305843009213660160.0;  // a double below last
+  const int64_t room = last - static_cast<int64_t>(near);
+  RunState fits = PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, near, 0, 1, room}});
   EXPECT_EQ(RefusalOf(fits), "no failure");
   PlanWriteOrder(fits);
-  EXPECT_EQ(fits.destLength, 536870902);
-  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 536870803, 0, 100, 100}})),
+  EXPECT_EQ(fits.destLength, last);
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, near, 0, 1, room + 1}})),
             refusedB);
-  // Far beyond the 32-bit range, in seconds and in samples.
-  EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 1e6, 0, 1, 10}})),
+  RunState large = PlanOf(1, {{"a.wav", 0, 3e9, 0, 1, 10}, {"b.wav", 1, 0, 0, 1, 10}});
+  PlanWriteOrder(large);
+  EXPECT_EQ(InsertPoints(large), std::vector<int64_t>({3000000000, 3000000001}));
+  EXPECT_EQ(large.destLength, 3000000011);
+  // Beyond the 64-bit range, in seconds and in samples.
+  EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 2.1e14, 0, 1, 10}})),
             refusedB);
-  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 3e9, 0, 1, 10}})),
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 9.3e18, 0, 1, 10}})),
             refusedB);
   EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, 1e300, 0, 1, 10}})),
             refusedB);
   // Appended after an enormous xout (limited by its source, so it resolved).
-  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1e12, 1000}, {"b.wav", 1, 0, 0, 1, 10}})),
+  EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 4e18, 1000}, {"b.wav", 1, 0, 0, 1, 10}})),
             refusedB);
   EXPECT_EQ(RefusalOf(PlanOf(0, {{"a.wav", 0, 0, 0, 1e300, 1000}, {"b.wav", 1, 0, 0, 1, 10}})),
             refusedB);

@@ -164,10 +164,26 @@ TEST(CliPlan, SpansOutsideTheSourceAreRefused) {
   }
   // b.wav is the first bad entry of the table; c.wav after it is bad too.
   const std::string sampleSpans[] = {
-      "xin\t2\nxout\t2",  "xin\t5",       "xin\t6\nxout\t9", "xin\t-1",
-      "xin\t2\ntrim\t-3", "xout\t-1",     "xin\tnan",        "xin\t-inf",
-      "xout\tinf",        "xout\tnan",    "trim\tnan",       "xin\t1e300",
-      "xin\t3e9",         "xout\t-1e300", "xin\t2147483648", "trim\t-inf",
+      "xin\t2\nxout\t2",
+      "xin\t5",
+      "xin\t6\nxout\t9",
+      "xin\t-1",
+      "xin\t2\ntrim\t-3",
+      "xout\t-1",
+      "xin\tnan",
+      "xin\t-inf",
+      "xout\tinf",
+      "xout\tnan",
+      "trim\tnan",
+      "xin\t1e300",
+      "xin\t3e9",
+      "xout\t-1e300",
+      "xin\t2147483648",
+      "trim\t-inf",
+      // Stops whose sample count leaves the signed 64-bit range.
+      "xout\t1e300",
+      "trim\t1e300",
+      "xout\t9.3e18",
   };
   for (const std::string& span : sampleSpans) {
     ExpectRefused(
@@ -182,13 +198,13 @@ TEST(CliPlan, SpansOutsideTheSourceAreRefused) {
                   ReadEntries(2) + "Edit start/stop set incorrectly for b.wav\n");
   }
 
-  // The edges that pass: -0.9 truncates to 0, any finite stop past the end
-  // is held at the end, the last sample alone, and trim counting from the
-  // end when xout is 0.
+  // The edges that pass: -0.9 truncates to 0, a stop past the end within
+  // the 64-bit range is held at the end, the last sample alone, and trim
+  // counting from the end when xout is 0.
   WriteFile(dir / "b.wav", CanonicalWav(kMono8k, {11, 12, 13, 14, 15}));
   WriteFile(dir / "c.wav", CanonicalWav(kMono8k, {21, 22, 23, 24, 25}));
   WriteTextFile(dir / "task.txt",
-                "using_samples\nsrc\ta.wav\nxin\t-0.9\nxout\t1e300\n"
+                "using_samples\nsrc\ta.wav\nxin\t-0.9\nxout\t9.2e18\n"
                 "src\tb.wav\nins\t5\nxin\t4\n"
                 "src\tc.wav\nins\t6\ntrim\t-4\n"
                 "src\ta.wav\nxin\t2\nxout\t3.5\ndest\tout.wav\n");
@@ -205,20 +221,20 @@ TEST(CliPlan, InsertPointsOutsideTheDestinationAreRefused) {
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
   WriteFile(dir / "b.wav", CanonicalWav(kMono8k, {6, 7, 8, 9, 10}));
   const std::string refusal = "Insert point set incorrectly for ";
-  for (const std::string ins : {"-1", "nan", "inf", "-inf", "1e300", "2147483648"}) {
+  for (const std::string ins : {"-1", "nan", "inf", "-inf", "1e300", "9.3e18"}) {
     ExpectRefused(dir, "using_samples\nsrc\ta.wav\nins\t" + ins + "\ndest\tout.wav\n",
                   kSampleMode + ReadEntries(1) + refusal + "a.wav\n");
   }
   ExpectRefused(dir, "src\ta.wav\nins\t-0.001\ndest\tout.wav\n",
                 ReadEntries(1) + refusal + "a.wav\n");
-  // A destination of 16-bit mono may hold 1073741805 samples (data size +
-  // 36 at most 2^31 - 1); one more is refused.
-  ExpectRefused(dir, "using_samples\nsrc\ta.wav\nxin\t4\nins\t1073741805\ndest\tout.wav\n",
+  // A destination of 16-bit mono reaches about 4.6e18 samples (2^63 bytes);
+  // an edit ending past that is refused.
+  ExpectRefused(dir, "using_samples\nsrc\ta.wav\nxin\t4\nins\t4.7e18\ndest\tout.wav\n",
                 kSampleMode + ReadEntries(1) + refusal + "a.wav\n");
-  // An appended entry is checked once its point is known: a.wav ends at
+  // An appended entry is checked once its point is known: a.wav ends near
   // the limit, b.wav after it would pass it.
   ExpectRefused(dir,
-                "using_samples\nsrc\ta.wav\nins\t1073741800\nsrc\tb.wav\nxin\t4\n"
+                "using_samples\nsrc\ta.wav\nins\t4.6e18\nxout\t1e17\nsrc\tb.wav\n"
                 "dest\tout.wav\n",
                 kSampleMode + ReadEntries(2) + refusal + "b.wav\n");
   // The given values are checked before any point is worked out.
@@ -333,6 +349,14 @@ TEST(CliPlan, DestinationThatCannotBeCreatedOrWritten) {
   WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\tout.wav\n");
   ExpectOutcome(RunCli(dir.path(), {}, 60, "ulimit -f 1;"),
                 ReadEntries(1) + "Cannot write to file out.wav\n", 2);
+  EXPECT_FALSE(FileExists(dir / "out.wav"));
+  EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
+
+  // A destination far larger than the disk (8 EiB of silence) fails at
+  // once, without filling the disk first; nothing is left behind.
+  WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\nins\t4.6e18\ndest\tout.wav\n");
+  ExpectOutcome(RunCli(dir.path(), {}),
+                kSampleMode + ReadEntries(1) + "Cannot write to file out.wav\n", 2);
   EXPECT_FALSE(FileExists(dir / "out.wav"));
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }

@@ -507,8 +507,8 @@ TEST(CliRender, CrossfadeScratchFileLife) {
        "Invalid crossfade for destination file\nCould not generate crossfade\n", 3, 10, 30},
       // insertPoint equal to half: generated, not placed, removed.
       {"ins\t4\nxin\t10\nxf\t1\t4\n", "", 4, 10, 30},
-      // A width whose samples pass the 32-bit range.
-      {"ins\t20\nxin\t10\nxf\t1e9\t2\n", "Could not generate crossfade\n", 20, 10, 30},
+      // A width whose samples pass the 64-bit range.
+      {"ins\t20\nxin\t10\nxf\t1e30\t2\n", "Could not generate crossfade\n", 20, 10, 30},
       // A width of 0.1 ms is 0 samples: nothing to lay, nothing fails.
       {"ins\t20\nxin\t10\nxf\t0.1\t1\n", "", 20, 10, 30},
       // Type 0 is no crossfade.

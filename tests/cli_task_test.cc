@@ -278,7 +278,10 @@ TEST(CliTask, SourceFailuresEndWithStatusTwo) {
   // No data chunk.
   WriteFile(dir / "nodata.wav", WavBuilder().Fmt(kMono8k).Chunk("LIST", Bytes(8, 1)).Build());
   WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\tnodata.wav\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(2) + "Can't find data block in wave file!\n",
+  ExpectOutcome(RunCli(dir.path(), {}),
+                ReadEntries(2) +
+                    "Can't find data block in nodata.wav: the audio must start within the first "
+                    "128 KiB of the file\n",
                 2);
 
   // No fmt chunk: the fields read as 0 past the end of this short file, so

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "common/failure.h"
@@ -23,12 +24,11 @@ constexpr int64_t kValidBitsAt = 26;    // extensible
 constexpr int64_t kChannelMaskAt = 28;  // extensible
 constexpr int64_t kSubFormatAt = 32;    // the GUID's first two bytes (extensible)
 constexpr size_t kFormatFieldsBytes = 34;
-
-int32_t ClampToInt32(int64_t value) {
-  if (value > std::numeric_limits<int32_t>::max()) return std::numeric_limits<int32_t>::max();
-  if (value < std::numeric_limits<int32_t>::min()) return std::numeric_limits<int32_t>::min();
-  return static_cast<int32_t>(value);
-}
+// A 32-bit size of 0xFFFFFFFF in an RF64 file means "see ds64"; the ds64
+// chunk holds, after its tag and size, the 64-bit RIFF size and then the
+// 64-bit data size.
+constexpr uint32_t kSizeInDs64 = 0xFFFFFFFFu;
+constexpr int64_t kDs64DataSizeAt = 16;
 
 void ReadFormatFields(std::FILE* file, int64_t fmtAt, TrackAttributes& attributes) {
   // A short file leaves the missing bytes at 0.
@@ -45,16 +45,41 @@ void ReadFormatFields(std::FILE* file, int64_t fmtAt, TrackAttributes& attribute
   attributes.bytesPerSample = attributes.bits / 8;
 }
 
-// Bytes of audio from dataOffset: the data chunk's own size when it is
-// believable, else everything to the end of the file (streaming recorders
-// leave the size at 0 or 0xFFFFFFFF).
+// The data chunk's size as its header declares it: the 32-bit field, or,
+// in an RF64 or BW64 file whose field holds 0xFFFFFFFF, the 64-bit size of
+// its ds64 chunk. -1 when no size can be read, and for 0xFFFFFFFF in a plain
+// RIFF file: that is a streaming writer's "unknown", not a size.
+int64_t DeclaredDataBytes(std::FILE* file, int64_t dataTagAt) {
+  std::array<unsigned char, 4> sizeField{};
+  if (ReadAt(file, dataTagAt + 4, sizeField.data(), sizeField.size()) != sizeField.size()) {
+    return -1;
+  }
+  const uint32_t declared = ReadLe32(sizeField.data());
+  if (declared != kSizeInDs64) return declared;
+  std::array<unsigned char, 4> riffId{};
+  ReadAt(file, 0, riffId.data(), riffId.size());
+  const bool has64BitSizes =
+      std::memcmp(riffId.data(), "RF64", 4) == 0 || std::memcmp(riffId.data(), "BW64", 4) == 0;
+  const int64_t ds64At = has64BitSizes ? FIND_CHUNK(file, "ds64") : -1;
+  std::array<unsigned char, 8> ds64Size{};
+  if (ds64At < 0 ||
+      ReadAt(file, ds64At + kDs64DataSizeAt, ds64Size.data(), ds64Size.size()) != ds64Size.size()) {
+    return -1;
+  }
+  const uint64_t size = ReadLe64(ds64Size.data());
+  return size > static_cast<uint64_t>(std::numeric_limits<int64_t>::max())
+             ? -1
+             : static_cast<int64_t>(size);
+}
+
+// Bytes of audio from dataOffset: the declared size when it is believable,
+// so that chunks after the audio are never read as audio; else everything
+// to the end of the file (streaming recorders leave the size at 0 or
+// 0xFFFFFFFF, and a file cut short keeps what it holds).
 int64_t AudioBytes(std::FILE* file, int64_t dataTagAt, int64_t fileSize) {
   const int64_t dataOffset = dataTagAt + kDataTagToAudio;
-  std::array<unsigned char, 4> sizeField{};
-  if (ReadAt(file, dataTagAt + 4, sizeField.data(), sizeField.size()) == sizeField.size()) {
-    const int64_t declared = ReadLe32(sizeField.data());
-    if (declared > 0 && dataOffset + declared <= fileSize) return declared;
-  }
+  const int64_t declared = DeclaredDataBytes(file, dataTagAt);
+  if (declared > 0 && declared <= fileSize - dataOffset) return declared;
   return fileSize - dataOffset;
 }
 
@@ -72,15 +97,14 @@ TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
   }
   ReadFormatFields(file.get(), fmtAt, attributes);
 
-  const int64_t dataTagAt = FIND_CHUNK(file.get(), "data");
-  if (dataTagAt < 0) Fail(kExitFile, "Can't find data block in wave file!\n");
-  attributes.dataOffset = static_cast<int32_t>(dataTagAt + kDataTagToAudio);
+  attributes.dataOffset = DataOffsetOrFail(file.get(), wavPath);
+  const int64_t dataTagAt = attributes.dataOffset - kDataTagToAudio;
 
   int64_t fileSize = FileSize(file.get());
   if (fileSize < 0) fileSize = 0;
   const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
   attributes.lengthSamples =
-      frameSize == 0 ? 0 : ClampToInt32(AudioBytes(file.get(), dataTagAt, fileSize) / frameSize);
+      frameSize == 0 ? 0 : AudioBytes(file.get(), dataTagAt, fileSize) / frameSize;
   return attributes;
 }
 

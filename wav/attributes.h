@@ -10,9 +10,11 @@ namespace wavsplice {
 // Reads the source at wavPath: channels, sample rate, bits and format tag
 // from its "fmt" chunk, the first audio byte from its "data" chunk, and the
 // number of whole frames of audio. The data chunk's size counts when it is
-// above 0 and the chunk lies wholly inside the file; otherwise every byte to
-// the end of the file is audio. Fields missing from a short file read as 0;
-// a frame size of 0 gives a length of 0.
+// above 0 and the chunk lies wholly inside the file; in an RF64 or BW64
+// file a size field of 0xFFFFFFFF stands for the 64-bit size in its ds64
+// chunk. Otherwise (0, 0xFFFFFFFF in a plain RIFF file, a size that runs
+// past the file) every byte to the end of the file is audio. Fields missing
+// from a short file read as 0; a frame size of 0 gives a length of 0.
 // Ends the run (exit status 2) when the file cannot be opened or has no
 // "data" chunk; prints a notice and reads the fields at the last candidate
 // position when it has no "fmt" chunk.

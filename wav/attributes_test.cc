@@ -178,7 +178,9 @@ TEST(GetAttributes, FilesThatCannotBeReadEndTheRun) {
                      WavBuilder().Fmt({1, 44100, 16}).Chunk("LIST", Bytes(8, 0)).Build());
   outcome = testing::RunCaptured([] { GET_ATTRIBUTES("nodata.wav"); });
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(outcome.message,
+            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB of "
+            "the file\n");
   EXPECT_EQ(outcome.out, "");
 
   // A data tag at an odd position (odd chunk without its pad byte).
@@ -189,13 +191,17 @@ TEST(GetAttributes, FilesThatCannotBeReadEndTheRun) {
                                     .Build());
   outcome = testing::RunCaptured([] { GET_ATTRIBUTES("odd.wav"); });
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(outcome.message,
+            "Can't find data block in odd.wav: the audio must start within the first 128 KiB of "
+            "the file\n");
 
   testing::WriteFile("empty.wav", Bytes());
   outcome = testing::RunCaptured([] { GET_ATTRIBUTES("empty.wav"); });
   EXPECT_EQ(outcome.out, "Can't find format chunk in wave file!\n");
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(outcome.message,
+            "Can't find data block in empty.wav: the audio must start within the first 128 KiB of "
+            "the file\n");
 }
 
 TEST(GetAttributes, FormatTagAndSubFormat) {

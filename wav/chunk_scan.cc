@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/failure.h"
 #include "common/file_io.h"
 
 namespace wavsplice {
@@ -32,6 +33,18 @@ int64_t FIND_CHUNK(std::FILE* wavFile, std::string_view chunkTag) {
   bytes.resize(fullRange);
   length = ReadAt(wavFile, 0, bytes.data(), bytes.size());
   return ScanBuffer(bytes, length, chunkTag);
+}
+
+int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath) {
+  const int64_t tagAt = FIND_CHUNK(wavFile, "data");
+  // A data chunk placed after a large chunk (a 200 KB XMP packet) is past
+  // the scanned range: say so, since the file is otherwise a good WAV file.
+  if (tagAt < 0) {
+    Fail(kExitFile,
+         "Can't find data block in %s: the audio must start within the first 128 KiB of the file\n",
+         wavPath.c_str());
+  }
+  return tagAt + kDataTagToAudio;
 }
 
 }  // namespace wavsplice

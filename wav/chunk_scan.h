@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 namespace wavsplice {
@@ -17,5 +18,10 @@ constexpr int32_t kDataTagToAudio = 8;  // the 4-byte tag and the 4-byte size
 // when none does. A candidate that would run past the end of the file is no
 // match. Moves the file position.
 int64_t FIND_CHUNK(std::FILE* wavFile, std::string_view chunkTag);
+
+// The file position of the first audio byte of wavFile, found by the chunk
+// scan. Ends the run with exit status 2 when the file has no "data" chunk
+// among the candidates, naming the file as wavPath.
+int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath);
 
 }  // namespace wavsplice

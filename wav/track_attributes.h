@@ -9,9 +9,9 @@ namespace wavsplice {
 // The format and audio location of one source WAV file.
 struct TrackAttributes {
   int32_t channels = 0;
-  int32_t dataOffset = 0;  // file position of the first audio byte
+  int64_t dataOffset = 0;  // file position of the first audio byte
   int32_t sampleRate = 0;
-  int32_t lengthSamples = 0;   // whole frames of audio
+  int64_t lengthSamples = 0;   // whole frames of audio
   int32_t bytesPerSample = 0;  // bits / 8
   int32_t bits = 0;
   int32_t audioFormat = 0;   // format tag of the fmt chunk

@@ -1,8 +1,10 @@
 #include "wav/wav_header.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "wav/byte_order.h"
+#include "wav/rf64_header.h"
 
 namespace wavsplice {
 
@@ -14,7 +16,6 @@ constexpr int64_t kPlainFmtBytes = 16;       // the canonical fmt payload
 constexpr int64_t kFloatFmtBytes = 18;       // + cbSize
 constexpr int64_t kExtensibleFmtBytes = 40;  // + cbSize 22 and its 22 bytes
 constexpr int64_t kFactBytes = 4;
-constexpr int64_t kMaxRiffSize = 2147483647;
 
 // The GUID of an extensible sub-format after its two-byte code:
 // xxxxxxxx-0000-0010-8000-00aa00389b71.
@@ -35,7 +36,13 @@ int64_t FmtPayloadBytes(HeaderLayout layout) {
 // Appends little-endian fields and tags to a header under construction.
 struct HeaderWriter {
   std::vector<unsigned char> bytes;
-  void Tag(const char* text) { bytes.insert(bytes.end(), text, text + 4); }
+  void Tag(const char* text) {
+    // Through a local copy, as the fields are: GCC 12 misreads an insert
+    // straight from a string literal as an overflow.
+    unsigned char field[4];
+    std::memcpy(field, text, 4);
+    bytes.insert(bytes.end(), field, field + 4);
+  }
   void Le16(uint32_t value) {
     unsigned char field[2];
     WriteLe16(field, value & 0xffff);
@@ -61,16 +68,15 @@ int64_t HeaderLength(const PcmFormat& format) {
   return kRiffPreamble + kChunkPreamble + FmtPayloadBytes(layout) + fact + kChunkPreamble;
 }
 
-int64_t MaxAudioBytes(const PcmFormat& format) {
-  return kMaxRiffSize - (HeaderLength(format) - kChunkPreamble);
-}
-
 std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCount) {
   const HeaderLayout layout = ChooseHeaderLayout(format);
   const uint32_t channels = static_cast<uint32_t>(format.channels) & 0xffff;
   const uint32_t containerBytes = static_cast<uint32_t>(format.containerBytes);
-  const uint32_t frames = static_cast<uint32_t>(frameCount);
-  const uint32_t dataSize = frames * containerBytes * channels;
+  const uint64_t frames64 = frameCount > 0 ? static_cast<uint64_t>(frameCount) : 0;
+  const uint64_t dataBytes = frames64 * containerBytes * channels;
+  // Exact in a RIFF header; an RF64 header takes the sizes from ds64.
+  const uint32_t frames = static_cast<uint32_t>(frames64);
+  const uint32_t dataSize = static_cast<uint32_t>(dataBytes);
   const uint32_t headerLength = static_cast<uint32_t>(HeaderLength(format));
   const uint32_t rate = static_cast<uint32_t>(format.sampleRate);
   const uint32_t tag = layout == HeaderLayout::kExtensible ? kFormatTagExtensible
@@ -104,7 +110,8 @@ std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCou
   }
   header.Tag("data");
   header.Le32(dataSize);
-  return header.bytes;
+  if (!NeedsRf64(header.bytes.size(), dataBytes)) return header.bytes;
+  return Rf64FromRiffHeader(header.bytes, dataBytes, frames64);
 }
 
 }  // namespace wavsplice

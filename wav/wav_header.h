@@ -1,7 +1,8 @@
 // The header the program writes in front of a destination's (or a crossfade
 // temp file's) audio, chosen by the format: the canonical 44-byte header for
 // integer mono and stereo, a float header with a fact chunk, or
-// WAVE_FORMAT_EXTENSIBLE for more than two channels.
+// WAVE_FORMAT_EXTENSIBLE for more than two channels; each turned into RF64
+// when the file passes 4 GiB - 1 byte.
 #pragma once
 
 #include <cstdint>
@@ -20,15 +21,14 @@ enum class HeaderLayout {
 // The one place that decides which header a format gets.
 HeaderLayout ChooseHeaderLayout(const PcmFormat& format);
 
-// Bytes before the first audio byte in a header of this format.
+// Bytes before the first audio byte in the RIFF header of this format (its
+// RF64 form has 36 more: the ds64 chunk).
 int64_t HeaderLength(const PcmFormat& format);
 
-// The most audio bytes a header of this format can describe: its RIFF size
-// (header length - 8 + audio bytes) must fit a signed 32-bit field.
-int64_t MaxAudioBytes(const PcmFormat& format);
-
-// The header of a file of frameCount frames. Sizes and the fact count are
-// stored modulo 2^32; channels are taken as their low 16 bits.
+// The header of a file of frameCount frames (0 when negative), chosen once
+// from its length: the RIFF header while the whole file stays within
+// 4 GiB - 1 byte (RIFF's sizes are unsigned 32-bit), else its RF64 form.
+// Channels are taken as their low 16 bits.
 std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCount);
 
 }  // namespace wavsplice

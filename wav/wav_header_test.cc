@@ -52,7 +52,10 @@ TEST(WavHeader, EachFormatTakesItsLayoutWithEverySizeRight) {
   for (const auto& c : lengths) {
     EXPECT_EQ(HeaderLength(c.format), c.length);
     EXPECT_EQ(static_cast<int64_t>(HeaderBytes(c.format, 5).size()), c.length);
-    EXPECT_EQ(MaxAudioBytes(c.format), 2147483647 - (c.length - 8));
+    // Past 4 GiB every layout becomes RF64: a ds64 chunk of 36 bytes more.
+    const std::vector<unsigned char> rf64 = HeaderBytes(c.format, int64_t{1} << 32);
+    EXPECT_EQ(static_cast<int64_t>(rf64.size()), c.length + 36);
+    EXPECT_EQ(std::string(rf64.begin(), rf64.begin() + 4), "RF64");
   }
 }
 

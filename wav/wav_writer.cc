@@ -1,7 +1,6 @@
 #include "wav/wav_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -64,6 +63,17 @@ bool MayLeaveZerosToFileSystem(const std::string& wavPath, std::FILE* file, int6
   return !error && space.available >= 2 * static_cast<uint64_t>(bytes) + kSpareBytes;
 }
 
+// Silence past the end of the file that the disk has no room for: writing
+// it would only fill the disk before failing, so the run fails at once.
+bool CannotHoldSilence(const std::string& wavPath, std::FILE* file, int64_t position,
+                       int64_t bytes) {
+  const int64_t fileSize = FileSize(file);
+  if (bytes <= 0 || fileSize < 0 || position < fileSize) return false;
+  std::error_code error;
+  const std::filesystem::space_info space = std::filesystem::space(wavPath, error);
+  return !error && space.available < static_cast<uint64_t>(bytes);
+}
+
 }  // namespace
 
 WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount) {
@@ -76,7 +86,7 @@ WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int
 }
 
 WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_t bits,
-                        int32_t lengthSamples, uint32_t channels) {
+                        int64_t lengthSamples, uint32_t channels) {
   return MAKE_HEADER(
       wavPath,
       IntegerFormat(static_cast<int32_t>(bits / 8), static_cast<int32_t>(channels & 0xffff),
@@ -88,12 +98,14 @@ void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSa
               int64_t frameCount) {
   FileHandle file = OpenFile(wavPath.path, "rb+");
   if (!file) Fail(kExitFile, "Cannot create destination file %s\n", wavPath.name.c_str());
-  const int64_t dataTagAt = FIND_CHUNK(file.get(), "data");
-  if (dataTagAt < 0) Fail(kExitFile, "Can't find data block in wave file!\n");
+  const int64_t dataOffset = DataOffsetOrFail(file.get(), wavPath.name);
 
   const int64_t frameSize = format.FrameBytes();
-  int64_t position = dataTagAt + kDataTagToAudio + startSample * frameSize;
+  int64_t position = dataOffset + startSample * frameSize;
   int64_t remaining = frameCount > 0 ? frameCount * frameSize : 0;
+  if (CannotHoldSilence(wavPath.path, file.get(), position, remaining)) {
+    Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
+  }
   const unsigned char silence = format.SilenceByte();
   if (silence == 0 && MayLeaveZerosToFileSystem(wavPath.path, file.get(), position, remaining)) {
     const unsigned char zero = 0;
@@ -115,8 +127,8 @@ void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSa
   if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
 }
 
-void PAD_FILE(const std::string& wavPath, int32_t startSample, int32_t bytesPerSample,
-              int32_t channels, int32_t frameCount) {
+void PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
+              int32_t channels, int64_t frameCount) {
   PAD_FILE(wavPath, IntegerFormat(bytesPerSample, channels), startSample, frameCount);
 }
 

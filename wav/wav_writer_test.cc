@@ -102,7 +102,9 @@ TEST(PadFile, FailuresEndTheRun) {
   testing::Outcome outcome = testing::RunCaptured([] { PAD_FILE("nodata.wav", 0, 2, 1, 10); });
   EXPECT_TRUE(outcome.failed);
   EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Can't find data block in wave file!\n");
+  EXPECT_EQ(outcome.message,
+            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB of "
+            "the file\n");
   EXPECT_EQ(outcome.out, "");
   EXPECT_EQ(testing::ReadFile("nodata.wav"), testing::WavBuilder().Fmt({1, 44100, 16}).Build());
 
