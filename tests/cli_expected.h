@@ -255,8 +255,8 @@ inline std::vector<int32_t> Crossfaded(const std::vector<int32_t>& dest,
 // The report block of one edit in sample mode, "\tDone" included; `extra`
 // stands between the level line and "\tDone" (crossfade messages, the
 // clipping count).
-inline std::string SampleBlock(int task, int32_t insertPoint, const std::string& file,
-                               int32_t readStart, int32_t readLength,
+inline std::string SampleBlock(int task, int64_t insertPoint, const std::string& file,
+                               int64_t readStart, int64_t readLength,
                                const std::string& level = "0.000", const std::string& extra = "") {
   return "Task " + std::to_string(task) + "\tInsert point " + std::to_string(insertPoint) +
          " samples\n\tFile " + file + "\n\tRead start " + std::to_string(readStart) +
@@ -265,7 +265,7 @@ inline std::string SampleBlock(int task, int32_t insertPoint, const std::string&
 }
 
 // The final report of a sample-mode run.
-inline std::string SampleBuilt(const std::string& dest, int32_t length, int bits, int channels,
+inline std::string SampleBuilt(const std::string& dest, int64_t length, int bits, int channels,
                                int sampleRate) {
   return "Built\t" + dest + "\n\tLength " + std::to_string(length) + " samples\n\tBits " +
          std::to_string(bits) + "\n\tChannels " + std::to_string(channels) + "\n\tSample rate " +

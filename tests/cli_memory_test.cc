@@ -1,5 +1,6 @@
 // Memory stays bounded by the block, whatever the length of the audio: a
-// one-hour destination costs the same peak memory as a one-minute one.
+// one-hour destination, and one of 5 GiB, cost the same peak memory as a
+// one-minute one.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -51,20 +52,46 @@ Usage RunMeasured(const std::string& dir) {
   return usage;
 }
 
+constexpr int kMinuteFrames = 8000 * 60;
+
+void WriteMinute(const TempDir& dir) {
+  std::vector<int32_t> values(kMinuteFrames);
+  for (int i = 0; i < kMinuteFrames; ++i) values[static_cast<size_t>(i)] = (i * 37) % 20000 - 10000;
+  WriteFile(dir / "minute.wav", CanonicalWav({1, 8000, 16, 1}, values));
+}
+
 // Renders minutes minutes of 16-bit mono audio at 8 kHz from a one-minute
 // source laid end to end, each copy with a level change and a crossfade.
 Usage Render(int minutes) {
   TempDir dir;
-  const int frames = 8000 * 60;
-  std::vector<int32_t> values(frames);
-  for (int i = 0; i < frames; ++i) values[static_cast<size_t>(i)] = (i * 37) % 20000 - 10000;
-  WriteFile(dir / "minute.wav", CanonicalWav({1, 8000, 16, 1}, values));
+  WriteMinute(dir);
   std::string task;
   for (int m = 0; m < minutes; ++m) task += "src\tminute.wav\nlvl\t-3\nxf\t50\t1\n";
   WriteTextFile(dir / "task.txt", task + "dest\tout.wav\n");
   const Usage usage = RunMeasured(dir.path());
   EXPECT_EQ(std::filesystem::file_size(dir / "out.wav"),
-            44u + 2u * static_cast<uintmax_t>(frames) * static_cast<uintmax_t>(minutes));
+            44u + 2u * static_cast<uintmax_t>(kMinuteFrames) * static_cast<uintmax_t>(minutes));
+  return usage;
+}
+
+// Renders a 5 GiB destination (RF64): the minute at its start and, with a
+// crossfade into the audio before it, at its end; the silence between is
+// left to the file system. -1 when the disk has no room for that.
+Usage RenderFiveGiB() {
+  TempDir dir;
+  const int64_t frames = (int64_t{5} << 30) / 2;
+  std::error_code error;
+  const auto space = std::filesystem::space(dir.path(), error);
+  if (error || space.available < 2 * static_cast<uint64_t>(2 * frames) + (256u << 20)) {
+    return Usage{-1, 0};
+  }
+  WriteMinute(dir);
+  const std::string end = std::to_string(frames - kMinuteFrames + 4000);  // xin 4000
+  WriteTextFile(dir / "task.txt",
+                "using_samples\nsrc\tminute.wav\nlvl\t-3\nsrc\tminute.wav\nins\t" + end +
+                    "\nxin\t4000\nlvl\t-3\nxf\t50\t1\ndest\tout.wav\n");
+  const Usage usage = RunMeasured(dir.path());
+  EXPECT_EQ(std::filesystem::file_size(dir / "out.wav"), 80u + 2u * static_cast<uintmax_t>(frames));
   return usage;
 }
 
@@ -94,6 +121,13 @@ TEST(CliMemory, AnHourCostsNoMoreMemoryThanAMinute) {
               hour.peakKiB);
   EXPECT_LT(hour.peakKiB - minute.peakKiB, 1024)
       << minute.peakKiB << " KiB for a minute, " << hour.peakKiB << " KiB for an hour";
+
+  const Usage fiveGiB = RenderFiveGiB();
+  if (fiveGiB.exitCode == -1) GTEST_SKIP() << "not enough free disk for a sparse 5 GiB file";
+  EXPECT_EQ(fiveGiB.exitCode, 0);
+  std::printf("[ memory   ] peak %ld KiB for 5 GiB\n", fiveGiB.peakKiB);
+  EXPECT_LT(fiveGiB.peakKiB - minute.peakKiB, 1024)
+      << minute.peakKiB << " KiB for a minute, " << fiveGiB.peakKiB << " KiB for 5 GiB";
 }
 
 }  // namespace

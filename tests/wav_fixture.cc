@@ -1,6 +1,9 @@
 #include "tests/wav_fixture.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -55,6 +58,11 @@ std::vector<int32_t> DecodeSamples(const Bytes& bytes, int bits) {
 
 Bytes CanonicalWav(const WavFormat& format, const std::vector<int32_t>& values) {
   return WavBuilder().Fmt(format).Data(EncodeSamples(values, format.bits)).Build();
+}
+
+WavBuilder& WavBuilder::RiffId(const std::string& id) {
+  riffId_ = id;
+  return *this;
 }
 
 WavBuilder& WavBuilder::RiffSize(uint32_t size) {
@@ -113,7 +121,7 @@ WavBuilder& WavBuilder::Raw(const Bytes& bytes) {
 
 Bytes WavBuilder::Build() const {
   Bytes out;
-  PutTag(out, "RIFF");
+  PutTag(out, riffId_);
   PutLe(out, riffSizeSet_ ? riffSize_ : static_cast<uint32_t>(body_.size() + 4), 4);
   PutTag(out, "WAVE");
   out.insert(out.end(), body_.begin(), body_.end());
@@ -135,6 +143,28 @@ Bytes ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteSparseFile(const std::string& path, int64_t size, const std::vector<Piece>& pieces) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  if (fd < 0) throw std::runtime_error("cannot create " + path);
+  bool ok = ::ftruncate(fd, static_cast<off_t>(size)) == 0;
+  for (const Piece& piece : pieces) {
+    ok = ok && ::pwrite(fd, piece.bytes.data(), piece.bytes.size(), static_cast<off_t>(piece.at)) ==
+                   static_cast<ssize_t>(piece.bytes.size());
+  }
+  ok = ::close(fd) == 0 && ok;
+  if (!ok) throw std::runtime_error("cannot write " + path);
+}
+
+Bytes ReadFileAt(const std::string& path, int64_t at, size_t count) {
+  const int fd = ::open(path.c_str(), O_RDONLY);
+  if (fd < 0) throw std::runtime_error("cannot read " + path);
+  Bytes bytes(count);
+  const ssize_t got = ::pread(fd, bytes.data(), count, static_cast<off_t>(at));
+  ::close(fd);
+  bytes.resize(got > 0 ? static_cast<size_t>(got) : 0);
+  return bytes;
 }
 
 bool FileExists(const std::string& path) {

@@ -31,6 +31,8 @@ Bytes CanonicalWav(const WavFormat& format, const std::vector<int32_t>& values);
 // Chunk by chunk. Bytes() fills the RIFF size unless Riff() set one.
 class WavBuilder {
  public:
+  // The file's first tag: "RIFF" unless set ("RF64", "BW64").
+  WavBuilder& RiffId(const std::string& id);
   WavBuilder& RiffSize(uint32_t size);
   // A 16-byte fmt chunk (or 40 bytes, extensible, with sub-format code).
   WavBuilder& Fmt(const WavFormat& format);
@@ -48,6 +50,7 @@ class WavBuilder {
 
  private:
   Bytes body_;
+  std::string riffId_ = "RIFF";
   bool riffSizeSet_ = false;
   uint32_t riffSize_ = 0;
 };
@@ -56,6 +59,17 @@ void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteTextFile(const std::string& path, const std::string& text);
 Bytes ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
+
+// A piece of a sparse file: bytes at a byte position.
+struct Piece {
+  int64_t at;
+  Bytes bytes;
+};
+// Writes a file of size bytes holding the pieces and zeros elsewhere; the
+// zeros are holes, so a file of gigabytes costs the disk only its pieces.
+void WriteSparseFile(const std::string& path, int64_t size, const std::vector<Piece>& pieces);
+// count bytes of the file at byte position at.
+Bytes ReadFileAt(const std::string& path, int64_t at, size_t count);
 
 // The audio bytes after a canonical 44-byte header.
 Bytes AudioOf(const Bytes& wav);

@@ -227,5 +227,60 @@ TEST(GetAttributes, FormatTagAndSubFormat) {
             static_cast<int32_t>(0x80000000u));
 }
 
+// The ds64 chunk of an RF64 or BW64 file: 64-bit RIFF size, data size and
+// frame count, and an empty table.
+Bytes Ds64(uint64_t dataBytes) {
+  Bytes payload(28, 0);
+  for (int i = 0; i < 8; ++i) payload[8 + static_cast<size_t>(i)] = (dataBytes >> (8 * i)) & 0xff;
+  return payload;
+}
+
+TEST(GetAttributes, SixtyFourBitSizes) {
+  testing::TempDir dir;
+  const Bytes audio(20, 0x11);  // 10 frames of 16-bit mono
+  const auto file = [&audio](const std::string& id, bool ds64, uint64_t ds64Size,
+                             uint32_t dataSize) {
+    testing::WavBuilder builder;
+    builder.RiffId(id).RiffSize(0xFFFFFFFFu);
+    if (ds64) builder.Chunk("ds64", Ds64(ds64Size));
+    return builder.Fmt({1, 8000, 16})
+        .DataWithSize(dataSize, audio)
+        .Chunk("LIST", Bytes(12, 0x22))
+        .Build();
+  };
+  struct Case {
+    const char* what;
+    Bytes wav;
+    int64_t lengthSamples;
+  };
+  // The trailing LIST chunk is 20 bytes: 10 frames more when read as audio.
+  const Case cases[] = {
+      {"RF64: the audio ends where ds64 says", file("RF64", true, 20, 0xFFFFFFFFu), 10},
+      {"BW64 alike", file("BW64", true, 20, 0xFFFFFFFFu), 10},
+      {"a 32-bit size other than 0xFFFFFFFF counts", file("RF64", true, 4, 12), 6},
+      {"ds64 size 0: to the end of the file", file("RF64", true, 0, 0xFFFFFFFFu), 20},
+      {"ds64 size past the file", file("RF64", true, 42, 0xFFFFFFFFu), 20},
+      {"ds64 size beyond 2^63", file("RF64", true, ~0ull, 0xFFFFFFFFu), 20},
+      {"RF64 without ds64", file("RF64", false, 0, 0xFFFFFFFFu), 20},
+      {"plain RIFF: 0xFFFFFFFF is no size", file("RIFF", true, 20, 0xFFFFFFFFu), 20},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(AttributesOf(c.wav).lengthSamples, c.lengthSamples);
+  }
+
+  // 5 GiB of audio, sparse on disk, with a chunk after it.
+  const int64_t fiveGiB = int64_t{5} << 30;
+  const Bytes header = file("RF64", true, static_cast<uint64_t>(fiveGiB), 0xFFFFFFFFu);
+  const size_t headerBytes = header.size() - audio.size() - 20;
+  testing::WriteSparseFile(
+      "big.wav", static_cast<int64_t>(headerBytes) + fiveGiB + 20,
+      {{0, Bytes(header.begin(), header.begin() + static_cast<long>(headerBytes))},
+       {static_cast<int64_t>(headerBytes) + fiveGiB, Bytes(header.end() - 20, header.end())}});
+  const TrackAttributes big = GET_ATTRIBUTES("big.wav");
+  EXPECT_EQ(big.dataOffset, static_cast<int64_t>(headerBytes));
+  EXPECT_EQ(big.lengthSamples, fiveGiB / 2);
+}
+
 }  // namespace
 }  // namespace wavsplice
