@@ -118,7 +118,8 @@ TEST(CliLong, SpansFromBeyond4GiBOfA5GiBSource) {
 // Destinations either side of 4 GiB: 44 + 4294967250 bytes keep the
 // canonical header; 2^31 + 1000 frames (4 GiB + 2000 bytes of audio) are
 // written as RF64. Three spans lie at the start, in the middle and at the
-// end; FFmpeg and libsndfile read the length back.
+// end; FFmpeg and libsndfile read the length back. (SoX reads them too,
+// but reads every byte to learn the length: a minute and more.)
 TEST(CliLong, DestinationsEitherSideOf4GiB) {
   const std::vector<int32_t> ramp = Ramp(1000, 5);
   struct Case {
