@@ -17,6 +17,7 @@ library only.
 
 import argparse
 import os
+import shlex
 import struct
 import subprocess
 import sys
@@ -79,8 +80,16 @@ def samples24(data):
     return values
 
 
+# Words put before a built program's path: the emulator of a cross build.
+EMULATOR = []
+
+
+def program(build, name):
+    return EMULATOR + [os.path.join(build, name)]
+
+
 def run_wavsplice(build, folder, task_name):
-    result = subprocess.run([os.path.join(build, "wavsplice"), task_name], cwd=folder,
+    result = subprocess.run(program(build, "wavsplice") + [task_name], cwd=folder,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE, check=False)
     out = result.stdout.decode()
     if result.returncode != 0 or "Built\t" not in out or "Could not generate" in out:
@@ -185,14 +194,14 @@ def make_pictures(build):
         curves = curves_svg(weights)
 
     with tempfile.TemporaryDirectory(prefix="wavsplice-timeline-") as folder:
-        subprocess.run([os.path.join(build, "make_example_sources"), folder], check=True,
+        subprocess.run(program(build, "make_example_sources") + [folder], check=True,
                        stdout=subprocess.DEVNULL)
         recipe = os.path.basename(TIMELINE_RECIPE)
         with open(TIMELINE_RECIPE, "rb") as src, open(os.path.join(folder, recipe), "wb") as dst:
             dst.write(src.read())
-        result = subprocess.run([os.path.join(build, "wavsplice"), "--check", "--timeline",
-                                 "timeline.svg", recipe], cwd=folder, stdout=subprocess.PIPE,
-                                check=False)
+        result = subprocess.run(program(build, "wavsplice") +
+                                ["--check", "--timeline", "timeline.svg", recipe], cwd=folder,
+                                stdout=subprocess.PIPE, check=False)
         if result.returncode != 0:
             raise SystemExit(f"wavsplice --check {recipe} failed:\n{result.stdout.decode()}")
         with open(os.path.join(folder, "timeline.svg"), encoding="utf-8") as f:
@@ -205,7 +214,10 @@ def main():
     parser.add_argument("build", help="build folder holding wavsplice and make_example_sources")
     parser.add_argument("--check", action="store_true",
                         help="compare with the pictures in docs/ instead of writing them")
+    parser.add_argument("--emulator", default="",
+                        help="command that runs the built programs (a cross build's qemu-user)")
     args = parser.parse_args()
+    EMULATOR.extend(shlex.split(args.emulator))
     pictures = make_pictures(os.path.abspath(args.build))
     stale = []
     for name, text in pictures.items():

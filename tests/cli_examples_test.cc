@@ -63,7 +63,7 @@ void RenderAndCheck(const fs::path& taskFile) {
     return;
   }
   TempDir dir;
-  const std::string generate = "'" + ExampleSourcesTool() + "' '" + dir.path() + "'";
+  const std::string generate = ProgramCommand(ExampleSourcesTool()) + " '" + dir.path() + "'";
   ASSERT_EQ(std::system(generate.c_str()), 0) << generate;
   fs::copy_file(taskFile, dir / name);
 

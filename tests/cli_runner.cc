@@ -52,10 +52,27 @@ void WaitFor(pid_t child, int timeoutSeconds, CliResult& result) {
 
 std::string WavspliceBinary() { return WAVSPLICE_BINARY; }
 
+std::vector<std::string> ProgramWords(const std::string& program) {
+  // The build passes the emulator's words separated by spaces.
+  std::vector<std::string> words;
+  std::istringstream emulator(WAVSPLICE_EMULATOR);
+  for (std::string word; emulator >> word;) words.push_back(word);
+  words.push_back(program);
+  return words;
+}
+
+std::string ProgramCommand(const std::string& program) {
+  std::string command;
+  for (const std::string& word : ProgramWords(program)) {
+    command += (command.empty() ? "" : " ") + ShellQuote(word);
+  }
+  return command;
+}
+
 CliResult RunCli(const std::string& workingDir, const std::vector<std::string>& args,
                  int timeoutSeconds, const std::string& shellPrefix) {
   std::ostringstream command;
-  command << shellPrefix << " exec " << ShellQuote(WavspliceBinary());
+  command << shellPrefix << " exec " << ProgramCommand(WavspliceBinary());
   for (const std::string& arg : args) command << ' ' << ShellQuote(arg);
 
   char outName[] = "/tmp/wavsplice-cli-out-XXXXXX";

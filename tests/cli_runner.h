@@ -35,4 +35,13 @@ CliResult WaitCli(pid_t pid, int timeoutSeconds = 60);
 // Path of the built binary.
 std::string WavspliceBinary();
 
+// The words of the command that runs a built program (wavsplice,
+// make_example_sources) on this machine: the emulator and its options when
+// the programs are built for another machine (a cross build under
+// qemu-user), then the program's path.
+std::vector<std::string> ProgramWords(const std::string& program);
+
+// The same as one shell command, every word quoted.
+std::string ProgramCommand(const std::string& program);
+
 }  // namespace wavsplice::testing

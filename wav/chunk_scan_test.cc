@@ -25,7 +25,8 @@ int64_t ScanBytes(const Bytes& bytes, const std::string& tag) {
 // size zero bytes with tag written at position at.
 Bytes ZerosWithTag(size_t size, size_t at, const std::string& tag) {
   Bytes bytes(size, 0);
-  std::copy(tag.begin(), tag.end(), bytes.begin() + static_cast<long>(at));
+  // Byte by byte: GCC 12 for 32-bit ARM sees an overflow in std::copy here.
+  for (size_t i = 0; i < tag.size(); ++i) bytes.at(at + i) = static_cast<unsigned char>(tag[i]);
   return bytes;
 }
 
