@@ -2,7 +2,9 @@
 # Builds the Debian package with CPack, checks its control fields and
 # contents, unpacks it into a temporary root with `dpkg -x` and renders the
 # bundled example with the installed binary: the report and the destination
-# must be those of the binary in the build folder.
+# must be those of the binary in the build folder. A cross build's package
+# is for its target's architecture, and its binaries run under the build's
+# emulator (qemu-user).
 # Usage: packaging/check_package.sh BUILD_DIR   (a configured build folder)
 set -euo pipefail
 
@@ -14,6 +16,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "$1" && pwd)
 [ -f "$build/CPackConfig.cmake" ] || { echo "check_package: $build is not a configured build folder"; exit 2; }
 
+arch=$(sed -n 's/^set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+[ -n "$arch" ] || arch=$(dpkg --print-architecture)
+emulator=$(sed -n 's/^CMAKE_CROSSCOMPILING_EMULATOR:[A-Z]*=//p' "$build/CMakeCache.txt" | tr ';' ' ')
 work=$(mktemp -d /tmp/wavsplice-package-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -36,19 +41,20 @@ debs=("$work"/pkg/*.deb)
 [ "${#debs[@]}" -eq 1 ] && [ -f "${debs[0]}" ] || { echo "check_package: expected one .deb, got: ${debs[*]}"; exit 1; }
 deb=${debs[0]}
 echo "check_package: built $(basename "$deb")"
+dpkg-deb --info "$deb"
 
 field() { dpkg-deb -f "$deb" "$1"; }
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ "$(field Package)" = wavsplice ] || fail "Package is '$(field Package)'"
 [ -n "$version" ] && [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', the project's is '$version'"
-[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [[ "$(field Description)" == *"PCM WAV"* ]] || fail "Description is '$(field Description)'"
 depends=$(field Depends)
 for lib in libc6 libstdc++6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends '$depends' lacks $lib"
 done
-[ "$(basename "$deb")" = "wavsplice_${version}_$(dpkg --print-architecture).deb" ] ||
+[ "$(basename "$deb")" = "wavsplice_${version}_$arch.deb" ] ||
   fail "package file is named $(basename "$deb")"
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $NF}')
@@ -69,13 +75,13 @@ fi
 # build's, in separate folders.
 for who in installed built; do
   mkdir -p "$work/$who"
-  "$build/make_example_sources" "$work/$who"
+  $emulator "$build/make_example_sources" "$work/$who"
   cp "$root/examples/task.txt" "$work/$who/task.txt"
 done
 status=0
-(cd "$work/installed" && "$installed" task.txt) >"$work/installed.out" || status=$?
+(cd "$work/installed" && $emulator "$installed" task.txt) >"$work/installed.out" || status=$?
 [ "$status" -eq 0 ] || fail "the installed wavsplice ended with status $status: $(cat "$work/installed.out")"
-(cd "$work/built" && "$build/wavsplice" task.txt) >"$work/built.out" || true
+(cd "$work/built" && $emulator "$build/wavsplice" task.txt) >"$work/built.out" || true
 expected_built=$'Built\tprogramme.wav\n\tLength 6.300 sec\n\tBits 16\n\tChannels 2\n\tSample rate 44100'
 grep -qzF -- "$expected_built" "$work/installed.out" || fail "the installed binary's report lacks the Built block"
 cmp -s "$work/installed.out" "$work/built.out" || fail "the installed binary reports otherwise than the built one"
