@@ -79,6 +79,7 @@ for build in "$@"; do
     while read -r path ours theirs; do
       echo "byte_identity: job ${path%%/*} differs on $label: ${path#*/} native $ours, $label $theirs"
     done <<<"$differing"
+    echo "byte_identity: $(cut -d/ -f1 <<<"$differing" | sort -u | wc -l) of $job_count jobs differ on $label"
   else
     echo "byte_identity: $label gives the native bytes in all $job_count jobs" \
       "($(wc -l <"$work/$label.sums") files)"
