@@ -3,9 +3,10 @@
 # job (the bundled example, every recipe, and the generated jobs of
 # ci/identity_formats.txt) with a native build's wavsplice and with each
 # other build's (a cross build runs under its emulator), and compares the
-# SHA-256 of every file each job leaves (destination, sources, report on
-# standard output, standard error, exit status). Any difference fails and
-# names the job.
+# SHA-256 of every file each job leaves: the destination, the sources, the
+# report on standard output, standard error and the exit status of the
+# render, and those of a --check run before it with its JSON and SVG plans.
+# Any difference fails and names the job.
 # Usage: ci/byte_identity.sh NATIVE_BUILD OTHER_BUILD...   (configured builds)
 set -euo pipefail
 
@@ -50,9 +51,13 @@ render() {
   for job in "$out"/*/; do
     task=$(cd "$job" && echo *.txt)
     status=0
+    (cd "$job" && $emulator "$build/wavsplice" --check --json plan.json --timeline plan.svg \
+      "$task" >check.out 2>check.err) || status=$?
+    echo "$status" >"$job/check.status"
+    status=0
     # shellcheck disable=SC2086 # the emulator's words
     (cd "$job" && $emulator "$build/wavsplice" "$task" >report.out 2>report.err) || status=$?
-    echo "$status" >"$job/status"
+    echo "$status" >"$job/render.status"
   done
   (cd "$out" && find . -type f -printf '%P\n' | LC_ALL=C sort | xargs -d '\n' sha256sum |
     awk '{print $2, $1}') >"$out.sums"
@@ -60,9 +65,9 @@ render() {
 
 render "$native" "$work/native"
 job_count=$(find "$jobs" -mindepth 1 -maxdepth 1 -type d | wc -l)
-if grep -L -x 0 "$work"/native/*/status | grep -q .; then
-  echo "byte_identity: jobs that the native build does not render:"
-  grep -L -x 0 "$work"/native/*/status | xargs -n1 dirname | xargs -n1 basename
+if grep -L -x 0 "$work"/native/*/*.status | grep -q .; then
+  echo "byte_identity: jobs that the native build does not check or render:"
+  grep -L -x 0 "$work"/native/*/*.status | xargs -n1 dirname | xargs -n1 basename | sort -u
   exit 1
 fi
 
