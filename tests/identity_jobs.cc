@@ -1,9 +1,10 @@
 // Writes the generated jobs of the byte-identity check (ci/byte_identity.sh):
-// for each format listed in a formats file, one folder per job holding two
-// sources in that format and a task.txt that splices them with level
+// for each format listed in a formats file (ci/identity_formats.txt), one
+// folder per job holding two sources in that format and a task.txt that splices them with level
 // changes (quieter, louder with clipping) and crossfades, in seconds and in
 // samples. The same folders are rendered on every platform.
 // Usage: make_identity_jobs FORMATS_FILE OUT_DIR
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -44,24 +45,49 @@ std::vector<NamedFormat> ReadFormats(const std::string& path) {
   return formats;
 }
 
-// Tones and noise near full scale, with the format's extremes at the start,
-// so that level changes clip and crossfades blend unlike signals.
-std::vector<int32_t> Signal(const WavFormat& format, double seconds, double hz, uint32_t seed) {
-  const int64_t fullScale = (int64_t{1} << (format.bits - 1)) - 1;
+// Tones and noise near full scale as fractions of it, with full scale
+// itself at the start, so that level changes clip and crossfades blend
+// unlike signals.
+std::vector<double> Signal(const WavFormat& format, double seconds, double hz, uint32_t seed) {
   const int frames = static_cast<int>(seconds * format.sampleRate);
-  std::vector<int32_t> values;
+  std::vector<double> values;
   for (int i = 0; i < frames; ++i) {
     for (int c = 0; c < format.channels; ++c) {
       seed = seed * 1664525u + 1013904223u;
       const double noise = static_cast<double>(seed >> 8) / 16777216.0 - 0.5;
       const double t = static_cast<double>(i) / format.sampleRate;
-      const double value = 0.6 * std::sin(2 * kPi * hz * (c + 1) * t) + 0.7 * noise;
-      values.push_back(static_cast<int32_t>(value * static_cast<double>(fullScale)));
+      values.push_back(0.6 * std::sin(2 * kPi * hz * (c % 8 + 1) * t) + 0.7 * noise);
     }
   }
-  values.at(0) = static_cast<int32_t>(fullScale);
-  values.at(1) = static_cast<int32_t>(-fullScale - 1);
+  values.at(0) = 1.0;
+  values.at(1) = -1.0;
   return values;
+}
+
+// The signal as a WAV file of the format: integer samples scaled to the
+// width and limited to its range (8-bit ones unsigned), float samples as
+// they are; more than two channels in an extensible header.
+Bytes SourceFile(const WavFormat& format, const std::vector<double>& signal) {
+  Bytes audio;
+  if (format.audioFormat == 3) {
+    audio = EncodeFloatSamples(signal, format.bits);
+  } else {
+    const double high = std::ldexp(1.0, format.bits - 1);
+    std::vector<int32_t> values;
+    for (double value : signal) {
+      const double scaled = std::min(std::max(std::round(value * high), -high), high - 1);
+      values.push_back(static_cast<int32_t>(scaled) + (format.bits == 8 ? 128 : 0));
+    }
+    audio = EncodeSamples(values, format.bits);
+  }
+  WavBuilder wav;
+  if (format.channels > 2) {
+    const uint32_t mask = format.channels < 18 ? (1u << format.channels) - 1 : 0;
+    wav.FmtExtensible(format, static_cast<uint16_t>(format.audioFormat), format.bits, mask);
+  } else {
+    wav.Fmt(format);
+  }
+  return wav.Data(audio).Build();
 }
 
 // A time in the task's unit: seconds, or samples (shifted off round
@@ -87,8 +113,8 @@ std::string Task(const WavFormat& format, bool samples, int xfType) {
 }
 
 void WriteJobs(const NamedFormat& entry, const std::filesystem::path& out) {
-  const Bytes a = CanonicalWav(entry.format, Signal(entry.format, 1.0, 440, 1));
-  const Bytes b = CanonicalWav(entry.format, Signal(entry.format, 0.8, 97, 2));
+  const Bytes a = SourceFile(entry.format, Signal(entry.format, 1.0, 440, 1));
+  const Bytes b = SourceFile(entry.format, Signal(entry.format, 0.8, 97, 2));
   for (const bool samples : {false, true}) {
     for (int xfType = 0; xfType <= 4; ++xfType) {
       const std::filesystem::path job =

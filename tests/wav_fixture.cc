@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -39,6 +40,24 @@ Bytes FmtPayload(const WavFormat& format, int audioFormat) {
 Bytes EncodeSamples(const std::vector<int32_t>& values, int bits) {
   Bytes out;
   for (int32_t value : values) PutLe(out, static_cast<uint32_t>(value), bits / 8);
+  return out;
+}
+
+Bytes EncodeFloatSamples(const std::vector<double>& values, int bits) {
+  Bytes out;
+  for (double value : values) {
+    if (bits == 32) {
+      const float single = static_cast<float>(value);
+      uint32_t pattern = 0;
+      std::memcpy(&pattern, &single, 4);
+      PutLe(out, pattern, 4);
+    } else {
+      uint64_t pattern = 0;
+      std::memcpy(&pattern, &value, 8);
+      PutLe(out, static_cast<uint32_t>(pattern), 4);
+      PutLe(out, static_cast<uint32_t>(pattern >> 32), 4);
+    }
+  }
   return out;
 }
 

@@ -22,6 +22,10 @@ struct WavFormat {
 // (16-bit: -32768..32767), interleaved as given.
 Bytes EncodeSamples(const std::vector<int32_t>& values, int bits);
 
+// Little-endian IEEE float bytes (bits 32 or 64) of sample values,
+// interleaved as given.
+Bytes EncodeFloatSamples(const std::vector<double>& values, int bits);
+
 // Decodes little-endian samples of the given width from bytes.
 std::vector<int32_t> DecodeSamples(const Bytes& bytes, int bits);
 
