@@ -31,8 +31,6 @@ struct Usage {
 // exit status and peak resident memory. The measuring is left to the time
 // tool: a child forked from this test would count the test's own memory,
 // which it shares until it starts the binary, in its peak.
-// Under an emulator the peak is the emulator's, which holds the program's
-// memory and the emulator's own (its code cache): the same for both runs.
 Usage RunMeasured(const std::string& dir) {
   std::vector<std::string> words = {kTimeTool, "-f", "%x %M", "-o", "usage.txt"};
   for (const std::string& word : ProgramWords(WavspliceBinary())) words.push_back(word);
@@ -118,6 +116,11 @@ constexpr bool kSanitized = false;
 TEST(CliMemory, AnHourCostsNoMoreMemoryThanAMinute) {
   if (kSanitized) GTEST_SKIP() << "peak memory is not the program's under the address sanitizer";
   if (::access(kTimeTool, X_OK) != 0) GTEST_SKIP() << kTimeTool << " is not installed";
+  // Under an emulator (a cross build under qemu-user) the peak is the
+  // emulator's: the program's memory plus the emulator's code cache, which
+  // grows with the code it translates (2 MiB more for the hour on s390x).
+  if (ProgramWords(WavspliceBinary()).size() > 1)
+    GTEST_SKIP() << "peak memory under an emulator is the emulator's";
   const Usage minute = Render(1);
   const Usage hour = Render(60);
   EXPECT_EQ(minute.exitCode, 0);
