@@ -101,8 +101,10 @@ CliResult RunCli(const std::string& workingDir, const std::vector<std::string>& 
 }
 
 pid_t StartCli(const std::string& workingDir, const std::vector<std::string>& args) {
-  std::vector<const char*> argv = {WAVSPLICE_BINARY};
-  for (const std::string& arg : args) argv.push_back(arg.c_str());
+  std::vector<std::string> words = ProgramWords(WavspliceBinary());
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<const char*> argv;
+  for (const std::string& word : words) argv.push_back(word.c_str());
   argv.push_back(nullptr);
   const pid_t child = ::fork();
   if (child == 0) {
