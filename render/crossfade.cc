@@ -125,6 +125,9 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
   std::vector<unsigned char> output(blockBytes);
   std::vector<double> mixed(blockValues);
   const double scale = ResultScale(format);
+  const double low = format.LowestValue();
+  const double high = format.HighestValue();
+  const size_t channels = static_cast<size_t>(format.channels);
 
   for (int64_t done = 0; done < xfSamples;) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, xfSamples - done));
@@ -133,12 +136,18 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
     for (int32_t k = 0; k < n; ++k) {
       CrossfadeWeights weights = WeightsAt(done + k, xfSamples, xfType);
       if (levelDb != 0.0) weights.sourceGain = weights.sourceGain * gain;
-      const size_t first = static_cast<size_t>(k) * static_cast<size_t>(format.channels);
-      for (size_t at = first; at < first + static_cast<size_t>(format.channels); ++at) {
-        // Two products and a sum in double, then the 16-bit scale.
-        const double mix =
-            sourceBlock.values[at] * weights.sourceGain + destBlock.values[at] * weights.destGain;
-        mixed[at] = StoredResult(format, mix * scale, clipped);
+      const size_t first = static_cast<size_t>(k) * channels;
+      // Two products and a sum in double per channel, then the 16-bit
+      // scale; integers are truncated and limited, float is not.
+      for (size_t at = first; at < first + channels; ++at) {
+        mixed[at] = (sourceBlock.values[at] * weights.sourceGain +
+                     destBlock.values[at] * weights.destGain) *
+                    scale;
+      }
+      if (!format.IsFloat()) {
+        for (size_t at = first; at < first + channels; ++at) {
+          mixed[at] = TruncateAndLimit(mixed[at], low, high, clipped);
+        }
       }
     }
     EncodeValues(format, mixed.data(), output.data(), int64_t{n} * format.channels);

@@ -6,8 +6,6 @@
 #include <cmath>
 #include <cstdint>
 
-#include "wav/pcm_format.h"
-
 namespace wavsplice {
 
 // Truncates value toward zero and limits it to low..high, counting each
@@ -33,13 +31,6 @@ inline double TruncateAndLimit(double value, double low, double high, int64_t& c
 inline int32_t TruncateAndLimit(double value, int bytesPerSample, int64_t& clipped) {
   const double high = bytesPerSample == 2 ? 32767.0 : 8388607.0;
   return static_cast<int32_t>(TruncateAndLimit(value, -high - 1.0, high, clipped));
-}
-
-// The value a computed result of the format is stored as: integers
-// truncated and limited (and counted), float as it is, never limited.
-inline double StoredResult(const PcmFormat& format, double value, int64_t& clipped) {
-  if (format.IsFloat()) return value;
-  return TruncateAndLimit(value, format.LowestValue(), format.HighestValue(), clipped);
 }
 
 }  // namespace wavsplice
