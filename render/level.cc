@@ -160,33 +160,30 @@ int64_t LevelValues(unsigned char* data, double gain, const PcmFormat& format, i
 }
 
 // 8-bit audio has 256 values: the rule is worked out once for each into a
-// table, which then rewrites the bytes. The gain is positive, so the values
-// that are limited are the lowest and the highest bytes: they are counted by
-// two comparisons.
+// table whose entries hold the result byte and, above it, whether the value
+// was limited; one pass then rewrites the bytes and counts.
 int64_t LevelEightBit(unsigned char* data, double gain, int64_t valueCount) {
   if (!std::isfinite(gain)) return LevelValues(data, gain, IntegerFormat(1, 1), valueCount);
   std::array<double, 256> values;
-  for (int byte = 0; byte < 256; ++byte) values[static_cast<size_t>(byte)] = byte - 128;
-  int limitedLow = 0;   // bytes 0 .. limitedLow - 1 are limited
-  int limitedHigh = 0;  // so are the top limitedHigh bytes
+  std::array<uint16_t, 256> limited;
   for (size_t byte = 0; byte < 256; ++byte) {
+    values[byte] = static_cast<double>(byte) - 128;
     const double x = values[byte] * gain;
-    limitedLow += static_cast<int>(x <= -129.0);
-    limitedHigh += static_cast<int>(x >= 128.0);
+    limited[byte] = static_cast<uint16_t>((x >= 128.0) | (x <= -129.0));
   }
   LimitWithoutBranches(values.data(), 256, gain, 1.0, -128.0, 127.0);
-  std::array<unsigned char, 256> result;
+  std::array<uint16_t, 256> table;
   for (size_t byte = 0; byte < 256; ++byte) {
-    result[byte] = static_cast<unsigned char>(static_cast<int32_t>(values[byte]) + 128);
+    table[byte] =
+        static_cast<uint16_t>((static_cast<int32_t>(values[byte]) + 128) | (limited[byte] << 8));
   }
   // At most 128 channels of kBlockSamples values: the count fits 32 bits.
-  int32_t clipped = 0;
-  const int firstHigh = 256 - limitedHigh;
+  uint32_t clipped = 0;
   for (int64_t i = 0; i < valueCount; ++i) {
-    clipped +=
-        static_cast<int32_t>(data[i] < limitedLow) + static_cast<int32_t>(data[i] >= firstHigh);
+    const uint32_t entry = table[data[i]];
+    data[i] = static_cast<unsigned char>(entry & 0xff);
+    clipped += entry >> 8;
   }
-  for (int64_t i = 0; i < valueCount; ++i) data[i] = result[data[i]];
   return clipped;
 }
 
