@@ -1,6 +1,8 @@
 #include "task/edit_plan.h"
 
 #include <cstdio>
+#include <map>
+#include <string>
 
 #include "common/failure.h"
 #include "task/task_units.h"
@@ -103,11 +105,24 @@ void ResolveSpans(RunState& run) {
   }
 }
 
-void ResolveEditPlan(RunState& run) {
+void ReadSources(RunState& run) {
+  std::map<std::string, TrackAttributes> read;
   for (int32_t j = 0; j < run.entryCount; ++j) {
     EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    entry.attributes = GET_ATTRIBUTES(entry.sourcePath);
+    const auto known = read.find(entry.sourcePath);
+    if (known == read.end()) {
+      entry.attributes = GET_ATTRIBUTES(entry.sourcePath);
+      read.emplace(entry.sourcePath, entry.attributes);
+      continue;
+    }
+    entry.attributes = known->second;
+    // The output stays that of reading the file again.
+    if (entry.attributes.formatChunkMissing) std::puts(kNoFormatChunkNotice);
   }
+}
+
+void ResolveEditPlan(RunState& run) {
+  ReadSources(run);
   const TrackAttributes& first = run.entries[0].attributes;
   run.sampleRate = first.sampleRate;
   run.channels = first.channels;

@@ -7,7 +7,7 @@
 
 namespace wavsplice {
 
-// Reads every source with GET_ATTRIBUTES, sets the run format from entry 0,
+// Reads the sources with GET_ATTRIBUTES, sets the run format from entry 0,
 // and fills readStart, readEnd and readLength of every entry (writing the
 // stop as asked for back into xout). Ends the run with exit status 1 on a
 // format mismatch, an unsupported format or a span outside its source, and
@@ -15,6 +15,10 @@ namespace wavsplice {
 void ResolveEditPlan(RunState& run);
 
 // The steps of ResolveEditPlan, in the order it runs them.
+// ReadSources fills every entry's attributes, reading each distinct source
+// path once however many entries name it, with the messages of reading it
+// for each entry in turn.
+void ReadSources(RunState& run);
 void CompareSourceFormats(const RunState& run);
 void CheckSupportedFormats(const RunState& run);
 void ResolveSpans(RunState& run);

@@ -166,6 +166,11 @@ TEST(ResolveEditPlan, UnsupportedFormatsAreRefused) {
   // No fmt chunk: the fields read as 0.
   EXPECT_EQ(Refusal({{"a.wav", testing::WavBuilder().Data(testing::Bytes(8, 0)).Build()}}),
             "1 Can't find format chunk in wave file!\nUnsupported audio format in a.wav\n");
+  // A source named twice says so twice, as if read for each entry.
+  const testing::Bytes noFmt = testing::WavBuilder().Data(testing::Bytes(8, 0)).Build();
+  EXPECT_EQ(Refusal({{"a.wav", noFmt}, {"a.wav", noFmt}}),
+            "1 Can't find format chunk in wave file!\nCan't find format chunk in wave "
+            "file!\nUnsupported audio format in a.wav\n");
   // Other integer PCM formats are accepted.
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(1, 44100, 8), 10)}}), "no failure");
   EXPECT_EQ(Refusal({{"a.wav", Frames(Format(6, 44100, 32), 10)}}), "no failure");

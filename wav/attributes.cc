@@ -92,8 +92,9 @@ TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
   TrackAttributes attributes;
   int64_t fmtAt = FIND_CHUNK(file.get(), "fmt");
   if (fmtAt < 0) {
-    std::puts("Can't find format chunk in wave file!");
+    std::puts(kNoFormatChunkNotice);
     fmtAt = kLastChunkCandidate;
+    attributes.formatChunkMissing = true;
   }
   ReadFormatFields(file.get(), fmtAt, attributes);
 

@@ -7,6 +7,9 @@
 
 namespace wavsplice {
 
+// The notice of a source without a "fmt" chunk.
+constexpr char kNoFormatChunkNotice[] = "Can't find format chunk in wave file!";
+
 // Reads the source at wavPath: channels, sample rate, bits and format tag
 // from its "fmt" chunk, the first audio byte from its "data" chunk, and the
 // number of whole frames of audio. The data chunk's size counts when it is
@@ -16,8 +19,8 @@ namespace wavsplice {
 // past the file) every byte to the end of the file is audio. Fields missing
 // from a short file read as 0; a frame size of 0 gives a length of 0.
 // Ends the run (exit status 2) when the file cannot be opened or has no
-// "data" chunk; prints a notice and reads the fields at the last candidate
-// position when it has no "fmt" chunk.
+// "data" chunk; prints kNoFormatChunkNotice, reads the fields at the last
+// candidate position and sets formatChunkMissing when it has no "fmt" chunk.
 TrackAttributes GET_ATTRIBUTES(const std::string& wavPath);
 
 }  // namespace wavsplice

@@ -14,10 +14,11 @@ struct TrackAttributes {
   int64_t lengthSamples = 0;   // whole frames of audio
   int32_t bytesPerSample = 0;  // bits / 8
   int32_t bits = 0;
-  int32_t audioFormat = 0;   // format tag of the fmt chunk
-  int32_t subFormat = 0;     // first two bytes of the sub-format GUID (extensible)
-  int32_t validBits = 0;     // valid bits per sample (extensible)
-  uint32_t channelMask = 0;  // speaker positions (extensible)
+  int32_t audioFormat = 0;          // format tag of the fmt chunk
+  int32_t subFormat = 0;            // first two bytes of the sub-format GUID (extensible)
+  int32_t validBits = 0;            // valid bits per sample (extensible)
+  uint32_t channelMask = 0;         // speaker positions (extensible)
+  bool formatChunkMissing = false;  // the fields were read at the last candidate position
 };
 
 }  // namespace wavsplice
