@@ -1,7 +1,10 @@
 #include "task/file_guards.h"
 
-#include <filesystem>
+#include <sys/stat.h>
+
+#include <set>
 #include <system_error>
+#include <utility>
 
 #include "common/failure.h"
 #include "common/file_io.h"
@@ -15,7 +18,7 @@ namespace {
 // Links are followed as far as they lead, also a link to a file not yet
 // there, so that a destination the run will create through a link is
 // recognised as the input it would replace.
-fs::path Normalised(const std::string& path) {
+fs::path NormalisedPath(const std::string& path) {
   std::error_code error;
   fs::path absolute = fs::absolute(path, error);
   if (error) absolute = path;
@@ -26,19 +29,41 @@ fs::path Normalised(const std::string& path) {
 
 }  // namespace
 
-bool SameFile(const std::string& first, const std::string& second) {
-  std::error_code error;
-  if (fs::exists(first, error) && fs::exists(second, error)) {
-    const bool same = fs::equivalent(first, second, error);
-    if (!error) return same;
+FileIdentity::FileIdentity(std::string path) : path_(std::move(path)) {
+  struct stat status = {};
+  exists_ = ::stat(path_.c_str(), &status) == 0;
+  if (!exists_) return;
+  special_ = !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+  device_ = status.st_dev;
+  inode_ = status.st_ino;
+}
+
+const fs::path& FileIdentity::Normalised() const {
+  if (!normalisedKnown_) {
+    normalised_ = NormalisedPath(path_);
+    normalisedKnown_ = true;
   }
-  return Normalised(first) == Normalised(second);
+  return normalised_;
+}
+
+bool FileIdentity::Same(const FileIdentity& other) const {
+  if (exists_ && other.exists_ && !(special_ && other.special_)) {
+    return !special_ && !other.special_ && device_ == other.device_ && inode_ == other.inode_;
+  }
+  return Normalised() == other.Normalised();
+}
+
+bool SameFile(const std::string& first, const std::string& second) {
+  return FileIdentity(first).Same(FileIdentity(second));
 }
 
 void CheckOutputsSpareInputs(const RunState& run) {
-  bool clash = SameFile(run.destPath, run.taskPath);
+  const FileIdentity dest(run.destPath);
+  bool clash = dest.Same(FileIdentity(run.taskPath));
+  std::set<std::string> seen;
   for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
-    clash = SameFile(run.destPath, run.entries[static_cast<size_t>(j)].sourcePath);
+    const std::string& source = run.entries[static_cast<size_t>(j)].sourcePath;
+    if (seen.insert(source).second) clash = dest.Same(FileIdentity(source));
   }
   if (clash) Fail(kExitTask, "Destination file %s is also an input file\n", run.destPath.c_str());
 }

@@ -3,17 +3,44 @@
 // created under names no file has, so they can never be an input.)
 #pragma once
 
+#include <sys/types.h>
+
+#include <filesystem>
 #include <string>
 
 #include "task/run_state.h"
 
 namespace wavsplice {
 
+// What tells one file from another, learned once per path and compared any
+// number of times: the device and inode where the file exists, otherwise
+// its absolute, normalised path (worked out when first needed).
+class FileIdentity {
+ public:
+  explicit FileIdentity(std::string path);
+
+  // SameFile's rule.
+  bool Same(const FileIdentity& other) const;
+
+ private:
+  const std::filesystem::path& Normalised() const;
+
+  std::string path_;
+  bool exists_ = false;
+  bool special_ = false;  // neither a regular file nor a folder: a device, a pipe
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+  mutable std::filesystem::path normalised_;
+  mutable bool normalisedKnown_ = false;
+};
+
 // True when both paths name one file: the same device and inode where both
-// exist, otherwise the same absolute, normalised path.
+// exist (a device or pipe is no regular file or folder, and two of them
+// compare by path), otherwise the same absolute, normalised path.
 bool SameFile(const std::string& first, const std::string& second);
 
-// Ends the run with exit status 1 when the destination is an input.
+// Ends the run with exit status 1 when the destination is an input. Each
+// distinct path is identified once, however many entries name it.
 void CheckOutputsSpareInputs(const RunState& run);
 
 }  // namespace wavsplice
