@@ -1,7 +1,9 @@
 #include "common/file_io.h"
 
 #include <sys/types.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -67,6 +69,30 @@ size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count) {
 bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count) {
   if (!SeekTo(file, pos)) return false;
   return std::fwrite(buffer, 1, count, file) == count;
+}
+
+size_t ReadAt(int fd, int64_t pos, void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t got = ::pread(fd, static_cast<char*>(buffer) + done, count - done,
+                                static_cast<off_t>(pos + static_cast<int64_t>(done)));
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) break;
+    done += static_cast<size_t>(got);
+  }
+  return done;
+}
+
+bool WriteAt(int fd, int64_t pos, const void* buffer, size_t count) {
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t put = ::pwrite(fd, static_cast<const char*>(buffer) + done, count - done,
+                                 static_cast<off_t>(pos + static_cast<int64_t>(done)));
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<size_t>(put);
+  }
+  return true;
 }
 
 bool CloseWritten(FileHandle& file) {

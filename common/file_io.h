@@ -49,6 +49,11 @@ size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count);
 // Writes count bytes at byte position pos; false on any failure.
 bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count);
 
+// The same on an open descriptor, without moving its position: reads until
+// count bytes, the end of the file or an error; writes all count bytes.
+size_t ReadAt(int fd, int64_t pos, void* buffer, size_t count);
+bool WriteAt(int fd, int64_t pos, const void* buffer, size_t count);
+
 // Flushes and closes a file that was written; false when either fails.
 bool CloseWritten(FileHandle& file);
 

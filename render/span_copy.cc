@@ -1,0 +1,73 @@
+#include "render/span_copy.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "common/failure.h"
+#include "common/file_io.h"
+#include "render/level.h"
+
+namespace wavsplice {
+
+namespace {
+
+// Bytes moved per read and write: large enough to keep system calls rare
+// (about a thousand for ten minutes of CD audio, a millisecond or two), small
+// enough to stay below the allocator's threshold for mapping a block of its
+// own, so that the buffer comes from the heap and peak memory stays near that
+// of an empty program (96 KiB). A level change rounds it down to whole
+// frames.
+constexpr int64_t kCopyChunkBytes = 12 * kBlockSamples * 8;
+
+int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, const PcmFormat& format) {
+  const int64_t frameSize = format.FrameBytes();
+  int64_t clipped = 0;
+  for (int64_t done = 0; done < frames; done += kBlockSamples) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, frames - done));
+    clipped += NewLevel(bytes + done * frameSize, levelDb, format, n);
+  }
+  return clipped;
+}
+
+}  // namespace
+
+int64_t CopySpan(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
+                 int64_t insertPoint, int64_t readStart, int64_t readLength, double levelDb,
+                 const std::string& destName, CopyTools& tools) {
+  const int64_t frameSize = format.FrameBytes();
+  int64_t sourcePos = source.audioStart + readStart * frameSize;
+  int64_t destPos = dest.audioStart + insertPoint * frameSize;
+  int64_t remaining = readLength > 0 ? readLength * frameSize : 0;
+  const bool changeLevel = levelDb != 0.0;
+  if (!changeLevel) {
+    const int64_t moved = tools.kernel.Copy(source.fd, sourcePos, dest.fd, destPos, remaining);
+    sourcePos += moved;
+    destPos += moved;
+    remaining -= moved;
+  }
+  // A level change works on whole frames; a plain copy is bytes and may
+  // split a frame of any size between chunks.
+  const int64_t chunkBytes =
+      changeLevel ? std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize)
+                  : kCopyChunkBytes;
+  const size_t needed = static_cast<size_t>(std::min(remaining, chunkBytes));
+  if (tools.buffer.size() < needed) tools.buffer.resize(needed);
+  unsigned char* buffer = tools.buffer.data();
+  int64_t clipped = 0;
+
+  while (remaining > 0) {
+    const int64_t count = std::min(remaining, chunkBytes);
+    const size_t got = ReadAt(source.fd, sourcePos, buffer, static_cast<size_t>(count));
+    std::memset(buffer + got, format.SilenceByte(), static_cast<size_t>(count) - got);
+    if (changeLevel) clipped += LevelChunk(buffer, count / frameSize, levelDb, format);
+    if (!WriteAt(dest.fd, destPos, buffer, static_cast<size_t>(count))) {
+      Fail(kExitFile, "Cannot write to file %s\n", destName.c_str());
+    }
+    sourcePos += count;
+    destPos += count;
+    remaining -= count;
+  }
+  return clipped;
+}
+
+}  // namespace wavsplice
