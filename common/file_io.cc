@@ -1,5 +1,6 @@
 #include "common/file_io.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -53,6 +54,24 @@ std::string FollowLinks(const std::string& path) {
     current = target.is_absolute() ? target : current.parent_path() / target;
   }
   return current.string();
+}
+
+Descriptor::~Descriptor() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Descriptor& Descriptor::operator=(Descriptor&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+Descriptor OpenCheckedFile(const std::string& path) {
+  // Non-blocking: a pipe in the file's place does not wait for a writer.
+  return Descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
 }
 
 int64_t FileSize(std::FILE* file) {

@@ -39,6 +39,27 @@ FileHandle OpenFile(const std::string& path, const char* mode);
 // many as the system follows, the last link reached is returned.
 std::string FollowLinks(const std::string& path);
 
+// An open descriptor, closed when its owner goes.
+class Descriptor {
+ public:
+  explicit Descriptor(int fd = -1) : fd_(fd) {}
+  ~Descriptor();
+  Descriptor(Descriptor&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+  Descriptor& operator=(Descriptor&& other) noexcept;
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  int get() const { return fd_; }
+  explicit operator bool() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+// Opens for reading a file the run has already found to be a regular file,
+// without checking it again: it never blocks, and whatever has taken the
+// file's place since reads as nothing. Empty when it cannot be opened.
+Descriptor OpenCheckedFile(const std::string& path);
+
 // Length of the open file in bytes, or -1 when it cannot be learned.
 int64_t FileSize(std::FILE* file);
 

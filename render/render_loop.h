@@ -5,16 +5,19 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "common/file_io.h"
+#include "render/span_copy.h"
 #include "wav/pcm_format.h"
 
 namespace wavsplice {
 
 // The destination a run writes and its format.
 struct RenderTarget {
-  std::string destPath;       // as the task file names it; every message uses it
-  std::string destWritePath;  // where it is written: its temporary file until the run ends
+  std::string destPath;        // as the task file names it; every message uses it
+  std::string destWritePath;   // where it is written: its temporary file until the run ends
+  int64_t destAudioStart = 0;  // file position of the destination's first audio byte
   int32_t sampleRate = 0;
   int32_t bits = 0;
   int32_t channels = 0;
@@ -39,6 +42,7 @@ inline PcmFormat TargetFormat(const RenderTarget& target) {
 // destination, a level in dB and the crossfade asked for.
 struct EditRender {
   std::string sourcePath;
+  int64_t sourceAudioStart = 0;  // file position of the source's first audio byte
   int64_t insertPoint = 0;
   int64_t readStart = 0;
   int64_t readLength = 0;
@@ -48,11 +52,31 @@ struct EditRender {
   int64_t xfSamples = 4410;  // worked out from xfWidth when the crossfade is made
 };
 
-// Copies the edit's span over the destination at its insert point, with its
-// crossfade when xfType is not 0 (made in a scratch file of its own; a
-// failed one is printed and sets xfType to 0). Returns the number of sample
-// values the level change and the crossfade had to limit. Ends the run
-// (exit status 2) when a copy cannot be made.
-int64_t RenderEdit(const RenderTarget& target, EditRender& edit);
+// The render of a run's edits, one after another: the destination opened
+// once for all of them (at the first edit's copy), each edit's source once,
+// and one buffer and one kernel pipe for every copy. Audio positions come
+// from the target and the edits, never from scanning the files again.
+class EditRenderer {
+ public:
+  explicit EditRenderer(RenderTarget target) : target_(std::move(target)) {}
+
+  // Copies the edit's span over the destination at its insert point, with
+  // its crossfade when xfType is not 0 (which may print the crossfade's
+  // failure and set xfType to 0). Returns the number of sample values the
+  // level change and the crossfade had to limit. Ends the run (exit status
+  // 2) when a file cannot be opened or the destination cannot be written.
+  int64_t Render(EditRender& edit);
+
+  // After the last edit: closes the destination, ending the run ("Cannot
+  // write to file", exit status 2) when that fails.
+  void Finish();
+
+ private:
+  OpenAudio DestinationAudio();
+
+  RenderTarget target_;
+  FileHandle dest_;
+  CopyTools tools_;
+};
 
 }  // namespace wavsplice

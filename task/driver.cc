@@ -77,6 +77,7 @@ void PrintHelp() {
 EditRender RenderOf(const EditEntry& entry) {
   EditRender edit;
   edit.sourcePath = entry.sourcePath;
+  edit.sourceAudioStart = entry.attributes.dataOffset;
   edit.insertPoint = entry.insertPoint;
   edit.readStart = entry.readStart;
   edit.readLength = entry.readLength;
@@ -91,6 +92,7 @@ RenderTarget TargetOf(const RunState& run) {
   RenderTarget target;
   target.destPath = run.destPath;
   target.destWritePath = run.destWritePath;
+  target.destAudioStart = run.destAudioStart;
   target.sampleRate = run.sampleRate;
   target.bits = run.bits;
   target.channels = run.channels;
@@ -103,13 +105,13 @@ RenderTarget TargetOf(const RunState& run) {
 
 // Writes every entry in write order, each after its report block.
 void RenderEdits(RunState& run) {
-  const RenderTarget target = TargetOf(run);
+  EditRenderer renderer(TargetOf(run));
   for (int32_t k = 0; k < run.entryCount; ++k) {
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];
     EditEntry& entry = run.entries[static_cast<size_t>(index)];
     PrintEditBlock(run, index);
     EditRender edit = RenderOf(entry);
-    entry.clipped = RenderEdit(target, edit);
+    entry.clipped = renderer.Render(edit);
     entry.rendered = true;
     if (entry.xfType != 0 && edit.xfType == 0) {
       const char* cause = CrossfadeMessage(PlanCrossfade(run, entry).outcome);
@@ -121,6 +123,7 @@ void RenderEdits(RunState& run) {
     if (entry.clipped > 0) std::printf("\tClipped %" PRId64 " samples\n", entry.clipped);
     std::puts("\tDone\n");  // the extra newline leaves a blank line after each edit
   }
+  renderer.Finish();
 }
 
 // A check's report: the diagnostics, then every edit as it would be written.

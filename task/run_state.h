@@ -55,7 +55,8 @@ struct RunState {
   int32_t sampleMode = 0;
   std::vector<EditEntry> entries = std::vector<EditEntry>(MAX_EDITS);
   std::vector<int32_t> writeOrder = std::vector<int32_t>(MAX_EDITS, 0);
-  int64_t destLength = 0;  // frames
+  int64_t destLength = 0;      // frames
+  int64_t destAudioStart = 0;  // file position of its first audio byte, once created
   // Run format, from entry 0; every source shares it.
   int32_t sampleRate = 0;
   int32_t bits = 0;

@@ -97,7 +97,7 @@ void PlanWriteOrder(RunState& run) {
   run.destLength = furthest;
 }
 
-void CreateDestination(const RunState& run) {
+void CreateDestination(RunState& run) {
   const PcmFormat format = RunFormat(run);
   const WriteResult header = MAKE_HEADER(run.destWritePath, format, run.destLength);
   if (header == WriteResult::kCannotCreate) {
@@ -106,7 +106,8 @@ void CreateDestination(const RunState& run) {
   if (header == WriteResult::kCannotWrite) {
     Fail(kExitFile, "Cannot write to file %s\n", run.destPath.c_str());
   }
-  PAD_FILE(NamedPath(run.destWritePath, run.destPath), format, 0, run.destLength);
+  run.destAudioStart =
+      PAD_FILE(NamedPath(run.destWritePath, run.destPath), format, 0, run.destLength);
 }
 
 }  // namespace wavsplice

@@ -94,14 +94,14 @@ WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_
       lengthSamples);
 }
 
-void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
-              int64_t frameCount) {
+int64_t PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
+                 int64_t frameCount) {
   FileHandle file = OpenFile(wavPath.path, "rb+");
   if (!file) Fail(kExitFile, "Cannot create destination file %s\n", wavPath.name.c_str());
-  const int64_t dataOffset = DataOffsetOrFail(file.get(), wavPath.name);
+  const int64_t audioStart = DataOffsetOrFail(file.get(), wavPath.name);
 
   const int64_t frameSize = format.FrameBytes();
-  int64_t position = dataOffset + startSample * frameSize;
+  int64_t position = audioStart + startSample * frameSize;
   int64_t remaining = frameCount > 0 ? frameCount * frameSize : 0;
   if (CannotHoldSilence(wavPath.path, file.get(), position, remaining)) {
     Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
@@ -125,11 +125,12 @@ void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSa
     remaining -= static_cast<int64_t>(count);
   }
   if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
+  return audioStart;
 }
 
-void PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
-              int32_t channels, int64_t frameCount) {
-  PAD_FILE(wavPath, IntegerFormat(bytesPerSample, channels), startSample, frameCount);
+int64_t PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
+                 int32_t channels, int64_t frameCount) {
+  return PAD_FILE(wavPath, IntegerFormat(bytesPerSample, channels), startSample, frameCount);
 }
 
 }  // namespace wavsplice

@@ -40,12 +40,13 @@ WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_
 // file has no "data" chunk, cannot be opened ("Cannot create destination
 // file") or cannot be written ("Cannot write to file"), naming wavPath.name;
 // also at once when the disk has no room for the silence past the end of
-// the file.
-void PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
-              int64_t frameCount);
+// the file. Returns the file position of the first audio byte, which the
+// run keeps rather than look for again.
+int64_t PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
+                 int64_t frameCount);
 
 // The same for integer PCM of bytesPerSample bytes per value.
-void PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
-              int32_t channels, int64_t frameCount);
+int64_t PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
+                 int32_t channels, int64_t frameCount);
 
 }  // namespace wavsplice
