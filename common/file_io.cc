@@ -1,6 +1,7 @@
 #include "common/file_io.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -78,6 +79,11 @@ int64_t FileSize(std::FILE* file) {
   if (::fseeko(file, 0, SEEK_END) != 0) return -1;
   const off_t size = ::ftello(file);
   return size < 0 ? -1 : static_cast<int64_t>(size);
+}
+
+int64_t FileSize(int fd) {
+  struct stat status = {};
+  return ::fstat(fd, &status) == 0 ? static_cast<int64_t>(status.st_size) : -1;
 }
 
 size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count) {

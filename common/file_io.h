@@ -62,6 +62,7 @@ Descriptor OpenCheckedFile(const std::string& path);
 
 // Length of the open file in bytes, or -1 when it cannot be learned.
 int64_t FileSize(std::FILE* file);
+int64_t FileSize(int fd);
 
 // Reads up to count bytes from byte position pos; returns the bytes read
 // (fewer at the end of the file or on an error).

@@ -32,8 +32,7 @@ struct DecodedBlock {
 
 // Reads n frames at pos (missing frames are the format's silence) and
 // decodes them.
-void ReadBlock(std::FILE* file, int64_t pos, int32_t n, const PcmFormat& format,
-               DecodedBlock& block) {
+void ReadBlock(int file, int64_t pos, int32_t n, const PcmFormat& format, DecodedBlock& block) {
   const size_t count = static_cast<size_t>(n * format.FrameBytes());
   const size_t got = ReadAt(file, pos, block.bytes.data(), count);
   std::memset(block.bytes.data() + got, format.SilenceByte(), count - got);
@@ -79,7 +78,6 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
               const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
               int64_t& clipped) {
   if (!format.HasCodec()) return kCrossfadeDestinationFailed;
-  const double gain = LevelGain(levelDb);
   FileHandle dest = OpenFile(destPath, "rb");
   FileHandle source = OpenFile(sourcePath, "rb");
   FileHandle temp = OpenFile(xfadeTempPath, "ab");
@@ -87,8 +85,6 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
   if (!source) return kCrossfadeSourceFailed;
   if (!temp) return kCrossfadeTempFailed;
 
-  const int64_t destSize = FileSize(dest.get());
-  const int64_t sourceSize = FileSize(source.get());
   const int64_t destOffset = DataOffset(dest.get());
   if (destOffset < 0) {
     std::puts("Data block not found error");
@@ -99,6 +95,23 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
     std::puts("Data block not found error");
     return kCrossfadeSourceFailed;
   }
+  const int result = BlendCrossfade(
+      insertPoint, readStart, xfSamples, xfType, OpenAudio{fileno(dest.get()), destOffset},
+      OpenAudio{fileno(source.get()), sourceOffset}, temp.get(), format, levelDb, clipped);
+  if (result != kCrossfadeOk) return result;
+  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
+}
+
+int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+                   const OpenAudio& dest, const OpenAudio& source, std::FILE* temp,
+                   const PcmFormat& format, double levelDb, int64_t& clipped) {
+  if (!format.HasCodec() || dest.fd < 0) return kCrossfadeDestinationFailed;
+  if (source.fd < 0) return kCrossfadeSourceFailed;
+  const double gain = LevelGain(levelDb);
+  const int64_t destSize = FileSize(dest.fd);
+  const int64_t sourceSize = FileSize(source.fd);
+  const int64_t destOffset = dest.audioStart;
+  const int64_t sourceOffset = source.audioStart;
 
   const int64_t frameSize = format.FrameBytes();
   const CrossfadeFit fit =
@@ -131,8 +144,8 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
 
   for (int64_t done = 0; done < xfSamples;) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, xfSamples - done));
-    ReadBlock(dest.get(), destPos, n, format, destBlock);
-    ReadBlock(source.get(), sourcePos, n, format, sourceBlock);
+    ReadBlock(dest.fd, destPos, n, format, destBlock);
+    ReadBlock(source.fd, sourcePos, n, format, sourceBlock);
     for (int32_t k = 0; k < n; ++k) {
       CrossfadeWeights weights = WeightsAt(done + k, xfSamples, xfType);
       if (levelDb != 0.0) weights.sourceGain = weights.sourceGain * gain;
@@ -152,14 +165,12 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
     }
     EncodeValues(format, mixed.data(), output.data(), int64_t{n} * format.channels);
     const size_t bytes = static_cast<size_t>(n * frameSize);
-    if (std::fwrite(output.data(), 1, bytes, temp.get()) != bytes) return kCrossfadeTempFailed;
+    if (std::fwrite(output.data(), 1, bytes, temp) != bytes) return kCrossfadeTempFailed;
     destPos += static_cast<int64_t>(bytes);
     sourcePos += static_cast<int64_t>(bytes);
     done += n;
   }
-  dest.reset();
-  source.reset();
-  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
+  return kCrossfadeOk;
 }
 
 }  // namespace wavsplice

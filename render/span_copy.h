@@ -8,15 +8,10 @@
 #include <vector>
 
 #include "common/kernel_copy.h"
+#include "render/open_audio.h"
 #include "wav/pcm_format.h"
 
 namespace wavsplice {
-
-// An open file and the byte position of its first audio byte.
-struct OpenAudio {
-  int fd = -1;
-  int64_t audioStart = 0;
-};
 
 // What the copies of a run share: the buffer a level change works in and
 // the kernel's pipe.
