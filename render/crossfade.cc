@@ -39,74 +39,11 @@ void ReadBlock(int file, int64_t pos, int32_t n, const PcmFormat& format, Decode
   DecodeValues(format, block.bytes.data(), block.values.data(), int64_t{n} * format.channels);
 }
 
-int64_t DataOffset(std::FILE* file) {
-  const int64_t tagAt = FIND_CHUNK(file, "data");
-  return tagAt < 0 ? -1 : tagAt + kDataTagToAudio;
-}
-
-}  // namespace
-
-CrossfadeWeights WeightsAt(int64_t i, int64_t n, int xfType) {
-  const double r = static_cast<double>(i) / static_cast<double>(n);
-  const double angle = r * kQuarterTurn;
-  switch (xfType) {
-    case 1:
-      return {std::cos(angle), std::sin(angle)};
-    case 2:
-      return {1 - r, 1 - (1 - r)};
-    case 3: {
-      const double destGain = std::cos(angle);
-      return {destGain, 1 - destGain};
-    }
-    default: {
-      const double destGain = 1 - std::sin(angle);
-      return {destGain, 1 - destGain};
-    }
-  }
-}
-
-int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-              const std::string& destPath, const std::string& sourcePath,
-              const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
-              int64_t& clipped) {
-  return CROSSFADE(insertPoint, readStart, xfSamples, xfType, destPath, sourcePath, xfadeTempPath,
-                   IntegerFormat(bytesPerSample, channels), levelDb, clipped);
-}
-
-int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-              const std::string& destPath, const std::string& sourcePath,
-              const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
-              int64_t& clipped) {
-  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
-  FileHandle dest = OpenFile(destPath, "rb");
-  FileHandle source = OpenFile(sourcePath, "rb");
-  FileHandle temp = OpenFile(xfadeTempPath, "ab");
-  if (!dest) return kCrossfadeDestinationFailed;
-  if (!source) return kCrossfadeSourceFailed;
-  if (!temp) return kCrossfadeTempFailed;
-
-  const int64_t destOffset = DataOffset(dest.get());
-  if (destOffset < 0) {
-    std::puts("Data block not found error");
-    return kCrossfadeDestinationFailed;
-  }
-  const int64_t sourceOffset = DataOffset(source.get());
-  if (sourceOffset < 0) {
-    std::puts("Data block not found error");
-    return kCrossfadeSourceFailed;
-  }
-  const int result = BlendCrossfade(
-      insertPoint, readStart, xfSamples, xfType, OpenAudio{fileno(dest.get()), destOffset},
-      OpenAudio{fileno(source.get()), sourceOffset}, temp.get(), format, levelDb, clipped);
-  if (result != kCrossfadeOk) return result;
-  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
-}
-
+// Checks that the crossfade lies within both files and appends its frames
+// to temp; the caller has checked the format and opened the files.
 int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
                    const OpenAudio& dest, const OpenAudio& source, std::FILE* temp,
                    const PcmFormat& format, double levelDb, int64_t& clipped) {
-  if (!format.HasCodec() || dest.fd < 0) return kCrossfadeDestinationFailed;
-  if (source.fd < 0) return kCrossfadeSourceFailed;
   const double gain = LevelGain(levelDb);
   const int64_t destSize = FileSize(dest.fd);
   const int64_t sourceSize = FileSize(source.fd);
@@ -171,6 +108,78 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
     done += n;
   }
   return kCrossfadeOk;
+}
+
+}  // namespace
+
+CrossfadeWeights WeightsAt(int64_t i, int64_t n, int xfType) {
+  const double r = static_cast<double>(i) / static_cast<double>(n);
+  const double angle = r * kQuarterTurn;
+  switch (xfType) {
+    case 1:
+      return {std::cos(angle), std::sin(angle)};
+    case 2:
+      return {1 - r, 1 - (1 - r)};
+    case 3: {
+      const double destGain = std::cos(angle);
+      return {destGain, 1 - destGain};
+    }
+    default: {
+      const double destGain = 1 - std::sin(angle);
+      return {destGain, 1 - destGain};
+    }
+  }
+}
+
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+              const std::string& destPath, const std::string& sourcePath,
+              const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
+              int64_t& clipped) {
+  return CROSSFADE(insertPoint, readStart, xfSamples, xfType, destPath, sourcePath, xfadeTempPath,
+                   IntegerFormat(bytesPerSample, channels), levelDb, clipped);
+}
+
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+              const std::string& destPath, const std::string& sourcePath,
+              const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
+              int64_t& clipped) {
+  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
+  FileHandle dest = OpenFile(destPath, "rb");
+  FileHandle source = OpenFile(sourcePath, "rb");
+  FileHandle temp = OpenFile(xfadeTempPath, "ab");
+  if (!dest) return kCrossfadeDestinationFailed;
+  if (!source) return kCrossfadeSourceFailed;
+  if (!temp) return kCrossfadeTempFailed;
+
+  const int64_t destOffset = FindAudioStart(dest.get());
+  if (destOffset < 0) {
+    std::puts("Data block not found error");
+    return kCrossfadeDestinationFailed;
+  }
+  const int64_t sourceOffset = FindAudioStart(source.get());
+  if (sourceOffset < 0) {
+    std::puts("Data block not found error");
+    return kCrossfadeSourceFailed;
+  }
+  const int result = BlendCrossfade(
+      insertPoint, readStart, xfSamples, xfType, OpenAudio{fileno(dest.get()), destOffset},
+      OpenAudio{fileno(source.get()), sourceOffset}, temp.get(), format, levelDb, clipped);
+  if (result != kCrossfadeOk) return result;
+  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
+}
+
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+              const OpenAudio& dest, const OpenAudio& source, const std::string& xfadeTempPath,
+              const PcmFormat& format, double levelDb, int64_t& clipped) {
+  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
+  FileHandle temp = OpenFile(xfadeTempPath, "ab");
+  if (dest.fd < 0) return kCrossfadeDestinationFailed;
+  if (source.fd < 0) return kCrossfadeSourceFailed;
+  if (!temp) return kCrossfadeTempFailed;
+  const int result = BlendCrossfade(insertPoint, readStart, xfSamples, xfType, dest, source,
+                                    temp.get(), format, levelDb, clipped);
+  if (result != kCrossfadeOk) return result;
+  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
 }
 
 }  // namespace wavsplice

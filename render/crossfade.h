@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
 #include "render/open_audio.h"
@@ -33,14 +32,12 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
               const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
               int64_t& clipped);
 
-// The same over files the caller has open, at the audio starts it knows:
-// dest and source are read by position (a descriptor of -1 is a file that
-// could not be opened: that side fails), and the frames are appended to
-// temp, a stream open for appending that the caller closes. Prints only the
-// messages of a start outside a file.
-int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-                   const OpenAudio& dest, const OpenAudio& source, std::FILE* temp,
-                   const PcmFormat& format, double levelDb, int64_t& clipped);
+// The same over the destination and the source as the caller holds them
+// open, read by position from the audio starts it knows (a descriptor of -1
+// is a file that could not be opened: that side fails).
+int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+              const OpenAudio& dest, const OpenAudio& source, const std::string& xfadeTempPath,
+              const PcmFormat& format, double levelDb, int64_t& clipped);
 
 // The same for integer PCM of bytesPerSample bytes per value.
 int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,

@@ -9,6 +9,8 @@
 #include "render/crossfade.h"
 #include "render/crossfade_fit.h"
 #include "render/insert_file.h"
+#include "render/span_copy.h"
+#include "wav/chunk_scan.h"
 #include "wav/wav_header.h"
 #include "wav/wav_writer.h"
 
@@ -25,16 +27,12 @@ std::string ScratchLabel(const RenderTarget& target) {
   return std::filesystem::path(target.destPath).filename().string() + ".xfade";
 }
 
-}  // namespace
-
-bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int64_t& xfSamples) {
-  if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
-  const float product = static_cast<float>(sampleRate) * xfWidth;
-  return TruncToInt64(static_cast<double>(product) / 1000.0, xfSamples);
-}
-
-std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
-                                           int64_t& crossfadeClipped) {
+// Works out the crossfade's frames and, when it fits, generates it into a
+// new scratch file with generate(scratchPath), which returns CROSSFADE's
+// result.
+template <typename Generate>
+std::optional<StagedFile> MakeCrossfade(const RenderTarget& target, EditRender& edit,
+                                        const Generate& generate) {
   // A crossfade whose frames lie beyond any file offset, in the destination
   // or in its own scratch file, cannot be written: it fails like any other.
   int result = kCrossfadeDestinationFailed;
@@ -46,9 +44,7 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
     if (MAKE_HEADER(scratch->path(), TargetFormat(target), edit.xfSamples) != WriteResult::kOk) {
       FailToWrite(target);
     }
-    result = CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType,
-                       target.destWritePath, edit.sourcePath, scratch->path(), TargetFormat(target),
-                       edit.levelDb, crossfadeClipped);
+    result = generate(scratch->path());
     // A full disk or a size limit is a failed run, never a crossfade left out.
     if (result == kCrossfadeTempFailed) FailToWrite(target);
   }
@@ -60,12 +56,52 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
   return scratch;
 }
 
+}  // namespace
+
+bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int64_t& xfSamples) {
+  if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
+  const float product = static_cast<float>(sampleRate) * xfWidth;
+  return TruncToInt64(static_cast<double>(product) / 1000.0, xfSamples);
+}
+
+std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
+                                           int64_t& crossfadeClipped) {
+  return MakeCrossfade(target, edit, [&](const std::string& scratchPath) {
+    return CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType,
+                     target.destWritePath, edit.sourcePath, scratchPath, TargetFormat(target),
+                     edit.levelDb, crossfadeClipped);
+  });
+}
+
+std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
+                                           const OpenAudio& dest, const OpenAudio& source,
+                                           int64_t& crossfadeClipped) {
+  return MakeCrossfade(target, edit, [&](const std::string& scratchPath) {
+    return CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType, dest, source,
+                     scratchPath, TargetFormat(target), edit.levelDb, crossfadeClipped);
+  });
+}
+
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch) {
   const int64_t start = edit.insertPoint - edit.xfSamples / 2;
   if (start < 1) return false;
   // Whatever goes wrong with the scratch file goes wrong with the destination.
   INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath), start,
               TargetFormat(target), edit.xfSamples, 0, 0.0);
+  return true;
+}
+
+bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch,
+                    const OpenAudio& dest, CopyTools& tools) {
+  const int64_t start = edit.insertPoint - edit.xfSamples / 2;
+  if (start < 1) return false;
+  // Whatever goes wrong with the scratch file goes wrong with the destination.
+  FileHandle frames = OpenFile(scratch.path(), "rb");
+  if (!frames) Fail(kExitFile, "Cannot open file %s\n", target.destPath.c_str());
+  const OpenAudio scratchAudio{fileno(frames.get()),
+                               DataOffsetOrFail(frames.get(), target.destPath)};
+  CopySpan(dest, scratchAudio, TargetFormat(target), start, 0, edit.xfSamples, 0.0, target.destPath,
+           tools);
   return true;
 }
 

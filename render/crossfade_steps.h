@@ -10,7 +10,9 @@
 
 #include "common/staged_file.h"
 
+#include "render/open_audio.h"
 #include "render/render_loop.h"
+#include "render/span_copy.h"
 
 namespace wavsplice {
 
@@ -29,9 +31,21 @@ bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int64_t& xfSamples);
 std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
                                            int64_t& crossfadeClipped);
 
+// The same over the destination and the edit's source as the render loop
+// holds them open (a descriptor of -1: a file that could not be opened, and
+// the crossfade fails on that side).
+std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
+                                           const OpenAudio& dest, const OpenAudio& source,
+                                           int64_t& crossfadeClipped);
+
 // After the copy: lays the scratch file over the destination from
 // insertPoint - xfSamples / 2 when that is 1 or more; the scratch file is
 // removed on return. Returns true when the crossfade was placed.
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch);
+
+// The same onto the destination the render loop holds open, with the copy
+// tools of its other copies.
+bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch,
+                    const OpenAudio& dest, CopyTools& tools);
 
 }  // namespace wavsplice

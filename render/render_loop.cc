@@ -9,25 +9,33 @@
 
 namespace wavsplice {
 
-OpenAudio EditRenderer::DestinationAudio() {
-  if (!dest_) {
+OpenAudio EditRenderer::TryDestination() {
+  if (!dest_ && !destTried_) {
     dest_ = OpenFile(target_.destWritePath, "rb+");
-    if (!dest_) Fail(kExitFile, "Cannot open file %s\n", target_.destPath.c_str());
+    destTried_ = true;
   }
-  return OpenAudio{fileno(dest_.get()), target_.destAudioStart};
+  return OpenAudio{dest_ ? fileno(dest_.get()) : -1, target_.destAudioStart};
 }
 
 int64_t EditRenderer::Render(EditRender& edit) {
+  // Each file is opened once; one that cannot be opened fails the crossfade
+  // on its side first, then the copy, as if each step opened it anew.
+  const Descriptor source = OpenCheckedFile(edit.sourcePath);
+  const OpenAudio sourceAudio{source.get(), edit.sourceAudioStart};
   int64_t crossfadeClipped = 0;
   std::optional<StagedFile> scratch;
-  if (edit.xfType != 0) scratch = PrepareCrossfade(target_, edit, crossfadeClipped);
-  const OpenAudio dest = DestinationAudio();
-  const Descriptor source = OpenCheckedFile(edit.sourcePath);
+  if (edit.xfType != 0) {
+    scratch = PrepareCrossfade(target_, edit, TryDestination(), sourceAudio, crossfadeClipped);
+  }
+  const OpenAudio dest = TryDestination();
+  if (dest.fd < 0) Fail(kExitFile, "Cannot open file %s\n", target_.destPath.c_str());
   if (!source) Fail(kExitFile, "Cannot open file %s\n", edit.sourcePath.c_str());
-  int64_t clipped = CopySpan(dest, OpenAudio{source.get(), edit.sourceAudioStart},
-                             TargetFormat(target_), edit.insertPoint, edit.readStart,
-                             edit.readLength, edit.levelDb, target_.destPath, tools_);
-  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch))) clipped += crossfadeClipped;
+  int64_t clipped =
+      CopySpan(dest, sourceAudio, TargetFormat(target_), edit.insertPoint, edit.readStart,
+               edit.readLength, edit.levelDb, target_.destPath, tools_);
+  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, tools_)) {
+    clipped += crossfadeClipped;
+  }
   return clipped;
 }
 

@@ -53,7 +53,7 @@ struct EditRender {
 };
 
 // The render of a run's edits, one after another: the destination opened
-// once for all of them (at the first edit's copy), each edit's source once,
+// once for all of them (at the first edit), each edit's source once,
 // and one buffer and one kernel pipe for every copy. Audio positions come
 // from the target and the edits, never from scanning the files again.
 class EditRenderer {
@@ -72,10 +72,12 @@ class EditRenderer {
   void Finish();
 
  private:
-  OpenAudio DestinationAudio();
+  // The destination, opened at the first call (-1 when it cannot be).
+  OpenAudio TryDestination();
 
   RenderTarget target_;
   FileHandle dest_;
+  bool destTried_ = false;
   CopyTools tools_;
 };
 

@@ -35,16 +35,21 @@ int64_t FIND_CHUNK(std::FILE* wavFile, std::string_view chunkTag) {
   return ScanBuffer(bytes, length, chunkTag);
 }
 
-int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath) {
+int64_t FindAudioStart(std::FILE* wavFile) {
   const int64_t tagAt = FIND_CHUNK(wavFile, "data");
+  return tagAt < 0 ? -1 : tagAt + kDataTagToAudio;
+}
+
+int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath) {
+  const int64_t audioStart = FindAudioStart(wavFile);
   // A data chunk placed after a large chunk (a 200 KB XMP packet) is past
   // the scanned range: say so, since the file is otherwise a good WAV file.
-  if (tagAt < 0) {
+  if (audioStart < 0) {
     Fail(kExitFile,
          "Can't find data block in %s: the audio must start within the first 128 KiB of the file\n",
          wavPath.c_str());
   }
-  return tagAt + kDataTagToAudio;
+  return audioStart;
 }
 
 }  // namespace wavsplice

@@ -19,9 +19,13 @@ constexpr int32_t kDataTagToAudio = 8;  // the 4-byte tag and the 4-byte size
 // match. Moves the file position.
 int64_t FIND_CHUNK(std::FILE* wavFile, std::string_view chunkTag);
 
-// The file position of the first audio byte of wavFile, found by the chunk
-// scan. Ends the run with exit status 2 when the file has no "data" chunk
-// among the candidates, naming the file as wavPath.
+// Where a file's audio starts: the file position of its first audio byte,
+// after the "data" chunk's tag and size, or -1 when the chunk scan finds no
+// "data" chunk. Every file is looked at once; the run keeps the answer.
+int64_t FindAudioStart(std::FILE* wavFile);
+
+// The same, ending the run with exit status 2 when the file has no "data"
+// chunk among the candidates, naming the file as wavPath.
 int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath);
 
 }  // namespace wavsplice
