@@ -32,8 +32,8 @@ int64_t EditRenderer::Render(EditRender& edit) {
   if (!source) Fail(kExitFile, "Cannot open file %s\n", edit.sourcePath.c_str());
   int64_t clipped =
       CopySpan(dest, sourceAudio, TargetFormat(target_), edit.insertPoint, edit.readStart,
-               edit.readLength, edit.levelDb, target_.destPath, tools_);
-  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, tools_)) {
+               edit.readLength, edit.levelDb, target_.destPath, kernel_);
+  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, kernel_)) {
     clipped += crossfadeClipped;
   }
   return clipped;

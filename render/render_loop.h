@@ -53,9 +53,9 @@ struct EditRender {
 };
 
 // The render of a run's edits, one after another: the destination opened
-// once for all of them (at the first edit), each edit's source once,
-// and one buffer and one kernel pipe for every copy. Audio positions come
-// from the target and the edits, never from scanning the files again.
+// once for all of them (at the first edit), each edit's source once, and
+// one kernel pipe for every copy. Audio positions come from the target and
+// the edits, never from scanning the files again.
 class EditRenderer {
  public:
   explicit EditRenderer(RenderTarget target) : target_(std::move(target)) {}
@@ -78,7 +78,7 @@ class EditRenderer {
   RenderTarget target_;
   FileHandle dest_;
   bool destTried_ = false;
-  CopyTools tools_;
+  KernelCopy kernel_;
 };
 
 }  // namespace wavsplice

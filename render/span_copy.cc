@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "common/failure.h"
 #include "common/file_io.h"
@@ -33,14 +34,14 @@ int64_t LevelChunk(unsigned char* bytes, int64_t frames, double levelDb, const P
 
 int64_t CopySpan(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
                  int64_t insertPoint, int64_t readStart, int64_t readLength, double levelDb,
-                 const std::string& destName, CopyTools& tools) {
+                 const std::string& destName, KernelCopy& kernel) {
   const int64_t frameSize = format.FrameBytes();
   int64_t sourcePos = source.audioStart + readStart * frameSize;
   int64_t destPos = dest.audioStart + insertPoint * frameSize;
   int64_t remaining = readLength > 0 ? readLength * frameSize : 0;
   const bool changeLevel = levelDb != 0.0;
   if (!changeLevel) {
-    const int64_t moved = tools.kernel.Copy(source.fd, sourcePos, dest.fd, destPos, remaining);
+    const int64_t moved = kernel.Copy(source.fd, sourcePos, dest.fd, destPos, remaining);
     sourcePos += moved;
     destPos += moved;
     remaining -= moved;
@@ -50,9 +51,8 @@ int64_t CopySpan(const OpenAudio& dest, const OpenAudio& source, const PcmFormat
   const int64_t chunkBytes =
       changeLevel ? std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize)
                   : kCopyChunkBytes;
-  const size_t needed = static_cast<size_t>(std::min(remaining, chunkBytes));
-  if (tools.buffer.size() < needed) tools.buffer.resize(needed);
-  unsigned char* buffer = tools.buffer.data();
+  std::vector<unsigned char> bytes(static_cast<size_t>(std::min(remaining, chunkBytes)));
+  unsigned char* buffer = bytes.data();
   int64_t clipped = 0;
 
   while (remaining > 0) {

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "common/kernel_copy.h"
 #include "render/open_audio.h"
@@ -13,23 +12,17 @@
 
 namespace wavsplice {
 
-// What the copies of a run share: the buffer a level change works in and
-// the kernel's pipe.
-struct CopyTools {
-  std::vector<unsigned char> buffer;
-  KernelCopy kernel;
-};
-
 // Copies readLength frames from frame readStart of the source's audio over
 // the destination's audio from frame insertPoint, overwriting what lay
 // there. A level of exactly 0.0 copies the bytes unaltered (the kernel moves
-// them where it will); any other level goes through NewLevel. Frames that
-// cannot be read (a file changed under the run) are written as the format's
-// silence. Returns the number of sample values the level change had to
-// limit. Ends the run with exit status 2 ("Cannot write to file destName")
-// when the destination cannot be written.
+// them where it will); any other level goes through NewLevel, in a buffer
+// that lives as long as the copy. Frames that cannot be read (a file changed
+// under the run) are written as the format's silence. Returns the number of
+// sample values the level change had to limit. Ends the run with exit
+// status 2 ("Cannot write to file destName") when the destination cannot be
+// written.
 int64_t CopySpan(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
                  int64_t insertPoint, int64_t readStart, int64_t readLength, double levelDb,
-                 const std::string& destName, CopyTools& tools);
+                 const std::string& destName, KernelCopy& kernel);
 
 }  // namespace wavsplice
