@@ -205,6 +205,11 @@ CliResult RunOutOfRoom(const Case& c, bool& checked) {
 }
 
 TEST(CliReplace, EveryEndingLeavesTheOldDestinationOrTheWholeNewOne) {
+  // Under an emulator (a cross build under qemu-user) this test's polling
+  // runs emulated while the run's copy goes at the host's speed, so it often
+  // misses the point where it should stop the run.
+  if (ProgramWords(WavspliceBinary()).size() > 1)
+    GTEST_SKIP() << "stopping the run mid-render needs the test at native speed";
   BigRender big;
   ASSERT_FALSE(HasFailure());
   int oldCount = 0;
