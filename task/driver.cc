@@ -168,6 +168,8 @@ struct Session {
   RunState run;
   RunRecord record;
   bool diagnosticsPrinted = false;
+  bool rendering = false;      // past the check: a failure is a plain run's failure
+  bool strictRefused = false;  // --strict found a warning: nothing at all is written
 };
 
 void RunPhases(Session& session, const CommandLine& line) {
@@ -190,9 +192,13 @@ void RunPhases(Session& session, const CommandLine& line) {
   if (line.check || (line.strict && HasWarnings(run))) {
     session.diagnosticsPrinted = true;
     PrintCheck(run);
-    if (!line.check) FailQuietly(kExitTask);
+    if (!line.check) {
+      session.strictRefused = true;
+      FailQuietly(kExitTask);
+    }
     return;
   }
+  session.rendering = true;
   // Any ending before the commit, by failure or signal, removes the file.
   StagedFile destination = StageDestination(run);
   CreateDestination(run);
@@ -240,7 +246,9 @@ int RunWavsplice(int argc, const char* const* argv) {
     RemoveListedFilesOnSignals();
     RunPhases(session, line);
   } catch (const RunFailure& failure) {
-    if ((line.check || line.strict) && !session.diagnosticsPrinted) PrintDiagnostics(session.run);
+    if ((line.check || line.strict) && !session.diagnosticsPrinted && !session.rendering) {
+      PrintDiagnostics(session.run);
+    }
     std::fputs(failure.message.c_str(), stdout);
     status = failure.exitCode;
     if (!failure.message.empty()) {
@@ -254,6 +262,7 @@ int RunWavsplice(int argc, const char* const* argv) {
   // Output that cannot be written leaves nothing else to report to.
   if (std::fflush(stdout) != 0 && status == kExitOk) status = kExitFile;
   session.record.exitStatus = status;
+  if (session.strictRefused) return status;
   if (!line.jsonPath.empty())
     WriteTextFile(line.jsonPath, ReportJson(session.run, session.record), session.run);
   if (!line.timelinePath.empty() && session.record.planned) {

@@ -69,6 +69,11 @@ TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
   EXPECT_EQ(Snapshot(dir.path()), before);
   ExpectOutcome(RunCli(dir.path(), {"--strict", "task.txt"}), kAppendedCheck, 1);
   EXPECT_EQ(Snapshot(dir.path()), before);
+  // A refused --strict writes nothing at all, not even the report files.
+  ExpectOutcome(
+      RunCli(dir.path(), {"--strict", "--json", "r.json", "--timeline", "t.svg", "task.txt"}),
+      kAppendedCheck, 1);
+  EXPECT_EQ(Snapshot(dir.path()), before);
 
   // A task the run would refuse: the check prints what it found, then the
   // run's message, and ends with the run's status.
