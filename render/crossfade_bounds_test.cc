@@ -26,10 +26,7 @@ TEST(CrossfadeBounds, CrossfadeBeyondAnyFileOffsetFails) {
   RenderTarget run;
   run.destPath = "dest.wav";
   run.destWritePath = "dest.wav";
-  run.sampleRate = 8000;
-  run.bits = 16;
-  run.channels = 1;
-  run.bytesPerSample = 2;
+  run.format = IntegerFormat(2, 1, 8000);
   EditRender entry;
   entry.sourcePath = "source.wav";
   int64_t clipped = 0;

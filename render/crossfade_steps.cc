@@ -37,11 +37,11 @@ std::optional<StagedFile> MakeCrossfade(const RenderTarget& target, EditRender& 
   // or in its own scratch file, cannot be written: it fails like any other.
   int result = kCrossfadeDestinationFailed;
   std::optional<StagedFile> scratch;
-  if (CrossfadeSamples(target.sampleRate, edit.xfWidth, edit.xfSamples) &&
-      CrossfadeWithinReach(edit.insertPoint, edit.xfSamples, TargetFormat(target).FrameBytes())) {
+  if (CrossfadeSamples(target.format.sampleRate, edit.xfWidth, edit.xfSamples) &&
+      CrossfadeWithinReach(edit.insertPoint, edit.xfSamples, target.format.FrameBytes())) {
     scratch = StagedFile::Create(target.destWritePath, ScratchLabel(target));
     if (!scratch) FailToWrite(target);
-    if (MAKE_HEADER(scratch->path(), TargetFormat(target), edit.xfSamples) != WriteResult::kOk) {
+    if (MAKE_HEADER(scratch->path(), target.format, edit.xfSamples) != WriteResult::kOk) {
       FailToWrite(target);
     }
     result = generate(scratch->path());
@@ -68,7 +68,7 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
                                            int64_t& crossfadeClipped) {
   return MakeCrossfade(target, edit, [&](const std::string& scratchPath) {
     return CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType,
-                     target.destWritePath, edit.sourcePath, scratchPath, TargetFormat(target),
+                     target.destWritePath, edit.sourcePath, scratchPath, target.format,
                      edit.levelDb, crossfadeClipped);
   });
 }
@@ -78,7 +78,7 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
                                            int64_t& crossfadeClipped) {
   return MakeCrossfade(target, edit, [&](const std::string& scratchPath) {
     return CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType, dest, source,
-                     scratchPath, TargetFormat(target), edit.levelDb, crossfadeClipped);
+                     scratchPath, target.format, edit.levelDb, crossfadeClipped);
   });
 }
 
@@ -86,8 +86,8 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
   const int64_t start = edit.insertPoint - edit.xfSamples / 2;
   if (start < 1) return false;
   // Whatever goes wrong with the scratch file goes wrong with the destination.
-  INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath), start,
-              TargetFormat(target), edit.xfSamples, 0, 0.0);
+  INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath), start, target.format,
+              edit.xfSamples, 0, 0.0);
   return true;
 }
 
@@ -100,7 +100,7 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
   if (!frames) Fail(kExitFile, "Cannot open file %s\n", target.destPath.c_str());
   const OpenAudio scratchAudio{fileno(frames.get()),
                                DataOffsetOrFail(frames.get(), target.destPath)};
-  CopySpan(dest, scratchAudio, TargetFormat(target), start, 0, edit.xfSamples, 0.0, target.destPath,
+  CopySpan(dest, scratchAudio, target.format, start, 0, edit.xfSamples, 0.0, target.destPath,
            kernel);
   return true;
 }

@@ -78,10 +78,7 @@ Placement PlacementRun(int32_t xfSamples) {
   RenderTarget& run = placement.run;
   run.destPath = "dest.wav";
   run.destWritePath = "dest.wav";
-  run.sampleRate = 44100;
-  run.bits = 16;
-  run.channels = 1;
-  run.bytesPerSample = 2;
+  run.format = IntegerFormat(2, 1, 44100);
   testing::WriteFile(run.destPath, testing::CanonicalWav(format, Values(40, 7)));
   Values crossfade;
   for (int32_t i = 1; i <= xfSamples; ++i) crossfade.push_back(i);
@@ -128,10 +125,7 @@ RenderTarget PreparationRun(EditRender& entry) {
   RenderTarget run;
   run.destPath = "shown.wav";
   run.destWritePath = "dest.wav";
-  run.sampleRate = 1000;
-  run.bits = 16;
-  run.channels = 1;
-  run.bytesPerSample = 2;
+  run.format = IntegerFormat(2, 1, 1000);
   testing::WriteFile(run.destWritePath, testing::CanonicalWav(format, Values(50, 1000)));
   testing::WriteFile("src.wav", testing::CanonicalWav(format, Values(50, -1000)));
   entry.sourcePath = "src.wav";

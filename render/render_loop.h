@@ -18,24 +18,12 @@ struct RenderTarget {
   std::string destPath;        // as the task file names it; every message uses it
   std::string destWritePath;   // where it is written: its temporary file until the run ends
   int64_t destAudioStart = 0;  // file position of the destination's first audio byte
-  int32_t sampleRate = 0;
-  int32_t bits = 0;
-  int32_t channels = 0;
-  int32_t bytesPerSample = 0;
-  SampleType sampleType = SampleType::kInteger;
-  int32_t validBits = 0;     // 0: every bit of the container
-  uint32_t channelMask = 0;  // 0: none
+  PcmFormat format;
 };
 
 // The destination as the renderer opens it and as messages name it.
 inline NamedPath Destination(const RenderTarget& target) {
   return NamedPath(target.destWritePath, target.destPath);
-}
-
-// The target's format as one value, for the codec and the headers.
-inline PcmFormat TargetFormat(const RenderTarget& target) {
-  return FormatOfFields(target.sampleRate, target.channels, target.bytesPerSample,
-                        target.sampleType, target.validBits, target.channelMask);
 }
 
 // One edit as the renderer needs it: frames of its source and of the

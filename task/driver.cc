@@ -93,13 +93,7 @@ RenderTarget TargetOf(const RunState& run) {
   target.destPath = run.destPath;
   target.destWritePath = run.destWritePath;
   target.destAudioStart = run.destAudioStart;
-  target.sampleRate = run.sampleRate;
-  target.bits = run.bits;
-  target.channels = run.channels;
-  target.bytesPerSample = run.bytesPerSample;
-  target.sampleType = run.sampleType;
-  target.validBits = run.validBits;
-  target.channelMask = run.channelMask;
+  target.format = run.format;
   return target;
 }
 

@@ -37,7 +37,7 @@ void ResolveSpan(const RunState& run, EditEntry& entry) {
   if (entry.xout == 0) {
     end = length;
     entry.xout = run.sampleMode == 1 ? static_cast<double>(length)
-                                     : static_cast<double>(length) / run.sampleRate;
+                                     : static_cast<double>(length) / run.format.sampleRate;
   } else if (!ToFrames(run, entry.xout, end)) {
     FailSpan(entry);
   }
@@ -124,14 +124,7 @@ void ReadSources(RunState& run) {
 void ResolveEditPlan(RunState& run) {
   ReadSources(run);
   const TrackAttributes& first = run.entries[0].attributes;
-  run.sampleRate = first.sampleRate;
-  run.channels = first.channels;
-  run.bits = first.bits;
-  run.bytesPerSample = run.bits / 8;
-  const PcmFormat format = FormatOf(first);
-  run.sampleType = format.sampleType;
-  run.validBits = format.validBits;
-  run.channelMask = format.channelMask;
+  run.format = FormatOf(first);
 
   CompareSourceFormats(run);
   CheckSupportedFormats(run);

@@ -53,10 +53,10 @@ TEST(ResolveEditPlan, ReadsEverySourceAndSetsTheRunFormat) {
                                                  {"b.wav", Frames(Format(2, 48000, 24), 90)}});
   EXPECT_FALSE(outcome.failed);
   EXPECT_EQ(outcome.out, "");
-  EXPECT_EQ(run.sampleRate, 48000);
-  EXPECT_EQ(run.channels, 2);
-  EXPECT_EQ(run.bits, 24);
-  EXPECT_EQ(run.bytesPerSample, 3);
+  EXPECT_EQ(run.format.sampleRate, 48000);
+  EXPECT_EQ(run.format.channels, 2);
+  EXPECT_EQ(run.format.Bits(), 24);
+  EXPECT_EQ(run.format.containerBytes, 3);
   EXPECT_EQ(run.entries[0].readLength, 100);
   EXPECT_EQ(run.entries[1].readStart, 48);
   EXPECT_EQ(run.entries[1].readEnd, 90);
@@ -222,7 +222,7 @@ Span ResolveOne(int32_t sampleMode, int64_t length, double xin, double xout, dou
                 int32_t rate = 44100) {
   RunState run;
   run.sampleMode = sampleMode;
-  run.sampleRate = rate;
+  run.format.sampleRate = rate;
   run.entryCount = 1;
   EditEntry& entry = run.entries[0];
   entry.sourcePath = "a.wav";
@@ -333,7 +333,7 @@ TEST(ResolveSpans, PositionsBeyondThe32BitRange) {
 TEST(ResolveSpans, FirstFaultyEntryEndsTheRun) {
   RunState run;
   run.sampleMode = 1;
-  run.sampleRate = 44100;
+  run.format.sampleRate = 44100;
   run.entryCount = 3;
   const char* names[] = {"a.wav", "b.wav", "c.wav"};
   for (size_t i = 0; i < 3; ++i) {

@@ -48,7 +48,7 @@ std::string InsValue(const RunState& run, int64_t frame) {
   if (run.sampleMode == 1) {
     std::snprintf(text, sizeof text, "%lld", static_cast<long long>(frame));
   } else {
-    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(frame) / run.sampleRate);
+    std::snprintf(text, sizeof text, "%.3f", static_cast<double>(frame) / run.format.sampleRate);
   }
   return text;
 }
@@ -163,7 +163,8 @@ void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
 void CheckCutSpans(RunState& run) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = EntryAt(run, j);
-    const double asked = std::trunc(run.sampleMode == 1 ? entry.xout : entry.xout * run.sampleRate);
+    const double asked =
+        std::trunc(run.sampleMode == 1 ? entry.xout : entry.xout * run.format.sampleRate);
     if (asked > entry.readEnd) {
       Note(run.diagnostics, entry.line,
            "the span of task %i stops %s past the end of %s: it is cut at the source's end", j + 1,
@@ -181,10 +182,10 @@ bool EndsWithWav(const std::string& path) {
 
 std::string TaskUnits(const RunState& run, int64_t frames) {
   char text[64];
-  if (run.sampleMode == 1 || run.sampleRate <= 0) {
+  if (run.sampleMode == 1 || run.format.sampleRate <= 0) {
     std::snprintf(text, sizeof text, "%lld samples", static_cast<long long>(frames));
   } else {
-    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(frames) / run.sampleRate);
+    std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(frames) / run.format.sampleRate);
   }
   return text;
 }
@@ -193,8 +194,8 @@ CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry) {
   CrossfadePlan plan;
   if (entry.xfType == 0) return plan;
   plan.xfSamples = entry.xfSamples;
-  if (!CrossfadeSamples(run.sampleRate, entry.xfWidth, plan.xfSamples) ||
-      !CrossfadeWithinReach(entry.insertPoint, plan.xfSamples, RunFormat(run).FrameBytes())) {
+  if (!CrossfadeSamples(run.format.sampleRate, entry.xfWidth, plan.xfSamples) ||
+      !CrossfadeWithinReach(entry.insertPoint, plan.xfSamples, run.format.FrameBytes())) {
     plan.outcome = CrossfadeOutcome::kTooLong;
     return plan;
   }

@@ -119,10 +119,11 @@ void PrintEditBlock(const RunState& run, int32_t entryIndex) {
     std::printf("\tRead start %" PRId64 " samples\n", entry.readStart);
     std::printf("\tRead length %" PRId64 " samples\n", entry.readLength);
   } else {
-    std::printf("\tInsert point %.3f sec\n", ReportSeconds(entry.insertPoint, run.sampleRate));
+    std::printf("\tInsert point %.3f sec\n",
+                ReportSeconds(entry.insertPoint, run.format.sampleRate));
     std::printf("\tFile %s\n", entry.sourcePath.c_str());
-    std::printf("\tRead start %.3f sec\n", ReportSeconds(entry.readStart, run.sampleRate));
-    std::printf("\tRead length %.3f sec\n", ReportSeconds(entry.readLength, run.sampleRate));
+    std::printf("\tRead start %.3f sec\n", ReportSeconds(entry.readStart, run.format.sampleRate));
+    std::printf("\tRead length %.3f sec\n", ReportSeconds(entry.readLength, run.format.sampleRate));
   }
   std::printf("\tLevel %.3f dB\n", entry.lvl);
 }
@@ -137,8 +138,8 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
   if (run.sampleMode == 1) {
     std::printf("destination %" PRId64 " to %" PRId64 " samples", start, end);
   } else {
-    std::printf("destination %.3f to %.3f sec", static_cast<double>(start) / run.sampleRate,
-                static_cast<double>(end) / run.sampleRate);
+    std::printf("destination %.3f to %.3f sec", static_cast<double>(start) / run.format.sampleRate,
+                static_cast<double>(end) / run.format.sampleRate);
   }
   std::printf(": %s\n", plan.outcome == CrossfadeOutcome::kMade ? "will be made"
                         : plan.outcome == CrossfadeOutcome::kNotPlaced
@@ -151,11 +152,11 @@ void PrintFinalReport(const RunState& run, const char* heading) {
   if (run.sampleMode == 1) {
     std::printf("\tLength %" PRId64 " samples\n", run.destLength);
   } else {
-    std::printf("\tLength %.3f sec\n", ReportSeconds(run.destLength, run.sampleRate));
+    std::printf("\tLength %.3f sec\n", ReportSeconds(run.destLength, run.format.sampleRate));
   }
-  std::printf("\tBits %i\n", run.bits);
-  std::printf("\tChannels %i\n", run.channels);
-  std::printf("\tSample rate %i\n\n", run.sampleRate);
+  std::printf("\tBits %i\n", run.format.Bits());
+  std::printf("\tChannels %i\n", run.format.channels);
+  std::printf("\tSample rate %i\n\n", run.format.sampleRate);
 }
 
 void PrintDiagnostics(const RunState& run) {
@@ -175,11 +176,13 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   report["check"] = record.check;
   report["units"] = run.sampleMode == 1 ? "samples" : "seconds";
   if (record.planned) {
-    report["format"] = {
-        {"sample_rate", run.sampleRate}, {"bits", run.bits}, {"channels", run.channels}};
-    report["destination"] = {{"path", text(run.destPath)},
-                             {"frames", run.destLength},
-                             {"seconds", static_cast<double>(run.destLength) / run.sampleRate}};
+    report["format"] = {{"sample_rate", run.format.sampleRate},
+                        {"bits", run.format.Bits()},
+                        {"channels", run.format.channels}};
+    report["destination"] = {
+        {"path", text(run.destPath)},
+        {"frames", run.destLength},
+        {"seconds", static_cast<double>(run.destLength) / run.format.sampleRate}};
   } else {
     report["format"] = nullptr;
     report["destination"] =

@@ -58,25 +58,13 @@ struct RunState {
   int64_t destLength = 0;      // frames
   int64_t destAudioStart = 0;  // file position of its first audio byte, once created
   // Run format, from entry 0; every source shares it.
-  int32_t sampleRate = 0;
-  int32_t bits = 0;
-  int32_t channels = 0;
-  int32_t bytesPerSample = 0;
-  SampleType sampleType = SampleType::kInteger;
-  int32_t validBits = 0;     // 0: every bit of the container
-  uint32_t channelMask = 0;  // 0: none
-  int32_t destLine = 0;      // task-file line of the `dest` in force
+  PcmFormat format;
+  int32_t destLine = 0;  // task-file line of the `dest` in force
   // What the reader and the plan check found; printed only by a check.
   Diagnostics diagnostics;
   // The program's own messages printed so far, without their line ends,
   // for the JSON report.
   std::vector<std::string> messages;
 };
-
-// The run format as one value, for the codec and the headers.
-inline PcmFormat RunFormat(const RunState& run) {
-  return FormatOfFields(run.sampleRate, run.channels, run.bytesPerSample, run.sampleType,
-                        run.validBits, run.channelMask);
-}
 
 }  // namespace wavsplice

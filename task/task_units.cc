@@ -5,8 +5,8 @@
 namespace wavsplice {
 
 bool ToFrames(const RunState& run, double value, int64_t& frames) {
-  return TruncToInt64(run.sampleMode == 1 ? value : static_cast<double>(run.sampleRate) * value,
-                      frames);
+  return TruncToInt64(
+      run.sampleMode == 1 ? value : static_cast<double>(run.format.sampleRate) * value, frames);
 }
 
 }  // namespace wavsplice

@@ -112,11 +112,12 @@ std::string Axis(const RunState& run, const Scale& scale) {
       Rect(kPlotLeft * 10, kAxisY * 10, (kPlotRight - kPlotLeft) * 10, 10, "fill=\"#333\"");
   // Ticks in milliseconds (seconds mode) or samples.
   const bool seconds = run.sampleMode == 0;
-  const int64_t total =
-      seconds ? static_cast<int64_t>(run.destLength) * 1000 / run.sampleRate : run.destLength;
+  const int64_t total = seconds
+                            ? static_cast<int64_t>(run.destLength) * 1000 / run.format.sampleRate
+                            : run.destLength;
   const int64_t step = TickStep(std::max<int64_t>(total, 1));
   for (int64_t tick = 0; tick <= total; tick += step) {
-    const int64_t frame = seconds ? tick * run.sampleRate / 1000 : tick;
+    const int64_t frame = seconds ? tick * run.format.sampleRate / 1000 : tick;
     const int64_t x = scale.X(frame);
     svg += Rect(x, (kAxisY - 6) * 10, 10, 70, "fill=\"#333\"");
     std::string label = Format("%" PRId64, tick);

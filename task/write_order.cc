@@ -21,7 +21,7 @@ void SetInsertPoint(const RunState& run, EditEntry& entry) {
   if (!ToFrames(run, entry.ins, point) || point < 0) FailInsertPoint(entry);
   int64_t end = 0;
   if (__builtin_add_overflow(point, entry.readLength, &end) ||
-      end > MaxDataFrames(RunFormat(run).FrameBytes())) {
+      end > MaxDataFrames(run.format.FrameBytes())) {
     FailInsertPoint(entry);
   }
   entry.insertPoint = point;
@@ -98,7 +98,7 @@ void PlanWriteOrder(RunState& run) {
 }
 
 void CreateDestination(RunState& run) {
-  const PcmFormat format = RunFormat(run);
+  const PcmFormat format = run.format;
   const WriteResult header = MAKE_HEADER(run.destWritePath, format, run.destLength);
   if (header == WriteResult::kCannotCreate) {
     Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());

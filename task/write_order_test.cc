@@ -75,10 +75,7 @@ struct PlanEntry {
 RunState PlanOf(int32_t sampleMode, const std::vector<PlanEntry>& plan) {
   RunState run;
   run.sampleMode = sampleMode;
-  run.sampleRate = 44100;
-  run.channels = 2;
-  run.bits = 16;
-  run.bytesPerSample = 2;
+  run.format = IntegerFormat(2, 2, 44100);
   run.entryCount = static_cast<int32_t>(plan.size());
   for (size_t i = 0; i < plan.size(); ++i) {
     EditEntry& entry = run.entries[i];

@@ -50,15 +50,6 @@ PcmFormat IntegerFormat(int32_t bytesPerSample, int32_t channels, int32_t sample
   return format;
 }
 
-PcmFormat FormatOfFields(int32_t sampleRate, int32_t channels, int32_t bytesPerSample,
-                         SampleType sampleType, int32_t validBits, uint32_t channelMask) {
-  PcmFormat format = IntegerFormat(bytesPerSample, channels, sampleRate);
-  format.sampleType = sampleType;
-  if (validBits > 0) format.validBits = validBits;
-  format.channelMask = channelMask;
-  return format;
-}
-
 PcmFormat FormatOf(const TrackAttributes& attributes) {
   PcmFormat format =
       IntegerFormat(attributes.bytesPerSample, attributes.channels, attributes.sampleRate);

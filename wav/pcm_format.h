@@ -44,11 +44,6 @@ struct PcmFormat {
 // Integer PCM of bytesPerSample bytes per value, all bits valid.
 PcmFormat IntegerFormat(int32_t bytesPerSample, int32_t channels, int32_t sampleRate = 0);
 
-// The format of loose fields as the run keeps them; validBits 0 means every
-// bit of the container.
-PcmFormat FormatOfFields(int32_t sampleRate, int32_t channels, int32_t bytesPerSample,
-                         SampleType sampleType, int32_t validBits, uint32_t channelMask);
-
 // The format a source's header describes. Extensible sources give their
 // valid bits and channel mask; every other source has all bits valid and no
 // mask.
