@@ -6,8 +6,7 @@
 # SHA-256 of every file each job leaves: the destination, the sources, the
 # report on standard output, standard error and the exit status of the
 # render, and those of a --check run before it with its JSON and SVG plans.
-# Any difference fails and names the job, except those listed with their
-# reason in ci/identity_known_differences.txt, which are printed.
+# Any difference fails and names the job.
 # Usage: ci/byte_identity.sh NATIVE_BUILD OTHER_BUILD...   (configured builds)
 set -euo pipefail
 
@@ -72,17 +71,6 @@ if grep -L -x 0 "$work"/native/*/*.status | grep -q .; then
   exit 1
 fi
 
-# Whether ci/identity_known_differences.txt lists FILE of JOB on TARGET.
-known() {
-  local target=$1 job=$2 file=$3 t j f
-  while read -r t j f; do
-    # shellcheck disable=SC2053 # j is a pattern
-    [[ -z "$t" || "$t" == \#* ]] && continue
-    [[ "$target" == "$t" && "$job" == $j && "$file" == "$f" ]] && return 0
-  done <"$root/ci/identity_known_differences.txt"
-  return 1
-}
-
 failed=0
 for build in "$@"; do
   build=$(cd "$build" && pwd)
@@ -91,24 +79,12 @@ for build in "$@"; do
   # Files whose hash differs, or that only one side left, by job.
   differing=$(LC_ALL=C join -a1 -a2 -e missing -o 0,1.2,2.2 "$work/native.sums" "$work/$label.sums" |
     awk '$2 != $3')
-  unknown=""
-  while read -r path ours theirs; do
-    [ -n "$path" ] || continue
-    if known "${label#build-}" "${path%%/*}" "${path#*/}"; then
-      echo "byte_identity: job ${path%%/*} differs on $label: ${path#*/}" \
-        "(a known difference: ci/identity_known_differences.txt)"
-    else
-      unknown+="$path"$'\n'
-      echo "byte_identity: job ${path%%/*} differs on $label: ${path#*/} native $ours, $label $theirs"
-    fi
-  done <<<"$differing"
-  if [ -n "$unknown" ]; then
+  if [ -n "$differing" ]; then
     failed=1
-    echo "byte_identity: $(cut -d/ -f1 <<<"${unknown%$'\n'}" | sort -u | wc -l) of $job_count jobs" \
-      "differ on $label"
-  elif [ -n "$differing" ]; then
-    echo "byte_identity: $label gives the native bytes in all $job_count jobs but the known" \
-      "differences ($(wc -l <<<"$differing") files)"
+    while read -r path ours theirs; do
+      echo "byte_identity: job ${path%%/*} differs on $label: ${path#*/} native $ours, $label $theirs"
+    done <<<"$differing"
+    echo "byte_identity: $(cut -d/ -f1 <<<"$differing" | sort -u | wc -l) of $job_count jobs differ on $label"
   else
     echo "byte_identity: $label gives the native bytes in all $job_count jobs" \
       "($(wc -l <"$work/$label.sums") files)"

@@ -10,6 +10,7 @@
 #include "common/file_io.h"
 #include "render/crossfade_fit.h"
 #include "render/level.h"
+#include "render/portable_trig.h"
 #include "render/sample_limit.h"
 #include "wav/chunk_scan.h"
 #include "wav/pcm_codec.h"
@@ -22,6 +23,27 @@ namespace {
 // The angle constant of the curves, on purpose not pi/2 to full precision:
 // it decides the exact output values.
 constexpr double kQuarterTurn = 1.570796327;
+
+// The four curves at frame i of n, with the sine and cosine given.
+template <typename Sine, typename Cosine>
+CrossfadeWeights CurveWeights(int64_t i, int64_t n, int xfType, Sine sine, Cosine cosine) {
+  const double r = static_cast<double>(i) / static_cast<double>(n);
+  const double angle = r * kQuarterTurn;
+  switch (xfType) {
+    case 1:
+      return {cosine(angle), sine(angle)};
+    case 2:
+      return {1 - r, 1 - (1 - r)};
+    case 3: {
+      const double destGain = cosine(angle);
+      return {destGain, 1 - destGain};
+    }
+    default: {
+      const double destGain = 1 - sine(angle);
+      return {destGain, 1 - destGain};
+    }
+  }
+}
 
 // One block of one file, decoded into interleaved values, every channel of
 // a frame side by side.
@@ -84,7 +106,8 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
     ReadBlock(dest.fd, destPos, n, format, destBlock);
     ReadBlock(source.fd, sourcePos, n, format, sourceBlock);
     for (int32_t k = 0; k < n; ++k) {
-      CrossfadeWeights weights = WeightsAt(done + k, xfSamples, xfType);
+      CrossfadeWeights weights = format.IsFloat() ? PortableWeightsAt(done + k, xfSamples, xfType)
+                                                  : WeightsAt(done + k, xfSamples, xfType);
       if (levelDb != 0.0) weights.sourceGain = weights.sourceGain * gain;
       const size_t first = static_cast<size_t>(k) * channels;
       // Two products and a sum in double per channel, then the 16-bit
@@ -113,22 +136,13 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
 }  // namespace
 
 CrossfadeWeights WeightsAt(int64_t i, int64_t n, int xfType) {
-  const double r = static_cast<double>(i) / static_cast<double>(n);
-  const double angle = r * kQuarterTurn;
-  switch (xfType) {
-    case 1:
-      return {std::cos(angle), std::sin(angle)};
-    case 2:
-      return {1 - r, 1 - (1 - r)};
-    case 3: {
-      const double destGain = std::cos(angle);
-      return {destGain, 1 - destGain};
-    }
-    default: {
-      const double destGain = 1 - std::sin(angle);
-      return {destGain, 1 - destGain};
-    }
-  }
+  return CurveWeights(
+      i, n, xfType, [](double angle) { return std::sin(angle); },
+      [](double angle) { return std::cos(angle); });
+}
+
+CrossfadeWeights PortableWeightsAt(int64_t i, int64_t n, int xfType) {
+  return CurveWeights(i, n, xfType, PortableSine, PortableCosine);
 }
 
 int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,

@@ -50,6 +50,12 @@ struct CrossfadeWeights {
   double destGain;
   double sourceGain;
 };
+// Integer formats take sine and cosine from the C library, as they always
+// have, so their bytes stay as they were; the truncation to an integer
+// hides the last bit in which platforms' libraries differ.
 CrossfadeWeights WeightsAt(int64_t i, int64_t n, int xfType);
+// Float formats keep that bit: they take sine and cosine computed the same
+// on every platform, so that every platform writes the same file.
+CrossfadeWeights PortableWeightsAt(int64_t i, int64_t n, int xfType);
 
 }  // namespace wavsplice
