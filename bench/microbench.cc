@@ -64,8 +64,8 @@ const std::filesystem::path& ScratchDir() {
 // A canonical WAV file of frames stereo frames of the given width.
 std::string WavFile(const std::string& name, int bytesPerSample, int64_t frames) {
   const std::string path = (ScratchDir() / name).string();
-  wavsplice::MAKE_HEADER(path, 44100, static_cast<uint32_t>(bytesPerSample * 8),
-                         static_cast<int32_t>(frames), kChannels);
+  wavsplice::MAKE_HEADER(path, wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
+                         static_cast<int32_t>(frames));
   const std::vector<unsigned char> audio = PackedAudio(bytesPerSample, frames);
   std::FILE* file = std::fopen(path.c_str(), "ab");
   std::fwrite(audio.data(), 1, audio.size(), file);
@@ -116,8 +116,8 @@ void BM_NewLevel(benchmark::State& state) {
   std::vector<unsigned char> bytes = PackedAudio(bytesPerSample, kBlockSamples);
   double levelDb = -3.0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        wavsplice::NewLevel(bytes.data(), levelDb, bytesPerSample, kChannels, kBlockSamples));
+    benchmark::DoNotOptimize(wavsplice::NewLevel(
+        bytes.data(), levelDb, wavsplice::IntegerFormat(bytesPerSample, kChannels), kBlockSamples));
     levelDb = -levelDb;
   }
   state.SetItemsProcessed(state.iterations() * kBlockSamples * kChannels);
@@ -177,10 +177,11 @@ void BM_Crossfade(benchmark::State& state) {
   const std::string temp = (ScratchDir() / "xfade_temp.wav").string();
   int64_t clipped = 0;
   for (auto _ : state) {
-    wavsplice::MAKE_HEADER(temp, 44100, static_cast<uint32_t>(bytesPerSample * 8), kXfSamples,
-                           kChannels);
-    const int result = wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest,
-                                            source, temp, kChannels, bytesPerSample, -3.0, clipped);
+    wavsplice::MAKE_HEADER(temp, wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
+                           kXfSamples);
+    const int result =
+        wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest, source, temp,
+                             wavsplice::IntegerFormat(bytesPerSample, kChannels), -3.0, clipped);
     if (result != wavsplice::kCrossfadeOk) state.SkipWithError("CROSSFADE failed");
   }
   state.SetItemsProcessed(state.iterations() * kXfSamples * kChannels);
@@ -195,8 +196,8 @@ void BM_InsertFile(benchmark::State& state) {
   const std::string source = WavFile("copy_source.wav", 2, kFrames);
   const std::string dest = WavFile("copy_dest.wav", 2, kFrames);
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        wavsplice::INSERT_FILE(dest, source, 0, 2, kChannels, kFrames, 0, levelDb));
+    benchmark::DoNotOptimize(wavsplice::INSERT_FILE(
+        dest, source, 0, wavsplice::IntegerFormat(2, kChannels), kFrames, 0, levelDb));
   }
   state.SetItemsProcessed(state.iterations() * kFrames * kChannels);
   state.SetBytesProcessed(state.iterations() * kFrames * kChannels * 2);

@@ -147,14 +147,6 @@ CrossfadeWeights PortableWeightsAt(int64_t i, int64_t n, int xfType) {
 
 int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
               const std::string& destPath, const std::string& sourcePath,
-              const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
-              int64_t& clipped) {
-  return CROSSFADE(insertPoint, readStart, xfSamples, xfType, destPath, sourcePath, xfadeTempPath,
-                   IntegerFormat(bytesPerSample, channels), levelDb, clipped);
-}
-
-int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-              const std::string& destPath, const std::string& sourcePath,
               const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
               int64_t& clipped) {
   if (!format.HasCodec()) return kCrossfadeDestinationFailed;

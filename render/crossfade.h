@@ -39,12 +39,6 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
               const OpenAudio& dest, const OpenAudio& source, const std::string& xfadeTempPath,
               const PcmFormat& format, double levelDb, int64_t& clipped);
 
-// The same for integer PCM of bytesPerSample bytes per value.
-int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-              const std::string& destPath, const std::string& sourcePath,
-              const std::string& xfadeTempPath, int channels, int bytesPerSample, double levelDb,
-              int64_t& clipped);
-
 // The curve weights of frame i of n for xfType 1..4.
 struct CrossfadeWeights {
   double destGain;

@@ -22,15 +22,18 @@ const char kDest[] = "dest.wav";
 const char kSource[] = "src.wav";
 const char kTemp[] = "xfade_temp.wav";
 
+// The integer PCM format the fixture's format describes.
+PcmFormat IntegerFormatOf(const WavFormat& format) {
+  return IntegerFormat(format.bits / 8, format.channels, static_cast<int32_t>(format.sampleRate));
+}
+
 // Files for one crossfade: destination and source from interleaved values,
 // and the temp file as the bare header the preparation step writes.
 void WriteFiles(const WavFormat& format, const Values& dest, const Values& source,
                 int32_t xfSamples) {
   testing::WriteFile(kDest, testing::CanonicalWav(format, dest));
   testing::WriteFile(kSource, testing::CanonicalWav(format, source));
-  ASSERT_EQ(MAKE_HEADER(kTemp, format.sampleRate, static_cast<uint32_t>(format.bits), xfSamples,
-                        static_cast<uint32_t>(format.channels)),
-            WriteResult::kOk);
+  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormatOf(format), xfSamples), WriteResult::kOk);
 }
 
 struct Outcome {
@@ -46,7 +49,7 @@ Outcome RunCrossfade(const WavFormat& format, int32_t insertPoint, int32_t readS
   Outcome outcome{};
   ::testing::internal::CaptureStdout();
   outcome.result = CROSSFADE(insertPoint, readStart, xfSamples, xfType, kDest, kSource, kTemp,
-                             format.channels, format.bits / 8, levelDb, outcome.clipped);
+                             IntegerFormatOf(format), levelDb, outcome.clipped);
   outcome.output = ::testing::internal::GetCapturedStdout();
   if (testing::FileExists(kTemp)) {
     outcome.temp = testing::ReadFile(kTemp);
@@ -218,7 +221,7 @@ TEST(Crossfade, StartChecks) {
   out = RunCrossfade(format, 4, 50, 8, 1);
   EXPECT_EQ(out.result, kCrossfadeOk);
   EXPECT_EQ(out.output, "");
-  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
 
   // The source start likewise, tested after the destination's.
   out = RunCrossfade(format, 50, 3, 8, 1);
@@ -230,7 +233,7 @@ TEST(Crossfade, StartChecks) {
   EXPECT_EQ(out.output, badDest);
   out = RunCrossfade(format, 50, 4, 8, 1);
   EXPECT_EQ(out.result, kCrossfadeOk);
-  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
 
   // A start exactly at the end of a file passes; what lies past the end is
   // silence. One frame further fails.
@@ -238,7 +241,7 @@ TEST(Crossfade, StartChecks) {
   EXPECT_EQ(out.result, kCrossfadeOk);
   EXPECT_EQ(out.values, (Values{0, 0, -125, -125, -250, -250, -375, -375, -500, -500, -625, -625,
                                 -750, -750, -875, -875}));
-  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
   out = RunCrossfade(format, frames + 5, 50, 8, 2);
   EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
   EXPECT_EQ(out.output, badDest);
@@ -248,7 +251,7 @@ TEST(Crossfade, StartChecks) {
   EXPECT_EQ(out.result, kCrossfadeOk);
   EXPECT_EQ(out.values, (Values{1000, 1000, 875, 875, 750, 750, 625, 625, 500, 500, 375, 375, 250,
                                 250, 125, 125}));
-  ASSERT_EQ(MAKE_HEADER(kTemp, 44100, 16, 8, 2), WriteResult::kOk);
+  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
   out = RunCrossfade(format, 50, frames + 5, 8, 2);
   EXPECT_EQ(out.result, kCrossfadeSourceFailed);
   EXPECT_EQ(out.output, badSource);
@@ -261,14 +264,16 @@ TEST(Crossfade, MissingFilesFailWithoutAMessage) {
   WriteFiles(format, Values(50, 1000), Values(50, -1000), 4);
   int64_t clipped = 0;
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "none.wav", kSource, kTemp, 1, 2, 0.0, clipped),
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "none.wav", kSource, kTemp, IntegerFormat(2, 1), 0.0, clipped),
             kCrossfadeDestinationFailed);
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "none.wav", "none.wav", kTemp, 1, 2, 0.0, clipped),
-            kCrossfadeDestinationFailed);
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "none.wav", kTemp, 1, 2, 0.0, clipped),
+  EXPECT_EQ(
+      CROSSFADE(10, 10, 4, 1, "none.wav", "none.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
+      kCrossfadeDestinationFailed);
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "none.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
             kCrossfadeSourceFailed);
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, kSource, "no/such/dir.wav", 1, 2, 0.0, clipped),
-            kCrossfadeTempFailed);
+  EXPECT_EQ(
+      CROSSFADE(10, 10, 4, 1, kDest, kSource, "no/such/dir.wav", IntegerFormat(2, 1), 0.0, clipped),
+      kCrossfadeTempFailed);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(testing::ReadFile(kTemp).size(), 44u);
 }
@@ -281,16 +286,18 @@ TEST(Crossfade, MissingDataChunk) {
                      testing::WavBuilder().Fmt(format).Chunk("junk", Bytes(100, 0x33)).Build());
   int64_t clipped = 0;
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "nodata.wav", kSource, kTemp, 1, 2, 0.0, clipped),
-            kCrossfadeDestinationFailed);
+  EXPECT_EQ(
+      CROSSFADE(10, 10, 4, 1, "nodata.wav", kSource, kTemp, IntegerFormat(2, 1), 0.0, clipped),
+      kCrossfadeDestinationFailed);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "nodata.wav", kTemp, 1, 2, 0.0, clipped),
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "nodata.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
             kCrossfadeSourceFailed);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "nodata.wav", "nodata.wav", kTemp, 1, 2, 0.0, clipped),
-            kCrossfadeDestinationFailed);
+  EXPECT_EQ(
+      CROSSFADE(10, 10, 4, 1, "nodata.wav", "nodata.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
+      kCrossfadeDestinationFailed);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
   EXPECT_EQ(testing::ReadFile(kTemp).size(), 44u);
 }

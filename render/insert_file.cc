@@ -19,13 +19,6 @@ FileHandle OpenOrFail(const NamedPath& file, const char* mode) {
 
 }  // namespace
 
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int64_t insertPoint,
-                    int bytesPerSample, int channels, int64_t readLength, int64_t readStart,
-                    double levelDb) {
-  return INSERT_FILE(destPath, sourcePath, insertPoint, IntegerFormat(bytesPerSample, channels),
-                     readLength, readStart, levelDb);
-}
-
 int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int64_t insertPoint,
                     const PcmFormat& format, int64_t readLength, int64_t readStart,
                     double levelDb) {

@@ -24,9 +24,4 @@ namespace wavsplice {
 int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int64_t insertPoint,
                     const PcmFormat& format, int64_t readLength, int64_t readStart, double levelDb);
 
-// The same for integer PCM of bytesPerSample bytes per value.
-int64_t INSERT_FILE(const std::string& destPath, const std::string& sourcePath, int64_t insertPoint,
-                    int bytesPerSample, int channels, int64_t readLength, int64_t readStart,
-                    double levelDb);
-
 }  // namespace wavsplice

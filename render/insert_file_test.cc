@@ -31,7 +31,7 @@ Bytes Pattern(size_t size, unsigned seed) {
 // The run's failure, or an empty one when INSERT_FILE returned.
 RunFailure InsertExpectingFailure(const std::string& dest, const std::string& source) {
   try {
-    INSERT_FILE(dest, source, 0, 2, 1, 4, 0, 0.0);
+    INSERT_FILE(dest, source, 0, IntegerFormat(2, 1), 4, 0, 0.0);
   } catch (const RunFailure& failure) {
     return failure;
   }
@@ -64,8 +64,8 @@ TEST(InsertFile, PlainCopyIsByteExactForEveryFormat) {
         const int32_t insertPoint = 5;
         const int32_t readStart = 7;
         const int32_t readLength = 1500;
-        EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", insertPoint, bits / 8, channels, readLength,
-                              readStart, level),
+        EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", insertPoint, IntegerFormat(bits / 8, channels),
+                              readLength, readStart, level),
                   0);
         Bytes expected = destWav;
         std::copy(sourceAudio.begin() + static_cast<long>(readStart * frame),
@@ -115,9 +115,10 @@ TEST(InsertFile, LevelReachesEveryBlockOfTheSpan) {
         testing::WriteFile("dest.wav",
                            testing::CanonicalWav(format, Values(destFrames * channels, 77)));
 
-        EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", insertPoint, c.bits / 8, channels, readLength,
-                              readStart, c.levelDb),
-                  0);
+        EXPECT_EQ(
+            INSERT_FILE("dest.wav", "src.wav", insertPoint, IntegerFormat(c.bits / 8, channels),
+                        readLength, readStart, c.levelDb),
+            0);
         const Values result =
             testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), c.bits);
         ASSERT_EQ(result.size(), static_cast<size_t>(destFrames * channels));
@@ -145,8 +146,8 @@ TEST(InsertFile, ReadLengthZeroOrNegativeCopiesNothing) {
   const Bytes dest = testing::CanonicalWav(format, Values(40, -5));
   testing::WriteFile("dest.wav", dest);
   for (int32_t readLength : {0, -1, -4096}) {
-    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, 3, 2, readLength, 0, -6.0), 0);
-    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, 3, 2, readLength, 0, 0.0), 0);
+    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, IntegerFormat(3, 2), readLength, 0, -6.0), 0);
+    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, IntegerFormat(3, 2), readLength, 0, 0.0), 0);
   }
   EXPECT_EQ(testing::ReadFile("dest.wav"), dest);
 }
@@ -158,11 +159,11 @@ TEST(InsertFile, FramesPastTheSourceEndAreSilence) {
   testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(20, 77)));
 
   // Frames 6..9 exist, 10..13 do not.
-  INSERT_FILE("dest.wav", "src.wav", 1, 2, 1, 8, 6, 0.0);
+  INSERT_FILE("dest.wav", "src.wav", 1, IntegerFormat(2, 1), 8, 6, 0.0);
   // Wholly past the end, with a level.
-  INSERT_FILE("dest.wav", "src.wav", 12, 2, 1, 3, 50, -6.0);
+  INSERT_FILE("dest.wav", "src.wav", 12, IntegerFormat(2, 1), 3, 50, -6.0);
   // Partly past the end, with a level.
-  INSERT_FILE("dest.wav", "src.wav", 16, 2, 1, 3, 9, -6.0);
+  INSERT_FILE("dest.wav", "src.wav", 16, IntegerFormat(2, 1), 3, 9, -6.0);
   EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16),
             (Values{77, 7, 8, 9, 1000, 0, 0, 0, 0, 77, 77, 77, 0, 0, 0, 77, 501, 0, 0, 77}));
 }
@@ -213,13 +214,13 @@ TEST(InsertFile, ReturnsTheNumberOfLimitedValues) {
   testing::WriteFile("src.wav", testing::CanonicalWav(format, source));
   testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(6000, 0)));
 
-  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, 2, 2, 3000, 0, 12.0), 3000);
+  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 12.0), 3000);
   const Values result = testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16);
   EXPECT_EQ(result[0], 32767);
   EXPECT_EQ(result[1], -31848);
   EXPECT_EQ(result[5999], -31848);
   // A plain copy limits nothing.
-  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, 2, 2, 3000, 0, 0.0), 0);
+  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 0.0), 0);
 }
 
 }  // namespace

@@ -191,11 +191,6 @@ int64_t LevelEightBit(unsigned char* data, double gain, int64_t valueCount) {
 
 double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
 
-int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
-                 int32_t count) {
-  return NewLevel(data, levelDb, IntegerFormat(bytesPerSample, channels), count);
-}
-
 int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count) {
   count = std::min(count, kBlockSamples);
   if (count <= 0 || !format.HasCodec()) return 0;

@@ -19,8 +19,4 @@ double LevelGain(double levelDb);
 // Returns the number of values that were limited.
 int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count);
 
-// The same for integer PCM of bytesPerSample bytes per value.
-int64_t NewLevel(unsigned char* data, double levelDb, int bytesPerSample, int channels,
-                 int32_t count);
-
 }  // namespace wavsplice

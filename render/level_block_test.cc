@@ -37,7 +37,7 @@ Levelled ThroughNewLevel(const Values& values, double levelDb, int bits, int cha
   testing::Bytes bytes = testing::EncodeSamples(values, bits);
   const int32_t frames = static_cast<int32_t>(values.size()) / channels;
   Levelled out;
-  out.clipped = NewLevel(bytes.data(), levelDb, bits / 8, channels, frames);
+  out.clipped = NewLevel(bytes.data(), levelDb, IntegerFormat(bits / 8, channels), frames);
   out.values = testing::DecodeSamples(bytes, bits);
   return out;
 }

@@ -24,7 +24,8 @@ Levelled Level(const Values& values, double levelDb, int bits, int channels) {
   const size_t size = bytes.size();
   bytes.resize(size + 4, 0xaa);
   const int32_t frames = static_cast<int32_t>(values.size()) / channels;
-  const int64_t clipped = NewLevel(bytes.data(), levelDb, bits / 8, channels, frames);
+  const int64_t clipped =
+      NewLevel(bytes.data(), levelDb, IntegerFormat(bits / 8, channels), frames);
   EXPECT_EQ(Bytes(bytes.begin() + static_cast<long>(size), bytes.end()), Bytes(4, 0xaa))
       << "wrote past the frames";
   bytes.resize(size);
@@ -94,7 +95,7 @@ TEST(NewLevel, CountsOnlyResultsThatTruncationLeavesOutOfRange) {
 TEST(NewLevel, CountZeroLeavesTheBytes) {
   Bytes bytes = testing::EncodeSamples({1000, -1000}, 16);
   const Bytes before = bytes;
-  EXPECT_EQ(NewLevel(bytes.data(), 12.0, 2, 1, 0), 0);
+  EXPECT_EQ(NewLevel(bytes.data(), 12.0, IntegerFormat(2, 1), 0), 0);
   EXPECT_EQ(bytes, before);
 }
 

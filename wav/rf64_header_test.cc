@@ -32,7 +32,7 @@ TEST(MakeHeader, RiffUpTo4GiBThenRf64) {
   testing::TempDir dir;
   struct Case {
     int64_t frames;
-    uint32_t bits, channels;
+    int32_t bits, channels;
     bool rf64;
   };
   const Case cases[] = {
@@ -45,7 +45,8 @@ TEST(MakeHeader, RiffUpTo4GiBThenRf64) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.frames);
-    ASSERT_EQ(MAKE_HEADER("h.wav", 48000, c.bits, c.frames, c.channels), WriteResult::kOk);
+    ASSERT_EQ(MAKE_HEADER("h.wav", IntegerFormat(c.bits / 8, c.channels, 48000), c.frames),
+              WriteResult::kOk);
     const Bytes header = testing::ReadFile("h.wav");
     const uint64_t dataBytes = static_cast<uint64_t>(c.frames) * c.bits / 8 * c.channels;
     if (!c.rf64) {
@@ -66,7 +67,8 @@ TEST(MakeHeader, RiffUpTo4GiBThenRf64) {
     EXPECT_EQ(Le(header, 36, 8), static_cast<uint64_t>(c.frames));
     EXPECT_EQ(Le(header, 44, 4), 0u);
     // The fmt chunk as in the canonical header, then data with its size in ds64.
-    ASSERT_EQ(MAKE_HEADER("small.wav", 48000, c.bits, 1, c.channels), WriteResult::kOk);
+    ASSERT_EQ(MAKE_HEADER("small.wav", IntegerFormat(c.bits / 8, c.channels, 48000), 1),
+              WriteResult::kOk);
     const Bytes canonical = testing::ReadFile("small.wav");
     EXPECT_EQ(Bytes(header.begin() + 48, header.begin() + 72),
               Bytes(canonical.begin() + 12, canonical.begin() + 36));

@@ -85,15 +85,6 @@ WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int
   return written && closed ? WriteResult::kOk : WriteResult::kCannotWrite;
 }
 
-WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_t bits,
-                        int64_t lengthSamples, uint32_t channels) {
-  return MAKE_HEADER(
-      wavPath,
-      IntegerFormat(static_cast<int32_t>(bits / 8), static_cast<int32_t>(channels & 0xffff),
-                    static_cast<int32_t>(sampleRate)),
-      lengthSamples);
-}
-
 int64_t PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
                  int64_t frameCount) {
   FileHandle file = OpenFile(wavPath.path, "rb+");
@@ -126,11 +117,6 @@ int64_t PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t star
   }
   if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
   return audioStart;
-}
-
-int64_t PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
-                 int32_t channels, int64_t frameCount) {
-  return PAD_FILE(wavPath, IntegerFormat(bytesPerSample, channels), startSample, frameCount);
 }
 
 }  // namespace wavsplice

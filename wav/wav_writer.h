@@ -28,12 +28,6 @@ enum class WriteResult { kOk, kCannotCreate, kCannotWrite };
 // 4 GiB - 1 byte.
 WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount);
 
-// The same for integer PCM of bits / 8 bytes per value: the 44-byte header
-// for 1 or 2 channels (RF64 beyond 4 GiB). Channels is taken as its low 16
-// bits, as the header fields hold them.
-WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_t bits,
-                        int64_t lengthSamples, uint32_t channels);
-
 // Writes frameCount silent frames (the format's silence: 0x80 bytes for
 // 8-bit, zero bytes otherwise) from frame startSample of the data area of
 // the existing file wavPath.path. Ends the run with exit status 2 when the
@@ -44,9 +38,5 @@ WriteResult MAKE_HEADER(const std::string& wavPath, uint32_t sampleRate, uint32_
 // run keeps rather than look for again.
 int64_t PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
                  int64_t frameCount);
-
-// The same for integer PCM of bytesPerSample bytes per value.
-int64_t PAD_FILE(const std::string& wavPath, int64_t startSample, int32_t bytesPerSample,
-                 int32_t channels, int64_t frameCount);
 
 }  // namespace wavsplice
