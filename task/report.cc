@@ -15,6 +15,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// The outcome as the JSON names it: a failure by the run's own message.
 const char* OutcomeName(CrossfadeOutcome outcome) {
   switch (outcome) {
     case CrossfadeOutcome::kNone:
@@ -23,14 +24,9 @@ const char* OutcomeName(CrossfadeOutcome outcome) {
       return "made";
     case CrossfadeOutcome::kNotPlaced:
       return "not placed";
-    case CrossfadeOutcome::kDestinationTooShort:
-      return "Invalid crossfade for destination file";
-    case CrossfadeOutcome::kSourceTooShort:
-      return "Invalid crossfade for source file";
-    case CrossfadeOutcome::kTooLong:
-      return "Could not generate crossfade";
+    default:
+      return CrossfadeMessage(outcome);
   }
-  return "none";
 }
 
 // Diagnostics in line order, each line's in the order they were found.
