@@ -17,20 +17,14 @@
 #include <string>
 #include <vector>
 
+#include "bound_plan.h"
+
 namespace {
 
-constexpr size_t kBufferBytes = 256 * 1024;
-constexpr size_t kHeaderBytes = 44;
+using bench::kHeaderBytes;
+using bench::WriteAll;
 
-bool WriteAll(int fd, const unsigned char* data, size_t count) {
-  while (count > 0) {
-    const ssize_t done = write(fd, data, count);
-    if (done <= 0) return false;
-    data += done;
-    count -= static_cast<size_t>(done);
-  }
-  return true;
-}
+constexpr size_t kBufferBytes = 256 * 1024;
 
 }  // namespace
 
@@ -50,21 +44,16 @@ int main(int argc, char** argv) {
 
   std::string line;
   while (std::getline(plan, line)) {
-    std::istringstream fields(line);
-    std::string path;
-    int64_t offset = 0;
-    int64_t readBytes = 0;
-    int64_t writeBytes = 0;
-    if (!std::getline(fields, path, '\t') || !(fields >> offset >> readBytes >> writeBytes)) {
-      return 1;
-    }
-    const int source = open(path.c_str(), O_RDONLY);
+    bench::PlanSpan span;
+    if (!bench::ParsePlanSpan(line, span)) return 1;
+    const int source = open(span.path.c_str(), O_RDONLY);
     if (source < 0) return 2;
-    for (int64_t done = 0; done < readBytes;) {
-      const size_t want = static_cast<size_t>(std::min<int64_t>(kBufferBytes, readBytes - done));
-      const ssize_t got = pread(source, buffer, want, offset + done);
+    for (int64_t done = 0; done < span.readBytes;) {
+      const size_t want =
+          static_cast<size_t>(std::min<int64_t>(kBufferBytes, span.readBytes - done));
+      const ssize_t got = pread(source, buffer, want, span.offset + done);
       if (got <= 0) return 2;
-      const int64_t keep = std::min<int64_t>(got, std::max<int64_t>(0, writeBytes - done));
+      const int64_t keep = std::min<int64_t>(got, std::max<int64_t>(0, span.writeBytes - done));
       if (keep > 0 && !WriteAll(dest, buffer, static_cast<size_t>(keep))) return 2;
       done += got;
     }

@@ -22,20 +22,14 @@
 #include <string>
 #include <vector>
 
+#include "bound_plan.h"
+
 namespace {
 
-constexpr size_t kBufferBytes = 1 << 20;
-constexpr size_t kHeaderBytes = 44;
+using bench::kHeaderBytes;
+using bench::WriteAll;
 
-bool WriteAll(int fd, const unsigned char* data, size_t count) {
-  while (count > 0) {
-    const ssize_t done = write(fd, data, count);
-    if (done <= 0) return false;
-    data += done;
-    count -= static_cast<size_t>(done);
-  }
-  return true;
-}
+constexpr size_t kBufferBytes = 1 << 20;
 
 // The destination's bytes not yet written, in one buffer.
 struct Pending {
@@ -85,21 +79,15 @@ int main(int argc, char** argv) {
   std::map<std::string, int> sources;
   std::string line;
   while (std::getline(plan, line)) {
-    std::istringstream fields(line);
-    std::string path;
-    int64_t offset = 0;
-    int64_t readBytes = 0;
-    int64_t writeBytes = 0;
-    if (!std::getline(fields, path, '\t') || !(fields >> offset >> readBytes >> writeBytes)) {
-      return 1;
-    }
-    auto known = sources.find(path);
+    bench::PlanSpan span;
+    if (!bench::ParsePlanSpan(line, span)) return 1;
+    auto known = sources.find(span.path);
     if (known == sources.end()) {
-      const int fd = open(path.c_str(), O_RDONLY);
+      const int fd = open(span.path.c_str(), O_RDONLY);
       if (fd < 0) return 2;
-      known = sources.emplace(path, fd).first;
+      known = sources.emplace(span.path, fd).first;
     }
-    if (!CopySpan(known->second, offset, readBytes, writeBytes, out)) return 2;
+    if (!CopySpan(known->second, span.offset, span.readBytes, span.writeBytes, out)) return 2;
   }
   if (!out.Flush()) return 2;
   for (const auto& source : sources) close(source.second);
