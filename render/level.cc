@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 
+#include "common/vector_clones.h"
 #include "render/sample_limit.h"
 #include "wav/pcm_codec.h"
 #include "wav/pcm_format.h"
@@ -19,95 +20,68 @@ int32_t Scale(int32_t value, double gain, int bytesPerSample, int64_t& clipped) 
   return TruncateAndLimit(scaled, bytesPerSample, clipped);
 }
 
-// Scales count values into scaled as Scale() does, for the usual block in
+// Scales count values into scaled as Scale() does, for the usual piece in
 // which no value needs limiting, in one branch-free loop that the compiler
 // vectorises. Returns false when a result reaches a limit of the format's
-// range: it may need limiting, and the block then goes through Scale() value
-// by value, which limits and counts. A result strictly inside the range is
-// the truncation Scale() makes. Decoded values are within +-2^23, so with a
-// gain of at most 255 every product converts to a 32-bit integer.
-template <int kBytesPerSample>
-bool ScaleWithinRange(const int32_t* values, int32_t* scaled, int32_t count, double gain) {
-  constexpr int32_t kHigh = kBytesPerSample == 2 ? 32767 : 8388607;
-  constexpr int32_t kLow = -kHigh - 1;
-  if (!(gain >= 0.0 && gain <= 255.0)) return false;  // NaN included
+// range: it may need limiting, and the piece then goes through Scale()
+// value by value, which limits and counts. A result strictly inside the
+// range is the truncation Scale() makes. Decoded values are within +-2^23,
+// so with a gain of at most 255 every product converts to a 32-bit integer.
+// (One function per width: the loader's choice between builds is made per
+// function, and templates cannot carry it.)
+WAVSPLICE_VECTOR_CLONES bool ScaleSixteenWithinRange(const int32_t* values, int32_t* scaled,
+                                                     int32_t count, double gain) {
   int32_t atLimit = 0;
   for (int32_t i = 0; i < count; ++i) {
     // The same products in the same order as Scale(), so the same doubles.
-    const double value =
-        kBytesPerSample == 2 ? values[i] * gain * kSixteenBitScale : values[i] * gain;
-    const int32_t result = static_cast<int32_t>(value);
-    atLimit |= static_cast<int32_t>(result >= kHigh) | static_cast<int32_t>(result <= kLow);
+    const auto result = static_cast<int32_t>(values[i] * gain * kSixteenBitScale);
+    atLimit |= static_cast<int32_t>(result >= 32767) | static_cast<int32_t>(result <= -32768);
     scaled[i] = result;
   }
   return atLimit == 0;
 }
 
-bool ScaleWithinRange(int bytesPerSample, const int32_t* values, int32_t* scaled, int32_t count,
-                      double gain) {
-  return bytesPerSample == 2 ? ScaleWithinRange<2>(values, scaled, count, gain)
-                             : ScaleWithinRange<3>(values, scaled, count, gain);
+WAVSPLICE_VECTOR_CLONES bool ScaleTwentyFourWithinRange(const int32_t* values, int32_t* scaled,
+                                                        int32_t count, double gain) {
+  int32_t atLimit = 0;
+  for (int32_t i = 0; i < count; ++i) {
+    const auto result = static_cast<int32_t>(values[i] * gain);
+    atLimit |= static_cast<int32_t>(result >= 8388607) | static_cast<int32_t>(result <= -8388608);
+    scaled[i] = result;
+  }
+  return atLimit == 0;
 }
 
-// 16 and 24-bit values through their own decoders and the vectorised pass
-// above; channels is 1 or 2.
-int64_t LevelThroughLeaves(unsigned char* data, double gain, int bytesPerSample, int channels,
-                           int32_t count) {
-  std::array<int32_t, kBlockSamples> left;
-  std::array<int32_t, kBlockSamples> right;
-  int64_t clipped = 0;
-  if (channels == 1) {
-    CHAR_TO_NUM32(data, left.data(), bytesPerSample, count);
-  } else {
-    CHAR_TO_NUM32_STEREO(data, left.data(), right.data(), bytesPerSample, count);
-  }
-  // Fast path first; within range it gives exactly what Scale() gives.
-  std::array<int32_t, kBlockSamples> scaledLeft;
-  std::array<int32_t, kBlockSamples> scaledRight;
-  int32_t* outLeft = scaledLeft.data();
-  int32_t* outRight = scaledRight.data();
-  const bool withinRange =
-      ScaleWithinRange(bytesPerSample, left.data(), outLeft, count, gain) &&
-      (channels == 1 || ScaleWithinRange(bytesPerSample, right.data(), outRight, count, gain));
-  if (!withinRange) {
-    outLeft = left.data();
-    outRight = right.data();
-    for (int32_t i = 0; i < count; ++i) {
-      left[static_cast<size_t>(i)] =
-          Scale(left[static_cast<size_t>(i)], gain, bytesPerSample, clipped);
-      if (channels == 2) {
-        right[static_cast<size_t>(i)] =
-            Scale(right[static_cast<size_t>(i)], gain, bytesPerSample, clipped);
-      }
-    }
-  }
-  if (channels == 1) {
-    if (bytesPerSample == 2)
-      NUM16MONO_TO_CHAR(outLeft, data, count);
-    else
-      NUM24MONO_TO_CHAR(outLeft, data, count);
-  } else {
-    if (bytesPerSample == 2)
-      NUM16STER_TO_CHAR(outLeft, outRight, data, count);
-    else
-      NUM24STER_TO_CHAR(outLeft, outRight, data, count);
-  }
-  return clipped;
-}
-
-// A level change treats every channel alike, so the values of more than two
-// channels go through the leaves as one run of interleaved values, a block
-// at a time: as stereo pairs when the run is even (the faster pass), else as
-// mono values.
+// 16 and 24-bit values of any number of channels, as one run of interleaved
+// values (a level change treats every channel alike), a piece of
+// kBlockSamples values at a time through the codec's leaves and the
+// vectorised pass above.
 int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSample,
                               int64_t valueCount) {
-  const int width = valueCount % 2 == 0 ? 2 : 1;
-  const int64_t frames = valueCount / width;
+  std::array<int32_t, kBlockSamples> values;
+  std::array<int32_t, kBlockSamples> scaled;
+  const bool gainInRange = gain >= 0.0 && gain <= 255.0;  // NaN fails
   int64_t clipped = 0;
-  for (int64_t done = 0; done < frames; done += kBlockSamples) {
-    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, frames - done));
-    clipped +=
-        LevelThroughLeaves(data + done * width * bytesPerSample, gain, bytesPerSample, width, n);
+  for (int64_t done = 0; done < valueCount; done += kBlockSamples) {
+    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, valueCount - done));
+    unsigned char* bytes = data + done * bytesPerSample;
+    CHAR_TO_NUM32(bytes, values.data(), bytesPerSample, n);
+    // Fast pass first; within range it gives exactly what Scale() gives.
+    const bool withinRange =
+        gainInRange &&
+        (bytesPerSample == 2 ? ScaleSixteenWithinRange(values.data(), scaled.data(), n, gain)
+                             : ScaleTwentyFourWithinRange(values.data(), scaled.data(), n, gain));
+    if (!withinRange) {
+      for (int32_t i = 0; i < n; ++i) {
+        scaled[static_cast<size_t>(i)] =
+            Scale(values[static_cast<size_t>(i)], gain, bytesPerSample, clipped);
+      }
+    }
+    if (bytesPerSample == 2) {
+      NUM16MONO_TO_CHAR(scaled.data(), bytes, n);
+    } else {
+      NUM24MONO_TO_CHAR(scaled.data(), bytes, n);
+    }
   }
   return clipped;
 }
@@ -131,6 +105,10 @@ int64_t LimitWithoutBranches(double* values, int64_t n, double gain, double scal
   return static_cast<int64_t>(clipped);
 }
 
+WAVSPLICE_VECTOR_CLONES void ScaleFloatValues(double* values, int64_t n, double gain) {
+  for (int64_t i = 0; i < n; ++i) values[i] = values[i] * gain;
+}
+
 // Every other format through the codec's one entry, as one run of
 // interleaved values in pieces that stay in cache: integers by the rule of
 // every width, float in double and never limited.
@@ -146,7 +124,7 @@ int64_t LevelValues(unsigned char* data, double gain, const PcmFormat& format, i
     unsigned char* bytes = data + done * format.containerBytes;
     DecodeValues(format, bytes, values, n);
     if (format.IsFloat()) {
-      for (int64_t i = 0; i < n; ++i) values[i] = values[i] * gain;
+      ScaleFloatValues(values, n, gain);
     } else if (std::isfinite(gain)) {
       clipped += LimitWithoutBranches(values, n, gain, scale, low, high);
     } else {
@@ -202,9 +180,6 @@ int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, i
       return LevelEightBit(data, gain, valueCount);
     case 2:
     case 3:
-      if (format.channels <= 2) {
-        return LevelThroughLeaves(data, gain, format.containerBytes, format.channels, count);
-      }
       return LevelRunThroughLeaves(data, gain, format.containerBytes, valueCount);
     default:
       return LevelValues(data, gain, format, valueCount);

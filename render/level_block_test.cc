@@ -4,6 +4,7 @@
 // values.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -58,7 +59,7 @@ TEST(NewLevelBlock, EveryBlockFollowsThePerValueRule) {
   const double levels[] = {-60.0, -6.0, -3.0, -1.5, -0.01, 0.0001, 0.01, 1.0, 3.0, 6.0, 23.9};
   const size_t frameCounts[] = {1, 3, 5, 1023, 1024};
   for (int bits : {16, 24}) {
-    for (int channels : {1, 2}) {
+    for (int channels : {1, 2, 6}) {
       for (size_t frames : frameCounts) {
         for (double fraction : {0.25, 0.7, 1.0}) {
           const Values values = Spread(frames * static_cast<size_t>(channels), bits, fraction,
@@ -75,6 +76,28 @@ TEST(NewLevelBlock, EveryBlockFollowsThePerValueRule) {
           }
         }
       }
+    }
+  }
+}
+
+TEST(NewLevelBlock, EverySixteenBitValueFollowsThePerValueRule) {
+  Values every;
+  for (int32_t value = -32768; value <= 32767; ++value) every.push_back(value);
+  for (double levelDb : {-40.0, -3.0, -0.5, 0.0001, 0.5, 3.0}) {
+    for (int channels : {1, 2}) {
+      Levelled got;
+      // NewLevel takes at most kBlockSamples frames at a time.
+      const size_t blockValues = static_cast<size_t>(kBlockSamples * channels);
+      for (size_t start = 0; start < every.size(); start += blockValues) {
+        const Values block(every.begin() + static_cast<std::ptrdiff_t>(start),
+                           every.begin() + static_cast<std::ptrdiff_t>(start + blockValues));
+        const Levelled part = ThroughNewLevel(block, levelDb, 16, channels);
+        got.values.insert(got.values.end(), part.values.begin(), part.values.end());
+        got.clipped += part.clipped;
+      }
+      const Levelled expected = PerValueRule(every, levelDb, 16);
+      ASSERT_EQ(got.values, expected.values) << levelDb << " dB, " << channels << " channels";
+      ASSERT_EQ(got.clipped, expected.clipped) << levelDb << " dB, " << channels << " channels";
     }
   }
 }

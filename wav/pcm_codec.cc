@@ -3,15 +3,26 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/vector_clones.h"
+
 namespace wavsplice {
 
 namespace {
 
 int32_t Signed(unsigned char byte) { return static_cast<int32_t>(static_cast<signed char>(byte)); }
 
-// 16-bit samples arrive scaled by 256, on the 24-bit scale. (The two bytes
-// are assembled as one 16-bit value, which the compiler can load whole.)
+// A host that stores integers little-endian, as WAV does, moves a 16-bit
+// sample whole (the compiler turns the copy into one load or store, and a
+// loop of them into vector moves); any other host assembles the bytes.
+constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+// 16-bit samples arrive scaled by 256, on the 24-bit scale.
 int32_t Decode16(const unsigned char* bytes) {
+  if (kLittleEndianHost) {
+    int16_t value;
+    std::memcpy(&value, bytes, sizeof value);
+    return value * 256;
+  }
   return static_cast<int32_t>(static_cast<int16_t>(bytes[0] | bytes[1] << 8)) * 256;
 }
 
@@ -20,6 +31,11 @@ int32_t Decode24(const unsigned char* bytes) {
 }
 
 void Encode16(int32_t value, unsigned char* bytes) {
+  if (kLittleEndianHost) {
+    const auto low = static_cast<int16_t>(static_cast<uint16_t>(value & 0xffff));
+    std::memcpy(bytes, &low, sizeof low);
+    return;
+  }
   const uint32_t pattern = static_cast<uint32_t>(value);
   bytes[0] = static_cast<unsigned char>(pattern & 0xff);
   bytes[1] = static_cast<unsigned char>((pattern >> 8) & 0xff);
@@ -36,11 +52,20 @@ void Encode24(int32_t value, unsigned char* bytes) {
 constexpr int64_t kLeafValues = 256;
 
 uint32_t Assemble32(const unsigned char* bytes) {
+  if (kLittleEndianHost) {
+    uint32_t pattern;
+    std::memcpy(&pattern, bytes, sizeof pattern);
+    return pattern;
+  }
   return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
          static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
 }
 
 void Spread32(uint32_t pattern, unsigned char* bytes) {
+  if (kLittleEndianHost) {
+    std::memcpy(bytes, &pattern, sizeof pattern);
+    return;
+  }
   for (int k = 0; k < 4; ++k) bytes[k] = static_cast<unsigned char>((pattern >> (8 * k)) & 0xff);
 }
 
@@ -105,8 +130,8 @@ double ResultScale(const PcmFormat& format) {
   return !format.IsFloat() && format.containerBytes == 2 ? kSixteenBitScale : 1.0;
 }
 
-void DecodeValues(const PcmFormat& format, const unsigned char* pcmBytes, double* values,
-                  int64_t valueCount) {
+WAVSPLICE_VECTOR_CLONES void DecodeValues(const PcmFormat& format, const unsigned char* pcmBytes,
+                                          double* values, int64_t valueCount) {
   if (format.IsFloat()) {
     if (format.containerBytes == 8) {
       for (int64_t i = 0; i < valueCount; ++i) values[i] = DecodeFloat64(pcmBytes + i * 8);
@@ -130,8 +155,8 @@ void DecodeValues(const PcmFormat& format, const unsigned char* pcmBytes, double
   }
 }
 
-void EncodeValues(const PcmFormat& format, const double* values, unsigned char* pcmBytes,
-                  int64_t valueCount) {
+WAVSPLICE_VECTOR_CLONES void EncodeValues(const PcmFormat& format, const double* values,
+                                          unsigned char* pcmBytes, int64_t valueCount) {
   if (format.IsFloat()) {
     if (format.containerBytes == 8) {
       for (int64_t i = 0; i < valueCount; ++i) EncodeFloat64(values[i], pcmBytes + i * 8);
@@ -157,14 +182,28 @@ void EncodeValues(const PcmFormat& format, const double* values, unsigned char* 
   }
 }
 
-// The decoders choose the width once, outside the loop, so that each loop
-// decodes one width only and the compiler can vectorise it.
+namespace {
+
+// One loop per width, so that the compiler vectorises each.
+WAVSPLICE_VECTOR_CLONES void DecodeRun16(const unsigned char* pcmBytes, int32_t* sampleValues,
+                                         int32_t count) {
+  for (int32_t i = 0; i < count; ++i) sampleValues[i] = Decode16(pcmBytes + i * 2);
+}
+
+WAVSPLICE_VECTOR_CLONES void DecodeRun24(const unsigned char* pcmBytes, int32_t* sampleValues,
+                                         int32_t count) {
+  for (int32_t i = 0; i < count; ++i) sampleValues[i] = Decode24(pcmBytes + i * 3);
+}
+
+}  // namespace
+
+// The decoders choose the width once, outside the loop.
 void CHAR_TO_NUM32(const unsigned char* pcmBytes, int32_t* sampleValues, int sampleType,
                    int32_t frameCount) {
   if (sampleType == 2) {
-    for (int32_t i = 0; i < frameCount; ++i) sampleValues[i] = Decode16(pcmBytes + i * 2);
+    DecodeRun16(pcmBytes, sampleValues, frameCount);
   } else if (sampleType == 3) {
-    for (int32_t i = 0; i < frameCount; ++i) sampleValues[i] = Decode24(pcmBytes + i * 3);
+    DecodeRun24(pcmBytes, sampleValues, frameCount);
   } else {
     for (int32_t i = 0; i < frameCount; ++i) sampleValues[i] = 0;
   }
@@ -187,11 +226,13 @@ void CHAR_TO_NUM32_STEREO(const unsigned char* pcmBytes, int32_t* leftValues, in
   }
 }
 
-void NUM16MONO_TO_CHAR(const int32_t* sampleValues, unsigned char* pcmBytes, int32_t frameCount) {
+WAVSPLICE_VECTOR_CLONES void NUM16MONO_TO_CHAR(const int32_t* sampleValues, unsigned char* pcmBytes,
+                                               int32_t frameCount) {
   for (int32_t i = 0; i < frameCount; ++i) Encode16(sampleValues[i], pcmBytes + i * 2);
 }
 
-void NUM24MONO_TO_CHAR(const int32_t* sampleValues, unsigned char* pcmBytes, int32_t frameCount) {
+WAVSPLICE_VECTOR_CLONES void NUM24MONO_TO_CHAR(const int32_t* sampleValues, unsigned char* pcmBytes,
+                                               int32_t frameCount) {
   for (int32_t i = 0; i < frameCount; ++i) Encode24(sampleValues[i], pcmBytes + i * 3);
 }
 

@@ -1,0 +1,14 @@
+// The sample loops that a level change runs over every value are built
+// twice on x86-64 Linux: for the baseline SSE2 and for AVX2, which holds
+// twice the values per instruction; the loader picks the one the processor
+// runs when the program starts. Elsewhere they are built once, for the
+// target. Both builds do the same IEEE double arithmetic, value by value, so
+// they give the same bytes (fused multiply-add stays off in either).
+#pragma once
+
+#if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
+    (!defined(__clang__) || __clang_major__ >= 14)
+#define WAVSPLICE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define WAVSPLICE_VECTOR_CLONES
+#endif
