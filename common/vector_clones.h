@@ -6,8 +6,19 @@
 // they give the same bytes (fused multiply-add stays off in either).
 #pragma once
 
+// (ThreadSanitizer cannot run the loader's choice, which comes before it
+// has started: its builds take the baseline only.)
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define WAVSPLICE_THREAD_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_THREAD__)
+#define WAVSPLICE_THREAD_SANITIZER 1
+#endif
+
 #if defined(__x86_64__) && defined(__linux__) && defined(__GNUC__) && \
-    (!defined(__clang__) || __clang_major__ >= 14)
+    (!defined(__clang__) || __clang_major__ >= 14) && !defined(WAVSPLICE_THREAD_SANITIZER)
 #define WAVSPLICE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
 #else
 #define WAVSPLICE_VECTOR_CLONES

@@ -27,9 +27,9 @@ int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int6
   const OpenAudio destAudio{fileno(dest.get()), DataOffsetOrFail(dest.get(), destPath.name)};
   const OpenAudio sourceAudio{fileno(source.get()),
                               DataOffsetOrFail(source.get(), sourcePath.name)};
-  KernelCopy kernel;
+  SpanMovers movers;
   const int64_t clipped = CopySpan(destAudio, sourceAudio, format, insertPoint, readStart,
-                                   readLength, levelDb, destPath.name, kernel);
+                                   readLength, levelDb, destPath.name, movers);
   if (!CloseWritten(dest)) Fail(kExitFile, "Cannot write to file %s\n", destPath.name.c_str());
   return clipped;
 }

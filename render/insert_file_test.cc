@@ -96,7 +96,7 @@ TEST(InsertFile, LevelReachesEveryBlockOfTheSpan) {
   };
   for (const LevelCase& c : cases) {
     for (int channels : {1, 2}) {
-      for (int32_t readLength : {1024, 1025, 3000}) {
+      for (int32_t readLength : {1024, 1025, 3000, 40000}) {
         SCOPED_TRACE(::testing::Message() << c.bits << " bits, " << channels << " channels, "
                                           << readLength << " samples");
         testing::TempDir dir;

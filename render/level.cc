@@ -186,4 +186,14 @@ int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, i
   }
 }
 
+int64_t LevelFrames(unsigned char* data, double levelDb, const PcmFormat& format, int64_t frames) {
+  const int64_t frameSize = format.FrameBytes();
+  int64_t clipped = 0;
+  for (int64_t done = 0; done < frames; done += kBlockSamples) {
+    const auto count = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, frames - done));
+    clipped += NewLevel(data + done * frameSize, levelDb, format, count);
+  }
+  return clipped;
+}
+
 }  // namespace wavsplice

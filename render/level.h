@@ -19,4 +19,8 @@ double LevelGain(double levelDb);
 // Returns the number of values that were limited.
 int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count);
 
+// NewLevel over any number of frames, kBlockSamples at a time. Returns the
+// number of values that were limited.
+int64_t LevelFrames(unsigned char* data, double levelDb, const PcmFormat& format, int64_t frames);
+
 }  // namespace wavsplice
