@@ -56,16 +56,33 @@ void CopyUnchanged(const OpenAudio& dest, const OpenAudio& source, const PcmForm
   }
 }
 
-// Bytes whose level changes, in whole frames, through two buffers: while
-// the helper thread scales one chunk, this thread reads the next into the
-// other buffer and then writes the scaled one. The destination receives the
-// same writes in the same order as from one buffer.
-int64_t CopyLevelled(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
-                     int64_t sourcePos, int64_t destPos, int64_t remaining, double levelDb,
-                     const std::string& destName, LevelPipeline& levels) {
-  if (remaining <= 0) return 0;
+// Bytes whose level changes, a chunk of whole frames at a time, read,
+// scaled and written on this thread.
+int64_t CopyLevelledHere(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
+                         int64_t sourcePos, int64_t destPos, int64_t remaining, double levelDb,
+                         const std::string& destName, int64_t chunkBytes) {
+  std::vector<unsigned char> bytes(static_cast<size_t>(std::min(remaining, chunkBytes)));
+  int64_t clipped = 0;
+  while (remaining > 0) {
+    const int64_t count = std::min(remaining, chunkBytes);
+    ReadChunk(source, sourcePos, bytes.data(), count, format);
+    clipped += LevelFrames(bytes.data(), levelDb, format, count / format.FrameBytes());
+    WriteChunk(dest, destPos, bytes.data(), count, destName);
+    sourcePos += count;
+    destPos += count;
+    remaining -= count;
+  }
+  return clipped;
+}
+
+// The same through two buffers: while the helper thread scales one chunk,
+// this thread reads the next into the other buffer and then writes the
+// scaled one. The destination receives the same writes in the same order.
+int64_t CopyLevelledAlongside(const OpenAudio& dest, const OpenAudio& source,
+                              const PcmFormat& format, int64_t sourcePos, int64_t destPos,
+                              int64_t remaining, double levelDb, const std::string& destName,
+                              int64_t chunkBytes, LevelPipeline& levels) {
   const int64_t frameSize = format.FrameBytes();
-  const int64_t chunkBytes = std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize);
   int64_t count = std::min(remaining, chunkBytes);
   std::vector<unsigned char> bytes(static_cast<size_t>(2 * count));
   unsigned char* scaling = bytes.data();
@@ -87,6 +104,23 @@ int64_t CopyLevelled(const OpenAudio& dest, const OpenAudio& source, const PcmFo
     count = nextCount;
     std::swap(scaling, reading);
   }
+}
+
+// A span of fewer chunks than this is scaled on this thread: handing its
+// few chunks over and back would cost about what it overlaps.
+constexpr int64_t kChunksWorthAHelper = 4;
+
+int64_t CopyLevelled(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
+                     int64_t sourcePos, int64_t destPos, int64_t remaining, double levelDb,
+                     const std::string& destName, LevelPipeline& levels) {
+  const int64_t frameSize = format.FrameBytes();
+  const int64_t chunkBytes = std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize);
+  if (remaining < kChunksWorthAHelper * chunkBytes) {
+    return CopyLevelledHere(dest, source, format, sourcePos, destPos, remaining, levelDb, destName,
+                            chunkBytes);
+  }
+  return CopyLevelledAlongside(dest, source, format, sourcePos, destPos, remaining, levelDb,
+                               destName, chunkBytes, levels);
 }
 
 }  // namespace
