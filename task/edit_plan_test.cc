@@ -33,6 +33,7 @@ WavFormat Format(int channels, uint32_t rate, int bits, int audioFormat = 1) {
 // Writes the sources, one entry each, and resolves the plan.
 testing::Outcome Resolve(RunState& run, const std::vector<Source>& sources) {
   run.entryCount = static_cast<int32_t>(sources.size());
+  run.entries.resize(sources.size());
   for (size_t i = 0; i < sources.size(); ++i) {
     testing::WriteFile(sources[i].path, sources[i].wav);
     run.entries[i].sourcePath = sources[i].path;
@@ -48,6 +49,7 @@ testing::Bytes Frames(const WavFormat& format, int frames) {
 TEST(ResolveEditPlan, ReadsEverySourceAndSetsTheRunFormat) {
   testing::TempDir dir;
   RunState run;
+  run.entries.resize(2);
   run.entries[1].xin = 0.001;
   const testing::Outcome outcome = Resolve(run, {{"a.wav", Frames(Format(2, 48000, 24), 100)},
                                                  {"b.wav", Frames(Format(2, 48000, 24), 90)}});
@@ -65,6 +67,7 @@ TEST(ResolveEditPlan, ReadsEverySourceAndSetsTheRunFormat) {
   // The first source that cannot be read ends the run, before any check.
   RunState missing;
   missing.entryCount = 3;
+  missing.entries.resize(3);
   missing.entries[0].sourcePath = "a.wav";
   missing.entries[1].sourcePath = "gone.wav";
   missing.entries[2].sourcePath = "also-gone.wav";
@@ -109,6 +112,7 @@ TEST(ResolveEditPlan, FormatComparisonListsEverySource) {
 
   // The comparison comes before the format check and the spans.
   RunState beforeFormat;
+  beforeFormat.entries.resize(2);
   beforeFormat.entries[1].xin = 99;
   outcome = Resolve(beforeFormat, {{"a.wav", Frames(Format(1, 44100, 16), 10)},
                                    {"b.wav", Frames(Format(1, 48000, 16, 3), 10)}});
@@ -129,6 +133,7 @@ TEST(ResolveEditPlan, FormatComparisonListsEverySource) {
 std::string Refusal(const std::vector<Source>& sources, double level = 0, int xfType = 0,
                     size_t entryWithEffect = 0) {
   RunState run;
+  run.entries.resize(sources.size());
   run.entries[entryWithEffect].lvl = level;
   run.entries[entryWithEffect].xfType = xfType;
   const testing::Outcome outcome = Resolve(run, sources);
@@ -224,6 +229,7 @@ Span ResolveOne(int32_t sampleMode, int64_t length, double xin, double xout, dou
   run.sampleMode = sampleMode;
   run.format.sampleRate = rate;
   run.entryCount = 1;
+  run.entries.resize(1);
   EditEntry& entry = run.entries[0];
   entry.sourcePath = "a.wav";
   entry.attributes.lengthSamples = length;
@@ -335,6 +341,7 @@ TEST(ResolveSpans, FirstFaultyEntryEndsTheRun) {
   run.sampleMode = 1;
   run.format.sampleRate = 44100;
   run.entryCount = 3;
+  run.entries.resize(3);
   const char* names[] = {"a.wav", "b.wav", "c.wav"};
   for (size_t i = 0; i < 3; ++i) {
     run.entries[i].sourcePath = names[i];

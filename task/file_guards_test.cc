@@ -18,6 +18,7 @@ RunState RunWith(const std::vector<std::string>& sources, const std::string& des
                  int32_t xfType = 0) {
   RunState run;
   run.entryCount = static_cast<int32_t>(sources.size());
+  run.entries.resize(sources.size());
   for (size_t i = 0; i < sources.size(); ++i) run.entries[i].sourcePath = sources[i];
   run.entries[sources.size() - 1].xfType = xfType;
   run.destPath = dest;

@@ -53,7 +53,10 @@ struct RunState {
   std::string destWritePath;  // where the destination is written: its temporary file
   int32_t entryCount = 0;
   int32_t sampleMode = 0;
-  std::vector<EditEntry> entries = std::vector<EditEntry>(MAX_EDITS);
+  // One entry per `src` read (entryCount of them). The reader reserves room
+  // for MAX_EDITS at once, so that entries never move and memory is taken
+  // only by the entries a task file has.
+  std::vector<EditEntry> entries;
   std::vector<int32_t> writeOrder = std::vector<int32_t>(MAX_EDITS, 0);
   int64_t destLength = 0;      // frames
   int64_t destAudioStart = 0;  // file position of its first audio byte, once created

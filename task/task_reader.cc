@@ -86,7 +86,10 @@ bool Is(const char* token, const char* word) { return std::strcmp(token, word) =
 class TaskTokens {
  public:
   TaskTokens(RunState& run, std::vector<TaskToken> tokens)
-      : run_(run), tokens_(std::move(tokens)), lint_(run.diagnostics) {}
+      : run_(run), tokens_(std::move(tokens)), lint_(run.diagnostics) {
+    run_.entries.clear();
+    run_.entries.reserve(MAX_EDITS);
+  }
 
   void ReadAll() {
     if (!tokens_.empty() && Is(tokens_[0].text, "using_samples")) {
@@ -144,6 +147,7 @@ class TaskTokens {
       Fail(kExitTask, "Source track %i appears to be too short or missing\n", count_ + 1);
     }
     if (count_ == MAX_EDITS) Fail(kExitTask, "Too many source tracks, at most 512 are allowed\n");
+    run_.entries.emplace_back();
     ++count_;
     Entry().line = Current().line;
     lint_.Value(Current(), tokens_[at_ + 1], "src", "path");

@@ -77,6 +77,7 @@ RunState PlanOf(int32_t sampleMode, const std::vector<PlanEntry>& plan) {
   run.sampleMode = sampleMode;
   run.format = IntegerFormat(2, 2, 44100);
   run.entryCount = static_cast<int32_t>(plan.size());
+  run.entries.resize(plan.size());
   for (size_t i = 0; i < plan.size(); ++i) {
     EditEntry& entry = run.entries[i];
     entry.sourcePath = plan[i].path;
