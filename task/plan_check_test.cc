@@ -98,6 +98,8 @@ TEST(CheckPlan, EveryMistakeOnItsLine) {
        "replaces 'one.wav' from line 1"},
       {"value twice", "src\ta.wav\nxin\t1\nxin\t0.5\ndest\tout.wav\n", 3, W,
        "'xin' is given again for task 1"},
+      {"value three times", "src\ta.wav\nxin\t1\nxin\t0.5\nxin\t0.2\ndest\tout.wav\n", 4, W,
+       "'xin' is given again for task 1: it replaces the value from line 3"},
       {"using_samples late", "src\ta.wav\nusing_samples\ndest\tout.wav\n", 2, W,
        "counts only as the first word"},
       {"stale tail of the replace recipe",

@@ -184,13 +184,16 @@ void TaskLint::CrossfadeType(const TaskToken& command, const TaskToken& type) {
 }
 
 void TaskLint::Repeated(int32_t entry, const char* command, int32_t line) {
-  const auto key = std::make_pair(entry, std::string(command));
-  const auto found = given_.find(key);
-  if (found != given_.end()) {
-    Warn(diagnostics_, line, "'%s' is given again for task %i: it replaces the value from line %i",
-         command, entry, found->second);
+  if (entry != givenEntry_) {
+    givenEntry_ = entry;
+    givenLines_.fill(0);
   }
-  given_[key] = line;
+  int32_t& given = givenLines_[static_cast<size_t>(ChainIndex(command))];
+  if (given != 0) {
+    Warn(diagnostics_, line, "'%s' is given again for task %i: it replaces the value from line %i",
+         command, entry, given);
+  }
+  given = line;
 }
 
 void TaskLint::Path(const TaskToken& path, const char* command) {

@@ -4,8 +4,8 @@
 // only adds diagnostics; the reading itself is unchanged by it.
 #pragma once
 
+#include <array>
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 
@@ -42,7 +42,9 @@ class TaskLint {
   void Width(const TaskToken& width, float value);
   void LevelDropped(const TaskToken& value, double levelKept);
   void CrossfadeType(const TaskToken& command, const TaskToken& type);
-  // A value command given for entry (1-based) on line.
+  // A value command of the chain (xin, xout, ins, trim, lvl, xf) given for
+  // entry (1-based) on line. The entries come in order: once a later entry
+  // is named, an earlier one is given no more commands.
   void Repeated(int32_t entry, const char* command, int32_t line);
   void Path(const TaskToken& path, const char* command);
   void SecondDestination(int32_t line, int32_t previousLine, const std::string& previousPath);
@@ -51,7 +53,10 @@ class TaskLint {
   Diagnostics& diagnostics_;
   std::set<int32_t> lostLines_;    // lines whose command was taken as a value
   std::set<int32_t> warnedLines_;  // lines already warned of as a whole
-  std::map<std::pair<int32_t, std::string>, int32_t> given_;  // (entry, command) -> line
+  // The entry whose commands givenLines_ holds, and the line each command
+  // was last given on (0: not given), by its place in the chain.
+  int32_t givenEntry_ = 0;
+  std::array<int32_t, 8> givenLines_ = {};
 };
 
 }  // namespace wavsplice
