@@ -1,7 +1,6 @@
 #include "task/edit_plan.h"
 
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "common/failure.h"
@@ -106,16 +105,14 @@ void ResolveSpans(RunState& run) {
 }
 
 void ReadSources(RunState& run) {
-  std::map<std::string, TrackAttributes> read;
   for (int32_t j = 0; j < run.entryCount; ++j) {
     EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    const auto known = read.find(entry.sourcePath);
-    if (known == read.end()) {
+    const EditEntry& first = FirstEntryNaming(run, j);
+    if (&first == &entry) {
       entry.attributes = GET_ATTRIBUTES(entry.sourcePath);
-      read.emplace(entry.sourcePath, entry.attributes);
       continue;
     }
-    entry.attributes = known->second;
+    entry.attributes = first.attributes;
     // The output stays that of reading the file again.
     if (entry.attributes.formatChunkMissing) std::puts(kNoFormatChunkNotice);
   }

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <set>
 #include <system_error>
 #include <utility>
 
@@ -60,10 +59,9 @@ bool SameFile(const std::string& first, const std::string& second) {
 void CheckOutputsSpareInputs(const RunState& run) {
   const FileIdentity dest(run.destPath);
   bool clash = dest.Same(FileIdentity(run.taskPath));
-  std::set<std::string> seen;
   for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
-    const std::string& source = run.entries[static_cast<size_t>(j)].sourcePath;
-    if (seen.insert(source).second) clash = dest.Same(FileIdentity(source));
+    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    if (&FirstEntryNaming(run, j) == &entry) clash = dest.Same(FileIdentity(entry.sourcePath));
   }
   if (clash) Fail(kExitTask, "Destination file %s is also an input file\n", run.destPath.c_str());
 }

@@ -70,4 +70,14 @@ struct RunState {
   std::vector<std::string> messages;
 };
 
+// The first entry that names the same source path as entry j (entry j
+// itself when no earlier one does): the one at which each distinct source
+// is read and checked, however many entries name it.
+inline const EditEntry& FirstEntryNaming(const RunState& run, int32_t j) {
+  const std::string& path = run.entries[static_cast<size_t>(j)].sourcePath;
+  int32_t first = 0;
+  while (run.entries[static_cast<size_t>(first)].sourcePath != path) ++first;
+  return run.entries[static_cast<size_t>(first)];
+}
+
 }  // namespace wavsplice
