@@ -14,18 +14,6 @@ namespace wavsplice {
 
 namespace {
 
-bool IsRegularFile(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
-}
-
-// Opening a pipe blocks until its other end is opened, and its reads wait
-// for a writer: a pipe named as any file of the run could hang it.
-bool IsPipe(const std::string& path) {
-  std::error_code error;
-  return std::filesystem::is_fifo(path, error);
-}
-
 // Offsets go through off_t, 64 bits wide on every platform the build
 // targets (_FILE_OFFSET_BITS=64 on 32-bit ones), so files beyond 2 GiB and
 // 4 GiB are reached everywhere; long is only 32 bits on 32-bit ARM.
@@ -40,8 +28,14 @@ bool SeekTo(std::FILE* file, int64_t pos) {
 
 FileHandle OpenFile(const std::string& path, const char* mode) {
   const bool readOnly = mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
-  if (readOnly && !IsRegularFile(path)) return FileHandle();
-  if (IsPipe(path)) return FileHandle();
+  // What the path leads to, links followed; a path that leads nowhere yet
+  // may still be created.
+  struct stat status = {};
+  const bool found = ::stat(path.c_str(), &status) == 0;
+  if (readOnly && !(found && S_ISREG(status.st_mode))) return FileHandle();
+  // Opening a pipe blocks until its other end is opened, and its reads wait
+  // for a writer: a pipe named as any file of the run could hang it.
+  if (found && S_ISFIFO(status.st_mode)) return FileHandle();
   return FileHandle(std::fopen(path.c_str(), mode));
 }
 
