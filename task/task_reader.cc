@@ -25,7 +25,7 @@ std::string ReadWholeFile(const std::string& path) {
   FileHandle file = OpenFile(path, "rb");
   if (!file) Fail(kExitTask, "Cannot find file %s that holds your instructions\n", path.c_str());
   std::string text;
-  char chunk[65536];
+  char chunk[4096];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
   if (std::ferror(file.get())) {
