@@ -45,6 +45,11 @@ CrossfadeWeights CurveWeights(int64_t i, int64_t n, int xfType, Sine sine, Cosin
   }
 }
 
+// Values in one block of a crossfade: the frames of a block are as many as
+// fit, so that its memory is the same for any number of channels (1024
+// frames of stereo).
+constexpr int64_t kBlockValues = 2 * kBlockSamples;
+
 // One block of one file, decoded into interleaved values, every channel of
 // a frame side by side.
 struct DecodedBlock {
@@ -89,20 +94,22 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
   int64_t sourcePos = sourceOffset + frameSize * (readStart - half);
   if (xfSamples <= 0) return kCrossfadeOk;
 
-  const size_t blockBytes = static_cast<size_t>(kBlockSamples * frameSize);
+  const int64_t blockFrames = std::max<int64_t>(1, kBlockValues / format.channels);
+  const size_t blockBytes = static_cast<size_t>(blockFrames * frameSize);
   const size_t blockValues =
-      static_cast<size_t>(kBlockSamples) * static_cast<size_t>(format.channels);
+      static_cast<size_t>(blockFrames) * static_cast<size_t>(format.channels);
+  // The blend goes into the destination's block, value by value, and is
+  // encoded over its bytes.
   DecodedBlock destBlock{std::vector<unsigned char>(blockBytes), std::vector<double>(blockValues)};
   DecodedBlock sourceBlock = destBlock;
-  std::vector<unsigned char> output(blockBytes);
-  std::vector<double> mixed(blockValues);
+  std::vector<double>& mixed = destBlock.values;
   const double scale = ResultScale(format);
   const double low = format.LowestValue();
   const double high = format.HighestValue();
   const size_t channels = static_cast<size_t>(format.channels);
 
   for (int64_t done = 0; done < xfSamples;) {
-    const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, xfSamples - done));
+    const int32_t n = static_cast<int32_t>(std::min(blockFrames, xfSamples - done));
     ReadBlock(dest.fd, destPos, n, format, destBlock);
     ReadBlock(source.fd, sourcePos, n, format, sourceBlock);
     for (int32_t k = 0; k < n; ++k) {
@@ -123,9 +130,9 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
         }
       }
     }
-    EncodeValues(format, mixed.data(), output.data(), int64_t{n} * format.channels);
+    EncodeValues(format, mixed.data(), destBlock.bytes.data(), int64_t{n} * format.channels);
     const size_t bytes = static_cast<size_t>(n * frameSize);
-    if (std::fwrite(output.data(), 1, bytes, temp) != bytes) return kCrossfadeTempFailed;
+    if (std::fwrite(destBlock.bytes.data(), 1, bytes, temp) != bytes) return kCrossfadeTempFailed;
     destPos += static_cast<int64_t>(bytes);
     sourcePos += static_cast<int64_t>(bytes);
     done += n;

@@ -185,6 +185,51 @@ TEST(Crossfade, NoSeamAtTheBlockBoundary) {
   }
 }
 
+TEST(Crossfade, EveryChannelCountGivesTheFramesOfMono) {
+  // A block holds as many frames as its values allow, so block boundaries
+  // fall at other frames for other channel counts; each channel of a
+  // crossfade still gets the frames a mono crossfade of its values gets.
+  const int32_t frames = 8000;
+  const int32_t xfSamples = 3001;
+  Values dest;
+  Values source;
+  for (int32_t f = 0; f < frames; ++f) {
+    dest.push_back((f * 37) % 20000 - 10000);
+    source.push_back(10000 - (f * 53) % 20000);
+  }
+  Values mono;
+  {
+    testing::TempDir dir;
+    WriteFiles({1, 44100, 16}, dest, source, xfSamples);
+    mono = RunCrossfade({1, 44100, 16}, 4000, 3500, xfSamples, 1, -2.5).values;
+    ASSERT_EQ(mono.size(), static_cast<size_t>(xfSamples));
+  }
+  for (int channels : {2, 6, 128}) {
+    SCOPED_TRACE(channels);
+    testing::TempDir dir;
+    const WavFormat format{channels, 44100, 16};
+    Values wideDest;
+    Values wideSource;
+    for (int32_t f = 0; f < frames; ++f) {
+      wideDest.insert(wideDest.end(), static_cast<size_t>(channels), dest[static_cast<size_t>(f)]);
+      wideSource.insert(wideSource.end(), static_cast<size_t>(channels),
+                        source[static_cast<size_t>(f)]);
+    }
+    WriteFiles(format, wideDest, wideSource, xfSamples);
+    const Outcome out = RunCrossfade(format, 4000, 3500, xfSamples, 1, -2.5);
+    EXPECT_EQ(out.result, kCrossfadeOk);
+    // The frames end the temp file, whatever its header (more than two
+    // channels have the extensible one).
+    const size_t count = mono.size() * static_cast<size_t>(channels);
+    ASSERT_GE(out.temp.size(), 2 * count);
+    const Values wide =
+        testing::DecodeSamples(Bytes(out.temp.end() - 2 * count, out.temp.end()), 16);
+    for (size_t i = 0; i < count; ++i) {
+      ASSERT_EQ(wide[i], mono[i / static_cast<size_t>(channels)]) << i;
+    }
+  }
+}
+
 TEST(Crossfade, OddLengthHalvesTowardZero) {
   // 4411 samples: half is 2205, so both starts move back by 2205 frames.
   testing::TempDir dir;
