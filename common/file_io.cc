@@ -7,8 +7,8 @@
 
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
+
+#include "common/path_text.h"
 
 namespace wavsplice {
 
@@ -18,6 +18,21 @@ namespace {
 // targets (_FILE_OFFSET_BITS=64 on 32-bit ones), so files beyond 2 GiB and
 // 4 GiB are reached everywhere; long is only 32 bits on 32-bit ARM.
 static_assert(sizeof(off_t) == sizeof(int64_t), "file offsets must be 64 bits wide");
+
+// The text of the link at path; false when it cannot be read.
+bool ReadLink(const std::string& path, std::string& target) {
+  std::string text(256, '\0');
+  for (;;) {
+    const ssize_t length = ::readlink(path.c_str(), &text[0], text.size());
+    if (length < 0) return false;
+    if (static_cast<size_t>(length) < text.size()) {
+      text.resize(static_cast<size_t>(length));
+      target = text;
+      return true;
+    }
+    text.resize(text.size() * 2);  // it may not have fitted
+  }
+}
 
 bool SeekTo(std::FILE* file, int64_t pos) {
   if (pos < 0) return false;
@@ -40,15 +55,16 @@ FileHandle OpenFile(const std::string& path, const char* mode) {
 }
 
 std::string FollowLinks(const std::string& path) {
-  namespace fs = std::filesystem;
-  fs::path current = path;
-  std::error_code error;
-  for (int hop = 0; hop < 40 && fs::is_symlink(current, error); ++hop) {
-    const fs::path target = fs::read_symlink(current, error);
-    if (error) break;
-    current = target.is_absolute() ? target : current.parent_path() / target;
+  std::string current = path;
+  struct stat status = {};
+  for (int hop = 0; hop < 40 && ::lstat(current.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+       ++hop) {
+    std::string target;
+    if (!ReadLink(current, target)) break;
+    // A relative target is read from the link's folder.
+    current = JoinPath(ParentPath(current), target);
   }
-  return current.string();
+  return current;
 }
 
 Descriptor::~Descriptor() {

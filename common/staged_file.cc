@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
 #include <utility>
 
+#include "common/path_text.h"
 #include "common/signal_cleanup.h"
 
 namespace wavsplice {
@@ -43,7 +43,7 @@ void TakeRightsOf(int fd, const std::string& replaced) {
 
 std::optional<StagedFile> StagedFile::Create(const std::string& beside, const std::string& label) {
   const std::string name = "." + label.substr(0, kMaxLabelBytes) + ".wavsplice-XXXXXX";
-  std::string path = (std::filesystem::path(beside).parent_path() / name).string();
+  std::string path = JoinPath(ParentPath(beside), name);
   const HandledSignalsHeld held;
   const int fd = ::mkostemp(path.data(), O_CLOEXEC);
   if (fd < 0) return std::nullopt;

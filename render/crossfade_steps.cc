@@ -1,11 +1,11 @@
 #include "render/crossfade_steps.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "common/failure.h"
 #include "common/int64_range.h"
+#include "common/path_text.h"
 #include "render/crossfade.h"
 #include "render/crossfade_fit.h"
 #include "render/insert_file.h"
@@ -24,7 +24,7 @@ namespace {
 
 // ".out.wav.xfade.wavsplice-XXXXXX" for a destination out.wav.
 std::string ScratchLabel(const RenderTarget& target) {
-  return std::filesystem::path(target.destPath).filename().string() + ".xfade";
+  return FileName(target.destPath) + ".xfade";
 }
 
 // Works out the crossfade's frames and, when it fits, generates it into a

@@ -4,12 +4,12 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <filesystem>
 #include <optional>
 #include <utility>
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/path_text.h"
 
 namespace wavsplice {
 
@@ -32,7 +32,7 @@ bool MayReplace(const std::string& target) {
 StagedFile StageDestination(RunState& run) {
   const std::string target = FollowLinks(run.destPath);
   if (!MayReplace(target)) FailToCreate(run);
-  const std::string name = std::filesystem::path(target).filename().string();
+  const std::string name = FileName(target);
   std::optional<StagedFile> staged = StagedFile::Create(target, name);
   if (!staged) FailToCreate(run);
   run.destWritePath = staged->path();

@@ -1,32 +1,85 @@
 #include "task/file_guards.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <system_error>
+#include <cerrno>
+#include <cstdlib>
 #include <utility>
+#include <vector>
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/path_text.h"
 
 namespace wavsplice {
 
-namespace fs = std::filesystem;
-
 namespace {
 
-// Links are followed as far as they lead, also a link to a file not yet
-// there, so that a destination the run will create through a link is
-// recognised as the input it would replace.
-fs::path NormalisedPath(const std::string& path) {
-  std::error_code error;
-  fs::path absolute = fs::absolute(path, error);
-  if (error) absolute = path;
-  absolute = FollowLinks(absolute.string());
-  const fs::path resolved = fs::weakly_canonical(absolute, error);
-  return error ? absolute.lexically_normal() : resolved;
+// A path that leads nowhere, rather than one that cannot be looked at.
+bool NotFound(int error) { return error == ENOENT || error == ENOTDIR; }
+
+// A relative path taken from the working folder; false for an empty path
+// or an unknown working folder.
+bool MakeAbsolute(const std::string& path, std::string& absolute) {
+  if (path.empty()) return false;
+  if (path[0] == '/') {
+    absolute = path;
+    return true;
+  }
+  char* folder = ::getcwd(nullptr, 0);
+  if (folder == nullptr) return false;
+  absolute = JoinPath(folder, path);
+  std::free(folder);
+  return true;
+}
+
+// The absolute path of an existing file with every link, "." and ".."
+// resolved; false when it cannot be resolved.
+bool Canonical(const std::string& path, std::string& canonical) {
+  std::string absolute;
+  if (!MakeAbsolute(path, absolute)) return false;
+  char* resolved = ::realpath(absolute.c_str(), nullptr);
+  if (resolved == nullptr) return false;
+  canonical = resolved;
+  std::free(resolved);
+  return true;
+}
+
+// The longest leading part of the path that exists, canonical, with the
+// rest of the path after it, in lexical normal form. False when a part of
+// the path cannot be looked at.
+bool WeaklyCanonical(const std::string& path, std::string& result) {
+  struct stat status = {};
+  if (::stat(path.c_str(), &status) == 0) return Canonical(path, result);
+  if (!NotFound(errno)) return false;
+  const std::vector<std::string> elements = PathElements(path);
+  std::string existing;
+  size_t next = 0;
+  for (; next < elements.size(); ++next) {
+    const std::string longer = JoinPath(existing, elements[next]);
+    if (::stat(longer.c_str(), &status) != 0) {
+      if (!NotFound(errno)) return false;
+      break;
+    }
+    existing = longer;
+  }
+  std::string resolved = existing;
+  if (!existing.empty() && !Canonical(existing, resolved)) return false;
+  for (; next < elements.size(); ++next) resolved = JoinPath(resolved, elements[next]);
+  result = LexicallyNormal(resolved);
+  return true;
 }
 
 }  // namespace
+
+std::string NormalisedPath(const std::string& path) {
+  std::string absolute;
+  if (!MakeAbsolute(path, absolute)) absolute = path;
+  absolute = FollowLinks(absolute);
+  std::string resolved;
+  return WeaklyCanonical(absolute, resolved) ? resolved : LexicallyNormal(absolute);
+}
 
 FileIdentity::FileIdentity(std::string path) : path_(std::move(path)) {
   struct stat status = {};
@@ -37,7 +90,7 @@ FileIdentity::FileIdentity(std::string path) : path_(std::move(path)) {
   inode_ = status.st_ino;
 }
 
-const fs::path& FileIdentity::Normalised() const {
+const std::string& FileIdentity::Normalised() const {
   if (!normalisedKnown_) {
     normalised_ = NormalisedPath(path_);
     normalisedKnown_ = true;

@@ -5,7 +5,6 @@
 
 #include <sys/types.h>
 
-#include <filesystem>
 #include <string>
 
 #include "task/run_state.h"
@@ -23,16 +22,23 @@ class FileIdentity {
   bool Same(const FileIdentity& other) const;
 
  private:
-  const std::filesystem::path& Normalised() const;
+  const std::string& Normalised() const;
 
   std::string path_;
   bool exists_ = false;
   bool special_ = false;  // neither a regular file nor a folder: a device, a pipe
   dev_t device_ = 0;
   ino_t inode_ = 0;
-  mutable std::filesystem::path normalised_;
+  mutable std::string normalised_;
   mutable bool normalisedKnown_ = false;
 };
+
+// The absolute path that path names, in its normal form: links followed as
+// far as they lead (also a link to a file not yet there, so that a
+// destination the run will create through a link is recognised as the
+// input it would replace), the longest leading part that exists resolved,
+// the rest in lexical normal form.
+std::string NormalisedPath(const std::string& path);
 
 // True when both paths name one file: the same device and inode where both
 // exist (a device or pipe is no regular file or folder, and two of them

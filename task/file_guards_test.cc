@@ -80,6 +80,54 @@ TEST(CheckOutputsSpareInputs, DestinationMayNotBeAnInput) {
             "1 Destination file ./gone.wav is also an input file\n");
 }
 
+// The reference: the same rule in std::filesystem's operations.
+std::filesystem::path ReferenceNormalised(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path current = fs::absolute(path, error);
+  if (error) current = path;
+  for (int hop = 0; hop < 40 && fs::is_symlink(current, error); ++hop) {
+    const fs::path target = fs::read_symlink(current, error);
+    if (error) break;
+    current = target.is_absolute() ? target : current.parent_path() / target;
+  }
+  const fs::path resolved = fs::weakly_canonical(current, error);
+  return error ? current.lexically_normal() : resolved;
+}
+
+TEST(NormalisedPath, AsStdFilesystemResolvesEveryPath) {
+  testing::TempDir dir;
+  std::filesystem::create_directory("dir");
+  testing::WriteTextFile("dir/f.wav", "f");
+  testing::WriteTextFile("top.wav", "t");
+  std::filesystem::create_symlink("top.wav", "linkFile");
+  std::filesystem::create_symlink("dir", "linkDir");
+  std::filesystem::create_symlink("..", "dir/up");
+  std::filesystem::create_symlink("missing.wav", "dangling");
+  std::filesystem::create_symlink("dir/none/x.wav", "deepDangling");
+  std::filesystem::create_symlink("linkFile", "chain");
+  std::filesystem::create_symlink("loopB", "loopA");
+  std::filesystem::create_symlink("loopA", "loopB");
+  std::filesystem::create_symlink(dir / "dir/f.wav", "absolute");
+  const char* const names[] = {"dir",  "f.wav",    "top.wav",      "linkFile", "linkDir",
+                               "up",   "dangling", "deepDangling", "chain",    "loopA",
+                               "none", ".",        "..",           "absolute", ""};
+  std::vector<std::string> paths;
+  for (const char* a : names) {
+    paths.push_back(a);
+    for (const char* b : names) {
+      paths.push_back(std::string(a) + "/" + b);
+      for (const char* c : names) paths.push_back(std::string(a) + "/" + b + "/" + c);
+    }
+  }
+  for (const std::string& path : paths) {
+    for (const std::string& variant : {path, dir / path, "./" + path + "/"}) {
+      SCOPED_TRACE("'" + variant + "'");
+      ASSERT_EQ(NormalisedPath(variant), ReferenceNormalised(variant).string());
+    }
+  }
+}
+
 TEST(CheckOutputsSpareInputs, NoNameIsReservedForCrossfades) {
   testing::TempDir dir;
   testing::WriteFile("a.wav", testing::CanonicalWav({1, 44100, 16}, {1}));

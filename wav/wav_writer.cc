@@ -1,12 +1,13 @@
 #include "wav/wav_writer.h"
 
+#include <sys/statvfs.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "common/failure.h"
@@ -43,6 +44,20 @@ bool FileSizeLimitAllows(int64_t endBytes) {
   return false;
 }
 
+// The bytes this user may still write to the disk that holds path, as its
+// file system counts them (all there can be when it gives no count); false
+// when that cannot be learned.
+bool AvailableBytes(const std::string& path, uint64_t& available) {
+  struct statvfs disk = {};
+  if (::statvfs(path.c_str(), &disk) != 0) return false;
+  available = UINT64_MAX;
+  if (disk.f_frsize != static_cast<unsigned long>(-1) &&
+      disk.f_bavail != static_cast<fsblkcnt_t>(-1)) {
+    available = static_cast<uint64_t>(disk.f_bavail) * static_cast<uint64_t>(disk.f_frsize);
+  }
+  return true;
+}
+
 // Silence that lies wholly past the end of the file need not be written
 // byte by byte: writing the last byte extends the file, and the file system
 // supplies zeros for the gap, as for any gap. For a new destination, whose
@@ -58,9 +73,9 @@ bool MayLeaveZerosToFileSystem(const std::string& wavPath, std::FILE* file, int6
   const int64_t fileSize = FileSize(file);
   if (bytes <= 0 || fileSize < 0 || position < fileSize) return false;
   if (!FileSizeLimitAllows(position + bytes)) return false;
-  std::error_code error;
-  const std::filesystem::space_info space = std::filesystem::space(wavPath, error);
-  return !error && space.available >= 2 * static_cast<uint64_t>(bytes) + kSpareBytes;
+  uint64_t available = 0;
+  return AvailableBytes(wavPath, available) &&
+         available >= 2 * static_cast<uint64_t>(bytes) + kSpareBytes;
 }
 
 // Silence past the end of the file that the disk has no room for: writing
@@ -69,9 +84,8 @@ bool CannotHoldSilence(const std::string& wavPath, std::FILE* file, int64_t posi
                        int64_t bytes) {
   const int64_t fileSize = FileSize(file);
   if (bytes <= 0 || fileSize < 0 || position < fileSize) return false;
-  std::error_code error;
-  const std::filesystem::space_info space = std::filesystem::space(wavPath, error);
-  return !error && space.available < static_cast<uint64_t>(bytes);
+  uint64_t available = 0;
+  return AvailableBytes(wavPath, available) && available < static_cast<uint64_t>(bytes);
 }
 
 }  // namespace
