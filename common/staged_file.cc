@@ -1,9 +1,12 @@
 #include "common/staged_file.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <utility>
 
 #include "common/path_text.h"
@@ -16,6 +19,35 @@ namespace {
 // Keeps ".<label>.wavsplice-XXXXXX" within the 255 bytes a file name may
 // have, however long the name it is made from.
 constexpr size_t kMaxLabelBytes = 200;
+
+// The characters that make a name unique, and the names tried before giving
+// up: so many taken ones are no chance.
+constexpr char kNameCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr int kNameAttempts = 10000;
+
+// Creates path, readable and writable by its owner only, its last six
+// characters replaced by random letters and digits until no other file has
+// the name; returns the descriptor, or -1. (mkostemp does the same with
+// letters from the clock, but its code and the clock's are pages of the C
+// library that a run touches for nothing else.)
+int CreateUniquelyNamed(std::string& path) {
+  const size_t first = path.size() - 6;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    uint64_t bits = 0;
+    if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof bits)) {
+      // No random bytes to be had: the process and the attempt, mixed.
+      bits = (static_cast<uint64_t>(::getpid()) << 32 | static_cast<uint64_t>(attempt)) *
+             0x9E3779B97F4A7C15u;
+    }
+    for (size_t at = first; at < path.size(); ++at) {
+      path[at] = kNameCharacters[bits % (sizeof kNameCharacters - 1)];
+      bits /= sizeof kNameCharacters - 1;
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
 
 mode_t CurrentUmask() {
   const mode_t mask = ::umask(0);
@@ -45,7 +77,7 @@ std::optional<StagedFile> StagedFile::Create(const std::string& beside, const st
   const std::string name = "." + label.substr(0, kMaxLabelBytes) + ".wavsplice-XXXXXX";
   std::string path = JoinPath(ParentPath(beside), name);
   const HandledSignalsHeld held;
-  const int fd = ::mkostemp(path.data(), O_CLOEXEC);
+  const int fd = CreateUniquelyNamed(path);
   if (fd < 0) return std::nullopt;
   const int listSlot = ListForRemoval(path.c_str());
   if (listSlot < 0) {

@@ -48,6 +48,11 @@ TEST(StagedFile, CreatedExclusivelyBesideItsFileAndRemovedUnlessCommitted) {
     EXPECT_NE(first->path(), second->path());
     EXPECT_TRUE(StartsWith(first->path(), ".out.wav.wavsplice-")) << first->path();
     EXPECT_EQ(first->path().size(), std::strlen(".out.wav.wavsplice-XXXXXX"));
+    const std::string unique = first->path().substr(first->path().size() - 6);
+    EXPECT_EQ(
+        unique.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789"),
+        std::string::npos)
+        << unique;
     EXPECT_TRUE(StartsWith(inSub->path(), "sub/.x.wav.xfade.wavsplice-")) << inSub->path();
     EXPECT_EQ(ModeOf(first->path()), 0600u);  // private while it is written
     EXPECT_EQ(Names().size(), 4u);
