@@ -296,9 +296,9 @@ mkdir -p "$(dirname "$report")"
   echo
   echo "Peak RSS counts the pages of shared libraries that a run touches, and the kernel maps"
   echo "64 KiB of a library around each page touched: most of wavsplice's margin over the empty"
-  echo "program is code and tables of the C++ runtime and of libm (\`sin\`, \`cos\`, \`pow\`), not data."
-  echo "Its own memory (heap and stack) is a 96 KiB copy buffer, the 512-entry edit table and"
-  echo "blocks of 1024 frames, the same for any length of destination."
+  echo "program is code and tables of the C and C++ runtimes and of libm (\`sin\`, \`cos\`, \`pow\`),"
+  echo "not data. Its own memory (heap and stack) is a 96 KiB copy buffer, 240 bytes per edit and"
+  echo "crossfade blocks of 2048 values, the same for any length of destination."
   echo
   if [ "${#syscall_rows[@]}" -gt 0 ]; then
     echo "System calls of the 500-span 16-bit job (\`strace -f -c\`):"
