@@ -270,6 +270,9 @@ mkdir -p "$(dirname "$report")"
   echo "|---|---|---:|---:|---:|---:|"
   printf '%s\n' "${verdicts[@]}"
   echo
+  echo "wavsplice scales a level change with double arithmetic value by value (on x86-64 in loops"
+  echo "built for AVX2 beside the baseline); the bounds do no arithmetic."
+  echo
   echo "A run builds its destination under a temporary name beside it and renames it over the"
   echo "old file only when it succeeds. Its cost, median of $runs runs each, alternately to a"
   echo "new name and over the previous output (\`BM_StageAndCommit\` below times the creation"

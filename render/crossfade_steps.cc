@@ -92,7 +92,7 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
 }
 
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch,
-                    const OpenAudio& dest, SpanMovers& movers) {
+                    const OpenAudio& dest, KernelCopy& kernel) {
   const int64_t start = edit.insertPoint - edit.xfSamples / 2;
   if (start < 1) return false;
   // Whatever goes wrong with the scratch file goes wrong with the destination.
@@ -101,7 +101,7 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
   const OpenAudio scratchAudio{fileno(frames.get()),
                                DataOffsetOrFail(frames.get(), target.destPath)};
   CopySpan(dest, scratchAudio, target.format, start, 0, edit.xfSamples, 0.0, target.destPath,
-           movers);
+           kernel);
   return true;
 }
 

@@ -43,9 +43,9 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
 // removed on return. Returns true when the crossfade was placed.
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch);
 
-// The same onto the destination the render loop holds open, through the kernel
-// pipe of its other copies.
+// The same onto the destination the render loop holds open, through the
+// kernel pipe of its other copies.
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch,
-                    const OpenAudio& dest, SpanMovers& movers);
+                    const OpenAudio& dest, KernelCopy& kernel);
 
 }  // namespace wavsplice

@@ -27,9 +27,9 @@ int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int6
   const OpenAudio destAudio{fileno(dest.get()), DataOffsetOrFail(dest.get(), destPath.name)};
   const OpenAudio sourceAudio{fileno(source.get()),
                               DataOffsetOrFail(source.get(), sourcePath.name)};
-  SpanMovers movers;
+  KernelCopy kernel;
   const int64_t clipped = CopySpan(destAudio, sourceAudio, format, insertPoint, readStart,
-                                   readLength, levelDb, destPath.name, movers);
+                                   readLength, levelDb, destPath.name, kernel);
   if (!CloseWritten(dest)) Fail(kExitFile, "Cannot write to file %s\n", destPath.name.c_str());
   return clipped;
 }

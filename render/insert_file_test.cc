@@ -96,8 +96,7 @@ TEST(InsertFile, LevelReachesEveryBlockOfTheSpan) {
   };
   for (const LevelCase& c : cases) {
     for (int channels : {1, 2}) {
-      // 70000 frames of 24-bit stereo are over four copy chunks: the level
-      // change then runs on the helper thread.
+      // 70000 frames take two to five copy chunks, the last one part full.
       for (int32_t readLength : {1024, 1025, 3000, 70000}) {
         SCOPED_TRACE(::testing::Message() << c.bits << " bits, " << channels << " channels, "
                                           << readLength << " samples");

@@ -31,8 +31,8 @@ int64_t EditRenderer::Render(EditRender& edit) {
   if (dest.fd < 0) Fail(kExitFile, "Cannot open file %s\n", target_.destPath.c_str());
   if (!source) Fail(kExitFile, "Cannot open file %s\n", edit.sourcePath.c_str());
   int64_t clipped = CopySpan(dest, sourceAudio, target_.format, edit.insertPoint, edit.readStart,
-                             edit.readLength, edit.levelDb, target_.destPath, movers_);
-  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, movers_)) {
+                             edit.readLength, edit.levelDb, target_.destPath, kernel_);
+  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, kernel_)) {
     clipped += crossfadeClipped;
   }
   return clipped;

@@ -42,7 +42,7 @@ struct EditRender {
 
 // The render of a run's edits, one after another: the destination opened
 // once for all of them (at the first edit), each edit's source once, and
-// one kernel pipe and one level thread for every copy. Audio positions come from the target and
+// one kernel pipe for every copy. Audio positions come from the target and
 // the edits, never from scanning the files again.
 class EditRenderer {
  public:
@@ -66,7 +66,7 @@ class EditRenderer {
   RenderTarget target_;
   FileHandle dest_;
   bool destTried_ = false;
-  SpanMovers movers_;
+  KernelCopy kernel_;
 };
 
 }  // namespace wavsplice
