@@ -31,25 +31,34 @@ int32_t Scale(int32_t value, double gain, int bytesPerSample, int64_t& clipped) 
 // function, and templates cannot carry it.)
 WAVSPLICE_VECTOR_CLONES bool ScaleSixteenWithinRange(const int32_t* values, int32_t* scaled,
                                                      int32_t count, double gain) {
-  int32_t atLimit = 0;
+  // Scaling by a power of two is exact in binary floating point, so
+  // value x gain x 1/256 and value x (gain x 1/256) round to the same double
+  // (256 times the 16-bit sample times the gain, rounded, over 256): one
+  // product instead of two. (Below the normal range, where this could fail,
+  // every result truncates to 0 anyway.)
+  const double factor = gain * kSixteenBitScale;
+  int32_t highest = 0;
+  int32_t lowest = 0;
   for (int32_t i = 0; i < count; ++i) {
-    // The same products in the same order as Scale(), so the same doubles.
-    const auto result = static_cast<int32_t>(values[i] * gain * kSixteenBitScale);
-    atLimit |= static_cast<int32_t>(result >= 32767) | static_cast<int32_t>(result <= -32768);
+    const auto result = static_cast<int32_t>(values[i] * factor);
+    highest = std::max(highest, result);
+    lowest = std::min(lowest, result);
     scaled[i] = result;
   }
-  return atLimit == 0;
+  return highest < 32767 && lowest > -32768;
 }
 
 WAVSPLICE_VECTOR_CLONES bool ScaleTwentyFourWithinRange(const int32_t* values, int32_t* scaled,
                                                         int32_t count, double gain) {
-  int32_t atLimit = 0;
+  int32_t highest = 0;
+  int32_t lowest = 0;
   for (int32_t i = 0; i < count; ++i) {
     const auto result = static_cast<int32_t>(values[i] * gain);
-    atLimit |= static_cast<int32_t>(result >= 8388607) | static_cast<int32_t>(result <= -8388608);
+    highest = std::max(highest, result);
+    lowest = std::min(lowest, result);
     scaled[i] = result;
   }
-  return atLimit == 0;
+  return highest < 8388607 && lowest > -8388608;
 }
 
 // 16 and 24-bit values of any number of channels, as one run of interleaved

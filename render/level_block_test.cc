@@ -83,7 +83,8 @@ TEST(NewLevelBlock, EveryBlockFollowsThePerValueRule) {
 TEST(NewLevelBlock, EverySixteenBitValueFollowsThePerValueRule) {
   Values every;
   for (int32_t value = -32768; value <= 32767; ++value) every.push_back(value);
-  for (double levelDb : {-40.0, -3.0, -0.5, 0.0001, 0.5, 3.0}) {
+  // Down to gains whose products lie below the normal range of doubles.
+  for (double levelDb : {-6200.0, -700.0, -40.0, -3.0, -0.5, 0.0001, 0.5, 3.0, 47.9}) {
     for (int channels : {1, 2}) {
       Levelled got;
       // NewLevel takes at most kBlockSamples frames at a time.
