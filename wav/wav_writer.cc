@@ -88,11 +88,23 @@ bool CannotHoldSilence(const std::string& wavPath, std::FILE* file, int64_t posi
   return AvailableBytes(wavPath, available) && available < static_cast<uint64_t>(bytes);
 }
 
+// Opens wavPath to be written from its start, empty. A file that is empty
+// already (as every file a run creates for itself is) is not truncated:
+// ext4 takes a truncation to zero for a file being replaced and sends the
+// file's blocks to the disk when it is closed, which for a crossfade's
+// scratch file meant a disk write, and a block to free, every crossfade.
+FileHandle OpenEmptied(const std::string& wavPath) {
+  FileHandle file = OpenFile(wavPath, "rb+");
+  if (file && FileSize(file.get()) == 0) return file;
+  file.reset();
+  return OpenFile(wavPath, "wb");
+}
+
 }  // namespace
 
 WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount) {
   const std::vector<unsigned char> header = HeaderBytes(format, frameCount);
-  FileHandle file = OpenFile(wavPath, "wb");
+  FileHandle file = OpenEmptied(wavPath);
   if (!file) return WriteResult::kCannotCreate;
   const bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
   const bool closed = CloseWritten(file);

@@ -33,10 +33,14 @@ TEST(MakeHeader, LengthZeroAndTruncation) {
                           0x00, 0x18, 0x00, 0x64, 0x61, 0x74, 0x61, 0x00, 0x00, 0x00, 0x00};
   EXPECT_EQ(testing::ReadFile("h.wav"), expected);
 
-  // Only the low 16 bits of channels count, in every field.
+  // Only the low 16 bits of channels count, in every field; a new file, one
+  // that was empty and one that was longer all end up as the header alone.
   ASSERT_EQ(MAKE_HEADER("c.wav", IntegerFormat(2, 0x10002, 44100), 1000), WriteResult::kOk);
   ASSERT_EQ(MAKE_HEADER("h.wav", IntegerFormat(2, 2, 44100), 1000), WriteResult::kOk);
+  testing::WriteFile("e.wav", Bytes());
+  ASSERT_EQ(MAKE_HEADER("e.wav", IntegerFormat(2, 2, 44100), 1000), WriteResult::kOk);
   EXPECT_EQ(testing::ReadFile("c.wav"), testing::ReadFile("h.wav"));
+  EXPECT_EQ(testing::ReadFile("e.wav"), testing::ReadFile("h.wav"));
 
   EXPECT_EQ(MAKE_HEADER("no/such/dir.wav", IntegerFormat(2, 1, 44100), 0),
             WriteResult::kCannotCreate);
