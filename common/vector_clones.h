@@ -23,3 +23,10 @@
 #else
 #define WAVSPLICE_VECTOR_CLONES
 #endif
+
+// Kernels written for x86-64's AVX2 by hand, chosen at run time.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define WAVSPLICE_X86_KERNELS 1
+#else
+#define WAVSPLICE_X86_KERNELS 0
+#endif

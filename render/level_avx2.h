@@ -1,0 +1,23 @@
+// A level change of packed 24-bit values in AVX2 registers, eight values at
+// a time: the bytes are spread into 32-bit lanes and packed back by byte
+// shuffles, which the compiler does not find for three-byte values. It
+// does the same double arithmetic as the portable loops, value by value,
+// so it gives the same bytes. x86-64 only; elsewhere, or on a processor
+// without AVX2, TwentyFourBitKernelHere() is false and the caller takes
+// the portable loops.
+#pragma once
+
+#include <cstdint>
+
+namespace wavsplice {
+
+// Whether ScaleTwentyFourInPlace can run on this machine.
+bool TwentyFourBitKernelHere();
+
+// Scales count packed 24-bit values (at most 1024) in place by gain, each to
+// trunc(value x gain), when no result reaches the limits of the range
+// (-8388608 or 8388607) and returns true; returns false, with the bytes
+// untouched, when one may. gain must lie within 0..255.
+bool ScaleTwentyFourInPlace(unsigned char* bytes, int32_t count, double gain);
+
+}  // namespace wavsplice
