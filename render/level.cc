@@ -65,22 +65,20 @@ WAVSPLICE_VECTOR_CLONES bool ScaleTwentyFourWithinRange(const int32_t* values, i
 // 16 and 24-bit values of any number of channels, as one run of interleaved
 // values (a level change treats every channel alike), a piece of
 // kBlockSamples values at a time through the codec's leaves and the
-// vectorised pass above (24-bit values through the AVX2 kernel first, where
-// there is one).
+// vectorised pass above; 24-bit values through the AVX2 kernel instead,
+// where there is one.
 int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSample,
                               int64_t valueCount) {
   std::array<int32_t, kBlockSamples> values;
   std::array<int32_t, kBlockSamples> scaled;
   const bool gainInRange = gain >= 0.0 && gain <= 255.0;  // NaN fails
-  const bool twentyFourKernel = TwentyFourBitKernelHere();
+  if (bytesPerSample == 3 && gainInRange && TwentyFourBitKernelHere()) {
+    return ScaleTwentyFourInPlace(data, valueCount, gain);
+  }
   int64_t clipped = 0;
   for (int64_t done = 0; done < valueCount; done += kBlockSamples) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, valueCount - done));
     unsigned char* bytes = data + done * bytesPerSample;
-    if (bytesPerSample == 3 && gainInRange && twentyFourKernel &&
-        ScaleTwentyFourInPlace(bytes, n, gain)) {
-      continue;
-    }
     CHAR_TO_NUM32(bytes, values.data(), bytesPerSample, n);
     // Fast pass first; within range it gives exactly what Scale() gives.
     const bool withinRange =

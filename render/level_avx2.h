@@ -14,10 +14,10 @@ namespace wavsplice {
 // Whether ScaleTwentyFourInPlace can run on this machine.
 bool TwentyFourBitKernelHere();
 
-// Scales count packed 24-bit values (at most 1024) in place by gain, each to
-// trunc(value x gain), when no result reaches the limits of the range
-// (-8388608 or 8388607) and returns true; returns false, with the bytes
-// untouched, when one may. gain must lie within 0..255.
-bool ScaleTwentyFourInPlace(unsigned char* bytes, int32_t count, double gain);
+// Scales count packed 24-bit values in place by gain, each to
+// trunc(value x gain) limited to -8388608..8388607, and returns the number
+// of values that had to be limited: TruncateAndLimit's rule. gain must lie
+// within 0..255.
+int64_t ScaleTwentyFourInPlace(unsigned char* bytes, int64_t count, double gain);
 
 }  // namespace wavsplice
