@@ -134,13 +134,23 @@ for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_2
   scenario=${job%%_*}
   fmt=${job#*_}
   cd "$data/$job"
+  # The tools take turns, run by run, so that a machine that slows down or
+  # speeds up over the job's runs weighs on every tool alike.
+  declare -A times=()
   for tool in "${tools[@]}"; do
     set_command "$tool"
     echo "-- $job $tool"
     [ "$tiny" = 1 ] || run_once "${tool_cmd[@]}" >/dev/null  # warm run
-    times=()
-    for _ in $(seq "$runs"); do times+=("$(run_once "${tool_cmd[@]}")"); done
-    wall[$job,$tool]=$(printf '%s\n' "${times[@]}" | median)
+  done
+  for _ in $(seq "$runs"); do
+    for tool in "${tools[@]}"; do
+      set_command "$tool"
+      times[$tool]+="$(run_once "${tool_cmd[@]}") "
+    done
+  done
+  for tool in "${tools[@]}"; do
+    set_command "$tool"
+    wall[$job,$tool]=$(printf '%s\n' ${times[$tool]} | median)
     rss[$job,$tool]=$(peak_kib "${tool_cmd[@]}")
   done
   # Every tool wrote a destination of the bound's length; for the plain
@@ -256,8 +266,8 @@ mkdir -p "$(dirname "$report")"
   echo "\`BUILD/bench-data/<scenario>_<bits>/\` after a run."
   echo
   echo "Median wall time of $runs timed runs after one warm run (the page cache synced and the old"
-  echo "output removed before each); peak resident memory from \`/usr/bin/time -v\` (for SoX the"
-  echo "largest of its processes)."
+  echo "output removed before each; the tools take turns, run by run); peak resident memory from"
+  echo "\`/usr/bin/time -v\` (for SoX the largest of its processes)."
   echo
   echo "| scenario | format | tool | wall (s) | peak RSS (MiB) | × bound | × strict bound |"
   echo "|---|---|---|---:|---:|---:|---:|"
