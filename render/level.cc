@@ -21,23 +21,16 @@ int32_t Scale(int32_t value, double gain, int bytesPerSample, int64_t& clipped) 
   return TruncateAndLimit(scaled, bytesPerSample, clipped);
 }
 
-// Scales count values into scaled as Scale() does, for the usual piece in
-// which no value needs limiting, in one branch-free loop that the compiler
-// vectorises. Returns false when a result reaches a limit of the format's
-// range: it may need limiting, and the piece then goes through Scale()
-// value by value, which limits and counts. A result strictly inside the
-// range is the truncation Scale() makes. Decoded values are within +-2^23,
-// so with a gain of at most 255 every product converts to a 32-bit integer.
-// (One function per width: the loader's choice between builds is made per
-// function, and templates cannot carry it.)
-WAVSPLICE_VECTOR_CLONES bool ScaleSixteenWithinRange(const int32_t* values, int32_t* scaled,
-                                                     int32_t count, double gain) {
-  // Scaling by a power of two is exact in binary floating point, so
-  // value x gain x 1/256 and value x (gain x 1/256) round to the same double
-  // (256 times the 16-bit sample times the gain, rounded, over 256): one
-  // product instead of two. (Below the normal range, where this could fail,
-  // every result truncates to 0 anyway.)
-  const double factor = gain * kSixteenBitScale;
+// Scales count values into scaled by factor and truncates them, as Scale()
+// does, for the usual piece in which no value needs limiting, in one
+// branch-free loop that the compiler vectorises. Returns false when a result
+// reaches high or -high - 1, the limits of the format's range: it may need
+// limiting, and the piece then goes through Scale() value by value, which
+// limits and counts. A result strictly inside the range is the truncation
+// Scale() makes. Decoded values are within +-2^23, so with a gain of at
+// most 255 every product converts to a 32-bit integer.
+WAVSPLICE_VECTOR_CLONES bool ScaleWithinRange(const int32_t* values, int32_t* scaled, int32_t count,
+                                              double factor, int32_t high) {
   int32_t highest = 0;
   int32_t lowest = 0;
   for (int32_t i = 0; i < count; ++i) {
@@ -46,20 +39,17 @@ WAVSPLICE_VECTOR_CLONES bool ScaleSixteenWithinRange(const int32_t* values, int3
     lowest = std::min(lowest, result);
     scaled[i] = result;
   }
-  return highest < 32767 && lowest > -32768;
+  return highest < high && lowest > -high - 1;
 }
 
-WAVSPLICE_VECTOR_CLONES bool ScaleTwentyFourWithinRange(const int32_t* values, int32_t* scaled,
-                                                        int32_t count, double gain) {
-  int32_t highest = 0;
-  int32_t lowest = 0;
-  for (int32_t i = 0; i < count; ++i) {
-    const auto result = static_cast<int32_t>(values[i] * gain);
-    highest = std::max(highest, result);
-    lowest = std::min(lowest, result);
-    scaled[i] = result;
-  }
-  return highest < 8388607 && lowest > -8388608;
+// The factor ScaleWithinRange takes for values of the width. Scaling by a
+// power of two is exact in binary floating point, so for 16-bit values
+// (decoded x 256) value x gain x 1/256 and value x (gain x 1/256) round to
+// the same double (256 times the sample times the gain, rounded, over 256):
+// one product instead of two. (Below the normal range, where this could
+// fail, every result truncates to 0 anyway.)
+double ScaleFactor(double gain, int bytesPerSample) {
+  return bytesPerSample == 2 ? gain * kSixteenBitScale : gain;
 }
 
 // 16 and 24-bit values of any number of channels, as one run of interleaved
@@ -75,6 +65,8 @@ int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSamp
   if (bytesPerSample == 3 && gainInRange && TwentyFourBitKernelHere()) {
     return ScaleTwentyFourInPlace(data, valueCount, gain);
   }
+  const double factor = ScaleFactor(gain, bytesPerSample);
+  const int32_t high = bytesPerSample == 2 ? 32767 : 8388607;
   int64_t clipped = 0;
   for (int64_t done = 0; done < valueCount; done += kBlockSamples) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, valueCount - done));
@@ -82,9 +74,7 @@ int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSamp
     CHAR_TO_NUM32(bytes, values.data(), bytesPerSample, n);
     // Fast pass first; within range it gives exactly what Scale() gives.
     const bool withinRange =
-        gainInRange &&
-        (bytesPerSample == 2 ? ScaleSixteenWithinRange(values.data(), scaled.data(), n, gain)
-                             : ScaleTwentyFourWithinRange(values.data(), scaled.data(), n, gain));
+        gainInRange && ScaleWithinRange(values.data(), scaled.data(), n, factor, high);
     if (!withinRange) {
       for (int32_t i = 0; i < n; ++i) {
         scaled[static_cast<size_t>(i)] =
