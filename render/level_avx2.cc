@@ -4,6 +4,7 @@
 
 #include "common/vector_clones.h"
 #include "render/sample_limit.h"
+#include "wav/pcm_codec.h"
 
 #if WAVSPLICE_X86_KERNELS
 #include <immintrin.h>
@@ -14,20 +15,6 @@ namespace wavsplice {
 #if WAVSPLICE_X86_KERNELS
 
 namespace {
-
-int32_t Decode(const unsigned char* bytes) {
-  return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) << 8 |
-                              static_cast<uint32_t>(bytes[1]) << 16 |
-                              static_cast<uint32_t>(bytes[2]) << 24) >>
-         8;
-}
-
-void Encode(int32_t value, unsigned char* bytes) {
-  const auto pattern = static_cast<uint32_t>(value);
-  bytes[0] = static_cast<unsigned char>(pattern & 0xff);
-  bytes[1] = static_cast<unsigned char>((pattern >> 8) & 0xff);
-  bytes[2] = static_cast<unsigned char>((pattern >> 16) & 0xff);
-}
 
 __attribute__((target("avx2"))) int64_t ScaleWithAvx2(unsigned char* bytes, int64_t count,
                                                       double gain) {
@@ -75,10 +62,12 @@ __attribute__((target("avx2"))) int64_t ScaleWithAvx2(unsigned char* bytes, int6
   _mm256_store_si256(reinterpret_cast<__m256i*>(counts), limited);
   int64_t clipped = 0;
   for (int32_t lane : counts) clipped -= lane;
-  for (; i < count; ++i) {
-    unsigned char* value = bytes + i * 3;
-    Encode(TruncateAndLimit(Decode(value) * gain, 3, clipped), value);
-  }
+  // The last values (at most ten) through the codec's own leaves.
+  const auto rest = static_cast<int32_t>(count - i);
+  int32_t values[10];
+  CHAR_TO_NUM32(bytes + i * 3, values, 3, rest);
+  for (int32_t k = 0; k < rest; ++k) values[k] = TruncateAndLimit(values[k] * gain, 3, clipped);
+  NUM24MONO_TO_CHAR(values, bytes + i * 3, rest);
   return clipped;
 }
 
