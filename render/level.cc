@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "common/vector_clones.h"
-#include "render/level_avx2.h"
+#include "render/level_x86.h"
 #include "render/sample_limit.h"
 #include "wav/pcm_codec.h"
 #include "wav/pcm_format.h"
@@ -55,15 +55,15 @@ double ScaleFactor(double gain, int bytesPerSample) {
 // 16 and 24-bit values of any number of channels, as one run of interleaved
 // values (a level change treats every channel alike), a piece of
 // kBlockSamples values at a time through the codec's leaves and the
-// vectorised pass above; 24-bit values through the AVX2 kernel instead,
-// where there is one.
+// vectorised pass above; through the x86-64 kernels instead, where they run.
 int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSample,
                               int64_t valueCount) {
   std::array<int32_t, kBlockSamples> values;
   std::array<int32_t, kBlockSamples> scaled;
   const bool gainInRange = gain >= 0.0 && gain <= 255.0;  // NaN fails
-  if (bytesPerSample == 3 && gainInRange && TwentyFourBitKernelHere()) {
-    return ScaleTwentyFourInPlace(data, valueCount, gain);
+  if (gainInRange && LevelKernelsHere() != kNoKernels) {
+    return bytesPerSample == 2 ? ScaleSixteenInPlace(data, valueCount, gain)
+                               : ScaleTwentyFourInPlace(data, valueCount, gain);
   }
   const double factor = ScaleFactor(gain, bytesPerSample);
   const int32_t high = bytesPerSample == 2 ? 32767 : 8388607;
@@ -169,14 +169,10 @@ int64_t LevelEightBit(unsigned char* data, double gain, int64_t valueCount) {
   return clipped;
 }
 
-}  // namespace
-
-double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
-
-int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count) {
+// NewLevel with the factor worked out.
+int64_t LevelBlock(unsigned char* data, double gain, const PcmFormat& format, int32_t count) {
   count = std::min(count, kBlockSamples);
   if (count <= 0 || !format.HasCodec()) return 0;
-  const double gain = LevelGain(levelDb);
   const int64_t valueCount = int64_t{count} * format.channels;
   if (format.IsFloat()) return LevelValues(data, gain, format, valueCount);
   switch (format.containerBytes) {
@@ -190,12 +186,21 @@ int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, i
   }
 }
 
+}  // namespace
+
+double LevelGain(double levelDb) { return std::pow(10.0, levelDb / 20.0); }
+
+int64_t NewLevel(unsigned char* data, double levelDb, const PcmFormat& format, int32_t count) {
+  return LevelBlock(data, LevelGain(levelDb), format, count);
+}
+
 int64_t LevelFrames(unsigned char* data, double levelDb, const PcmFormat& format, int64_t frames) {
   const int64_t frameSize = format.FrameBytes();
+  const double gain = LevelGain(levelDb);
   int64_t clipped = 0;
   for (int64_t done = 0; done < frames; done += kBlockSamples) {
     const auto count = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, frames - done));
-    clipped += NewLevel(data + done * frameSize, levelDb, format, count);
+    clipped += LevelBlock(data + done * frameSize, gain, format, count);
   }
   return clipped;
 }
