@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "common/failure.h"
 #include "common/file_io.h"
@@ -41,8 +41,10 @@ int64_t CopySpan(const OpenAudio& dest, const OpenAudio& source, const PcmFormat
   const int64_t chunkBytes =
       changeLevel ? std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize)
                   : kCopyChunkBytes;
-  std::vector<unsigned char> bytes(static_cast<size_t>(std::min(remaining, chunkBytes)));
-  unsigned char* buffer = bytes.data();
+  // Every byte of it is read or filled before it is written out.
+  const std::unique_ptr<unsigned char[]> bytes(new unsigned char[static_cast<size_t>(
+      std::max<int64_t>(0, std::min(remaining, chunkBytes)))]);
+  unsigned char* buffer = bytes.get();
   int64_t clipped = 0;
 
   while (remaining > 0) {
