@@ -1,5 +1,6 @@
 #include "render/render_loop.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <utility>
@@ -17,11 +18,32 @@ OpenAudio EditRenderer::TryDestination() {
   return OpenAudio{dest_ ? fileno(dest_.get()) : -1, target_.destAudioStart};
 }
 
+namespace {
+
+// Sources kept open from one edit to the next.
+constexpr size_t kKeptSources = 8;
+
+}  // namespace
+
+int EditRenderer::SourceDescriptor(const std::string& path) {
+  for (auto kept = sources_.begin(); kept != sources_.end(); ++kept) {
+    if (kept->first == path) {
+      std::rotate(kept, kept + 1, sources_.end());
+      return sources_.back().second.get();
+    }
+  }
+  Descriptor opened = OpenCheckedFile(path);
+  if (!opened) return -1;
+  if (sources_.size() == kKeptSources) sources_.erase(sources_.begin());
+  sources_.emplace_back(path, std::move(opened));
+  return sources_.back().second.get();
+}
+
 int64_t EditRenderer::Render(EditRender& edit) {
   // Each file is opened once; one that cannot be opened fails the crossfade
   // on its side first, then the copy, as if each step opened it anew.
-  const Descriptor source = OpenCheckedFile(edit.sourcePath);
-  const OpenAudio sourceAudio{source.get(), edit.sourceAudioStart};
+  const int source = SourceDescriptor(edit.sourcePath);
+  const OpenAudio sourceAudio{source, edit.sourceAudioStart};
   int64_t crossfadeClipped = 0;
   std::optional<StagedFile> scratch;
   if (edit.xfType != 0) {
@@ -29,7 +51,7 @@ int64_t EditRenderer::Render(EditRender& edit) {
   }
   const OpenAudio dest = TryDestination();
   if (dest.fd < 0) Fail(kExitFile, "Cannot open file %s\n", target_.destPath.c_str());
-  if (!source) Fail(kExitFile, "Cannot open file %s\n", edit.sourcePath.c_str());
+  if (source < 0) Fail(kExitFile, "Cannot open file %s\n", edit.sourcePath.c_str());
   int64_t clipped = CopySpan(dest, sourceAudio, target_.format, edit.insertPoint, edit.readStart,
                              edit.readLength, edit.levelDb, target_.destPath, kernel_);
   if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, kernel_)) {

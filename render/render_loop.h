@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "common/file_io.h"
 #include "render/span_copy.h"
@@ -41,8 +42,9 @@ struct EditRender {
 };
 
 // The render of a run's edits, one after another: the destination opened
-// once for all of them (at the first edit), each edit's source once, and
-// one kernel pipe for every copy. Audio positions come from the target and
+// once for all of them (at the first edit), each source once while it is
+// among the few used last (a programme takes many spans from each of a few
+// takes), and one kernel pipe for every copy. Audio positions come from the target and
 // the edits, never from scanning the files again.
 class EditRenderer {
  public:
@@ -63,7 +65,12 @@ class EditRenderer {
   // The destination, opened at the first call (-1 when it cannot be).
   OpenAudio TryDestination();
 
+  // The source's descriptor, opened now unless it is among the sources kept
+  // open (-1 when it cannot be opened).
+  int SourceDescriptor(const std::string& path);
+
   RenderTarget target_;
+  std::vector<std::pair<std::string, Descriptor>> sources_;  // the last used at the back
   FileHandle dest_;
   bool destTried_ = false;
   KernelCopy kernel_;
