@@ -280,8 +280,9 @@ mkdir -p "$(dirname "$report")"
   echo "|---|---|---:|---:|---:|---:|"
   printf '%s\n' "${verdicts[@]}"
   echo
-  echo "wavsplice scales a level change with double arithmetic value by value (on x86-64 in loops"
-  echo "built for AVX2 beside the baseline); the bounds do no arithmetic."
+  echo "wavsplice scales a level change with double arithmetic value by value (on x86-64, 16- and"
+  echo "24-bit values in AVX-512 or AVX2 kernels, whichever the processor has, other formats in"
+  echo "loops built for AVX2 beside the baseline); the bounds do no arithmetic."
   echo
   echo "A run builds its destination under a temporary name beside it and renames it over the"
   echo "old file only when it succeeds. Its cost, median of $runs runs each, alternately to a"
@@ -310,8 +311,9 @@ mkdir -p "$(dirname "$report")"
   echo "Peak RSS counts the pages of shared libraries that a run touches, and the kernel maps"
   echo "64 KiB of a library around each page touched: most of wavsplice's margin over the empty"
   echo "program is code and tables of the C and C++ runtimes and of libm (\`sin\`, \`cos\`, \`pow\`),"
-  echo "not data. Its own memory (heap and stack) is a 96 KiB copy buffer, 240 bytes per edit and"
-  echo "crossfade blocks of 2048 values, the same for any length of destination."
+  echo "not data. Its own memory (heap and stack) is a 96 KiB copy buffer, 240 bytes per edit,"
+  echo "crossfade blocks of 2048 values and the last crossfade's curve (16 bytes a frame, kept up"
+  echo "to 8192 frames), the same for any length of destination."
   echo
   if [ "${#syscall_rows[@]}" -gt 0 ]; then
     echo "System calls of the 500-span 16-bit job (\`strace -f -c\`):"
