@@ -174,7 +174,13 @@ int64_t LevelBlock(unsigned char* data, double gain, const PcmFormat& format, in
   count = std::min(count, kBlockSamples);
   if (count <= 0 || !format.HasCodec()) return 0;
   const int64_t valueCount = int64_t{count} * format.channels;
-  if (format.IsFloat()) return LevelValues(data, gain, format, valueCount);
+  if (format.IsFloat()) {
+    if (format.containerBytes == 4 && LevelKernelsHere() != kNoKernels) {
+      ScaleFloatInPlace(data, valueCount, gain);
+      return 0;
+    }
+    return LevelValues(data, gain, format, valueCount);
+  }
   switch (format.containerBytes) {
     case 1:
       return LevelEightBit(data, gain, valueCount);

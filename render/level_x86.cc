@@ -273,6 +273,42 @@ WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t coun
   return clipped + TwentyFourWithAvx2(bytes + i * 3, count - i, gain);
 }
 
+// Float values widen to double, are scaled and round back to float, as in
+// the codec (the conversions round as the scalar ones do).
+float ScaledFloat(float value, double gain) {
+  return static_cast<float>(static_cast<double>(value) * gain);
+}
+
+__attribute__((target("avx2"))) void FloatWithAvx2(unsigned char* bytes, int64_t count,
+                                                   double gain) {
+  const __m256d factor = _mm256_set1_pd(gain);
+  int64_t i = 0;
+  for (; i + 4 <= count; i += 4) {
+    __m128 raw;
+    std::memcpy(&raw, bytes + i * 4, sizeof raw);
+    const __m128 scaled = _mm256_cvtpd_ps(_mm256_mul_pd(_mm256_cvtps_pd(raw), factor));
+    std::memcpy(bytes + i * 4, &scaled, sizeof scaled);
+  }
+  for (; i < count; ++i) {
+    float value;
+    std::memcpy(&value, bytes + i * 4, sizeof value);
+    value = ScaledFloat(value, gain);
+    std::memcpy(bytes + i * 4, &value, sizeof value);
+  }
+}
+
+WAVSPLICE_AVX512 void FloatWithAvx512(unsigned char* bytes, int64_t count, double gain) {
+  const __m512d factor = _mm512_set1_pd(gain);
+  int64_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    __m256 raw;
+    std::memcpy(&raw, bytes + i * 4, sizeof raw);
+    const __m256 scaled = _mm512_cvtpd_ps(_mm512_mul_pd(_mm512_cvtps_pd(raw), factor));
+    std::memcpy(bytes + i * 4, &scaled, sizeof scaled);
+  }
+  FloatWithAvx2(bytes + i * 4, count - i, gain);
+}
+
 }  // namespace
 
 LevelKernels LevelKernelsHere() {
@@ -297,9 +333,19 @@ int64_t ScaleTwentyFourInPlace(unsigned char* bytes, int64_t count, double gain,
                                    : TwentyFourWithAvx2(bytes, count, gain);
 }
 
+void ScaleFloatInPlace(unsigned char* bytes, int64_t count, double gain, LevelKernels kernels) {
+  if (kernels == kAvx512Kernels) {
+    FloatWithAvx512(bytes, count, gain);
+  } else {
+    FloatWithAvx2(bytes, count, gain);
+  }
+}
+
 #else
 
 LevelKernels LevelKernelsHere() { return kNoKernels; }
+
+void ScaleFloatInPlace(unsigned char*, int64_t, double, LevelKernels) {}
 
 int64_t ScaleSixteenInPlace(unsigned char*, int64_t, double, LevelKernels) { return 0; }
 

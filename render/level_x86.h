@@ -1,4 +1,5 @@
-// Level changes of packed 16- and 24-bit values in x86-64 vector registers:
+// Level changes of packed 16- and 24-bit integer and 32-bit float values in
+// x86-64 vector registers:
 // sixteen values at a time with AVX-512, eight with AVX2, whichever the
 // processor has. The bytes are widened into 32-bit lanes and narrowed back
 // in the registers, and the limits are applied and counted there, all in one
@@ -28,5 +29,10 @@ int64_t ScaleSixteenInPlace(unsigned char* bytes, int64_t count, double gain,
                             LevelKernels kernels = LevelKernelsHere());
 int64_t ScaleTwentyFourInPlace(unsigned char* bytes, int64_t count, double gain,
                                LevelKernels kernels = LevelKernelsHere());
+
+// Scales count packed 32-bit float values in place, each to value x gain in
+// double rounded to float, never limited.
+void ScaleFloatInPlace(unsigned char* bytes, int64_t count, double gain,
+                       LevelKernels kernels = LevelKernelsHere());
 
 }  // namespace wavsplice

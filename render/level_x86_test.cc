@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "render/sample_limit.h"
@@ -96,6 +97,32 @@ TEST_P(LevelKernel, EveryLengthAndEveryPlaceOfALimit) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Widths, LevelKernel, ::testing::Values(16, 24));
+
+// Float values of every kind (zeros, subnormals, infinities, NaNs among
+// them), every run length, scaled as the codec scales them.
+TEST(FloatLevelKernel, EveryLengthAndKindOfValueAsTheCodecScales) {
+  if (LevelKernelsHere() == kNoKernels) GTEST_SKIP() << "no AVX2 on this machine";
+  std::vector<uint32_t> patterns = {0x00000000, 0x80000000, 0x00000001, 0x807fffff, 0x7f7fffff,
+                                    0x7f800000, 0xff800000, 0x7fc00001, 0x7fa00000, 0x3f800000};
+  for (uint32_t i = 0; patterns.size() < 300; ++i) patterns.push_back(i * 2654435761u);
+  for (LevelKernels kernels : KernelsHere()) {
+    for (size_t count = 1; count <= patterns.size(); ++count) {
+      for (double gain : {0.0, 0.5, 1.4125375446227544, 1e300, 255.0}) {
+        std::vector<unsigned char> bytes(count * 4 + 1, 0x5A);
+        std::memcpy(bytes.data(), patterns.data(), count * 4);
+        ScaleFloatInPlace(bytes.data(), static_cast<int64_t>(count), gain, kernels);
+        ASSERT_EQ(bytes.back(), 0x5A);
+        for (size_t k = 0; k < count; ++k) {
+          float value;
+          std::memcpy(&value, &patterns[k], sizeof value);
+          const float expected = static_cast<float>(static_cast<double>(value) * gain);
+          ASSERT_EQ(std::memcmp(bytes.data() + k * 4, &expected, 4), 0)
+              << count << " values x " << gain << ", value " << k << ", " << kernels;
+        }
+      }
+    }
+  }
+}
 
 }  // namespace
 }  // namespace wavsplice
