@@ -281,8 +281,8 @@ mkdir -p "$(dirname "$report")"
   printf '%s\n' "${verdicts[@]}"
   echo
   echo "wavsplice scales a level change with double arithmetic value by value (on x86-64, 16- and"
-  echo "24-bit values in AVX-512 or AVX2 kernels, whichever the processor has, other formats in"
-  echo "loops built for AVX2 beside the baseline); the bounds do no arithmetic."
+  echo "24-bit integer and 32-bit float values in AVX-512 or AVX2 kernels, whichever the processor"
+  echo "has, other formats in loops built for AVX2 beside the baseline); the bounds do no arithmetic."
   echo
   echo "A run builds its destination under a temporary name beside it and renames it over the"
   echo "old file only when it succeeds. Its cost, median of $runs runs each, alternately to a"
