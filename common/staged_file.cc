@@ -73,6 +73,20 @@ void TakeRightsOf(int fd, const std::string& replaced) {
 
 }  // namespace
 
+bool MayBeReplaced(const std::string& target) {
+  struct stat existing = {};
+  if (::lstat(target.c_str(), &existing) != 0) return errno == ENOENT;
+  return S_ISREG(existing.st_mode) && ::access(target.c_str(), W_OK) == 0;
+}
+
+bool MayBeStagedBeside(const std::string& target) {
+  std::string folder = ParentPath(target);
+  if (folder.empty()) folder = ".";
+  struct stat status = {};
+  return MayBeReplaced(target) && ::stat(folder.c_str(), &status) == 0 && S_ISDIR(status.st_mode) &&
+         ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 std::optional<StagedFile> StagedFile::Create(const std::string& beside, const std::string& label) {
   const std::string name = "." + label.substr(0, kMaxLabelBytes) + ".wavsplice-XXXXXX";
   std::string path = JoinPath(ParentPath(beside), name);

@@ -10,6 +10,17 @@
 
 namespace wavsplice {
 
+// True when a staged file may take target's place: nothing is there yet, or
+// a regular file this user may write. A folder, a device, a pipe or a socket
+// is never replaced by a file, and a file this user may not write is not
+// replaced behind their back.
+bool MayBeReplaced(const std::string& target);
+
+// True when a staged file could be created beside target and put in its
+// place, as far as can be told without writing: target may be replaced and
+// its folder exists and may be written. (A full disk shows only on writing.)
+bool MayBeStagedBeside(const std::string& target);
+
 class StagedFile {
  public:
   // Creates "<folder of beside>/.<label>.wavsplice-XXXXXX", empty and
@@ -25,6 +36,10 @@ class StagedFile {
 
   // Where the file's bytes are written until it is committed.
   const std::string& path() const { return path_; }
+
+  // The file's open descriptor, for reading and writing, until it is
+  // committed or removed.
+  int fd() const { return fd_; }
 
   // Renames the file over the one it stands beside, giving it that file's
   // permission bits, and its owner and group as far as the user may set

@@ -15,6 +15,12 @@ namespace wavsplice {
 // file this user may write, or no file can be created in its folder.
 StagedFile StageDestination(RunState& run);
 
+// What StageDestination would refuse, found without writing anything: for
+// a check, which must end as the run would. Ends the run with "Cannot create
+// destination file" (exit status 2) when the destination may not be
+// replaced or its folder is missing or may not be written.
+void CheckDestinationCanBeStaged(const RunState& run);
+
 // Puts the finished destination in place. Ends the run with "Cannot write
 // to file" (exit status 2) when it cannot be renamed there.
 void CommitDestination(StagedFile& destination, const RunState& run);

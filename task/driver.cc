@@ -4,6 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "common/failure.h"
 #include "common/file_io.h"
@@ -15,6 +18,7 @@
 #include "task/file_guards.h"
 #include "task/plan_check.h"
 #include "task/report.h"
+#include "task/report_files.h"
 #include "task/run_state.h"
 #include "task/task_reader.h"
 #include "task/timeline.h"
@@ -136,34 +140,26 @@ bool HasWarnings(const RunState& run) {
   return CountOf(run.diagnostics, DiagnosticKind::kWarning) > 0;
 }
 
-// True when path names a file the run reads or writes, as far as known.
-bool ClashesWithRun(const std::string& path, const RunState& run) {
-  bool clash =
-      SameFile(path, run.taskPath) || (!run.destPath.empty() && SameFile(path, run.destPath));
-  for (int32_t j = 0; j < run.entryCount && !clash; ++j) {
-    clash = SameFile(path, run.entries[static_cast<size_t>(j)].sourcePath);
-  }
-  return clash;
-}
-
-// The files the options ask for may not be any file the run reads or
-// writes, nor each other.
+// The files the options ask for may not replace any file the run reads or
+// writes, nor each other, nor any WAV file.
 void CheckReportPaths(const RunState& run, const CommandLine& line) {
   for (const std::string* path : {&line.jsonPath, &line.timelinePath}) {
     if (path->empty()) continue;
-    if (ClashesWithRun(*path, run) || (!line.jsonPath.empty() && !line.timelinePath.empty() &&
-                                       SameFile(line.jsonPath, line.timelinePath))) {
-      Fail(kExitTask, "Report file %s is also a file of the run\n", path->c_str());
-    }
+    const std::string& other = path == &line.jsonPath ? line.timelinePath : line.jsonPath;
+    const std::string refusal = ReportFileRefusal(*path, other, run);
+    if (!refusal.empty()) Fail(kExitTask, "%s", refusal.c_str());
   }
 }
 
 struct Session {
   RunState run;
   RunRecord record;
+  std::optional<StagedFile> destination;  // built, not yet in place
   bool diagnosticsPrinted = false;
-  bool rendering = false;      // past the check: a failure is a plain run's failure
-  bool strictRefused = false;  // --strict found a warning: nothing at all is written
+  bool rendering = false;       // past the check: a failure is a plain run's failure
+  bool strictRefused = false;   // --strict found a warning: nothing at all is written
+  bool reportsChecked = false;  // the report files passed their guard
+  bool reportsRefused = false;  // ... or failed it: none is written
 };
 
 void RunPhases(Session& session, const CommandLine& line) {
@@ -175,7 +171,10 @@ void RunPhases(Session& session, const CommandLine& line) {
   std::printf("\nRead %i entries in task file\n\n", run.entryCount);
   if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
   if (run.destPath.empty()) Fail(kExitTask, "No destination file given in task file\n");
+  session.reportsRefused = true;
   CheckReportPaths(run, line);
+  session.reportsRefused = false;
+  session.reportsChecked = true;
   if (checking) CheckSourcePaths(run);
 
   ResolveEditPlan(run);
@@ -183,6 +182,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   PlanWriteOrder(run);
   session.record.planned = true;
   if (checking) CheckPlan(run);
+  if (line.check) CheckDestinationCanBeStaged(run);
   if (line.check || (line.strict && HasWarnings(run))) {
     session.diagnosticsPrinted = true;
     PrintCheck(run);
@@ -193,21 +193,65 @@ void RunPhases(Session& session, const CommandLine& line) {
     return;
   }
   session.rendering = true;
-  // Any ending before the commit, by failure or signal, removes the file.
-  StagedFile destination = StageDestination(run);
+  // Any ending before the commit, by failure or signal, removes the file;
+  // the commit comes after everything the run prints and writes besides.
+  session.destination = StageDestination(run);
   CreateDestination(run);
   RenderEdits(run);
-  CommitDestination(destination, run);
   PrintFinalReport(run, "Built");
 }
 
-void WriteTextFile(const std::string& path, const std::string& text, const RunState& run) {
-  if (ClashesWithRun(path, run)) return;
-  FileHandle file = OpenFile(path, "wb");
-  if (!file || std::fwrite(text.data(), 1, text.size(), file.get()) != text.size() ||
-      !CloseWritten(file)) {
-    std::printf("Cannot write to file %s\n", path.c_str());
+// Prints a failure of the run's last steps and records it for the JSON.
+void FailLate(Session& session, int& status, const std::string& message) {
+  std::fputs(message.c_str(), stdout);
+  session.run.messages.push_back(message.substr(0, message.find_last_not_of('\n') + 1));
+  status = kExitFile;
+}
+
+// The report files the options ask for, when they may be written: a task the
+// reader gave up on has not had its report files guarded yet.
+std::vector<ReportText> ReportsToWrite(Session& session, const CommandLine& line) {
+  if (session.reportsRefused || (line.jsonPath.empty() && line.timelinePath.empty())) return {};
+  if (!session.reportsChecked) {
+    try {
+      CheckReportPaths(session.run, line);
+    } catch (const RunFailure& refusal) {
+      std::fputs(refusal.message.c_str(), stdout);
+      return {};
+    }
   }
+  std::vector<ReportText> reports;
+  if (!line.jsonPath.empty()) {
+    reports.push_back({line.jsonPath, ReportJson(session.run, session.record)});
+  }
+  if (!line.timelinePath.empty() && session.record.planned) {
+    reports.push_back({line.timelinePath, TimelineSvg(session.run)});
+  }
+  return reports;
+}
+
+// The run's last steps, in the order that keeps the old destination on
+// every failure: everything printed is written out, then the report files
+// are written, and only then is the destination put in place.
+int Finish(Session& session, const CommandLine& line, int status) {
+  // Output that cannot be written leaves nothing else to report to.
+  if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == kExitOk) status = kExitFile;
+  session.record.exitStatus = status;
+  if (session.strictRefused) return status;
+  std::string failedPath;
+  std::vector<StagedReport> reports = StageReports(ReportsToWrite(session, line), failedPath);
+  if (!failedPath.empty()) {
+    FailLate(session, status, "Cannot write to file " + failedPath + "\n");
+  } else if (status == kExitOk && session.destination && !session.destination->Commit()) {
+    FailLate(session, status, "Cannot write to file " + session.run.destPath + "\n");
+    reports.clear();
+  }
+  for (StagedReport& report : reports) {
+    if (!report.file.Commit())
+      FailLate(session, status, "Cannot write to file " + report.path + "\n");
+  }
+  std::fflush(stdout);
+  return status;
 }
 
 }  // namespace
@@ -216,6 +260,7 @@ void RunTask(RunState& run) {
   Session session;
   session.run = run;
   RunPhases(session, CommandLine());
+  if (session.destination) CommitDestination(*session.destination, session.run);
   run = session.run;
 }
 
@@ -253,16 +298,7 @@ int RunWavsplice(int argc, const char* const* argv) {
     std::puts("Not enough memory for this task");
     status = kExitFile;
   }
-  // Output that cannot be written leaves nothing else to report to.
-  if (std::fflush(stdout) != 0 && status == kExitOk) status = kExitFile;
-  session.record.exitStatus = status;
-  if (session.strictRefused) return status;
-  if (!line.jsonPath.empty())
-    WriteTextFile(line.jsonPath, ReportJson(session.run, session.record), session.run);
-  if (!line.timelinePath.empty() && session.record.planned) {
-    WriteTextFile(line.timelinePath, TimelineSvg(session.run), session.run);
-  }
-  return status;
+  return Finish(session, line, status);
 }
 
 }  // namespace wavsplice

@@ -11,6 +11,7 @@
 #include "common/failure.h"
 #include "common/file_io.h"
 #include "common/path_text.h"
+#include "task/task_reader.h"
 
 namespace wavsplice {
 
@@ -71,6 +72,25 @@ bool WeaklyCanonical(const std::string& path, std::string& result) {
   return true;
 }
 
+// True when the file at path begins as a RIFF, RF64 or BW64 WAVE file.
+bool BeginsAsWav(const std::string& path) {
+  FileHandle file = OpenFile(path, "rb");
+  unsigned char head[12] = {};
+  if (!file || ReadAt(file.get(), 0, head, sizeof head) != sizeof head) return false;
+  const std::string form(reinterpret_cast<const char*>(head), 4);
+  return (form == "RIFF" || form == "RF64" || form == "BW64") &&
+         std::string(reinterpret_cast<const char*>(head) + 8, 4) == "WAVE";
+}
+
+bool Exists(const std::string& path) {
+  struct stat status = {};
+  return ::lstat(path.c_str(), &status) == 0;
+}
+
+std::string RefusalText(const char* rule, const std::string& path) {
+  return "Report file " + path + " " + rule + "\n";
+}
+
 }  // namespace
 
 std::string NormalisedPath(const std::string& path) {
@@ -117,6 +137,28 @@ void CheckOutputsSpareInputs(const RunState& run) {
     if (&FirstEntryNaming(run, j) == &entry) clash = dest.Same(FileIdentity(entry.sourcePath));
   }
   if (clash) Fail(kExitTask, "Destination file %s is also an input file\n", run.destPath.c_str());
+}
+
+std::string ReportFileRefusal(const std::string& path, const std::string& otherReport,
+                              const RunState& run) {
+  const FileIdentity report(path);
+  std::vector<const std::string*> runFiles = {&run.taskPath, &run.destPath};
+  for (const EditEntry& entry : run.entries) runFiles.push_back(&entry.sourcePath);
+  if (!otherReport.empty()) runFiles.push_back(&otherReport);
+  for (const std::string* file : runFiles) {
+    if (!file->empty() && report.Same(FileIdentity(*file))) {
+      return RefusalText("is also a file of the run", path);
+    }
+  }
+  std::vector<std::string> named;
+  if (!NamesInTaskFile(run.taskPath, named)) {
+    if (Exists(path)) return RefusalText("exists and the task file cannot be read", path);
+  }
+  for (const std::string& name : named) {
+    if (report.Same(FileIdentity(name))) return RefusalText("is named in the task file", path);
+  }
+  if (BeginsAsWav(path)) return RefusalText("is a WAV file", path);
+  return std::string();
 }
 
 }  // namespace wavsplice

@@ -45,6 +45,17 @@ std::string NormalisedPath(const std::string& path);
 // compare by path), otherwise the same absolute, normalised path.
 bool SameFile(const std::string& first, const std::string& second);
 
+// Why a report file (--json, --timeline) may not be written at path, as the
+// message that says so, with its line end; empty when it may. It may not be
+// the task file, a source or the destination the run knows, the other report
+// file (otherReport, empty for none), a file that a `src` or `dest` line of
+// the task file names (the text is read again for this, so that a task the
+// reader gave up on is covered too), nor an existing file that begins as a
+// WAV file does; and while the task file cannot be read, no existing file
+// at all. Each of these compares files as SameFile does.
+std::string ReportFileRefusal(const std::string& path, const std::string& otherReport,
+                              const RunState& run);
+
 // Ends the run with exit status 1 when the destination is an input. Each
 // distinct path is identified once, however many entries name it.
 void CheckOutputsSpareInputs(const RunState& run);

@@ -147,5 +147,38 @@ TEST(CheckOutputsSpareInputs, NoNameIsReservedForCrossfades) {
             "1 Destination file alias.wav is also an input file\n");
 }
 
+TEST(ReportFileRefusal, SaysWhichRuleKeepsAReportOffAFile) {
+  testing::TempDir dir;
+  testing::WriteFile("take.wav", testing::CanonicalWav({1, 8000, 16}, {1}));
+  testing::WriteFile("other.wav", testing::CanonicalWav({1, 8000, 16}, {2}));
+  testing::WriteTextFile("notes.txt", "notes\n");
+  // The reader gives up at the second `src`: the run knows no entry.
+  testing::WriteTextFile("task.txt", "src\ttake.wav\nsrc\tx\ndest\tout.wav\n");
+  RunState gaveUp;
+  const struct {
+    const char* path;
+    const char* other;
+    const char* taskPath;
+    const char* refusal;  // after "Report file PATH "
+  } cases[] = {
+      {"./task.txt", "", "task.txt", "is also a file of the run"},
+      {"r.json", "./r.json", "task.txt", "is also a file of the run"},
+      {"./take.wav", "", "task.txt", "is named in the task file"},
+      {"out.wav", "", "task.txt", "is named in the task file"},
+      {"other.wav", "", "task.txt", "is a WAV file"},
+      {"notes.txt", "", "task.txt", ""},
+      {"new.json", "", "task.txt", ""},
+      {"notes.txt", "", "missing.txt", "exists and the task file cannot be read"},
+      {"new.json", "", "missing.txt", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path);
+    gaveUp.taskPath = c.taskPath;
+    const std::string expected =
+        *c.refusal == '\0' ? "" : "Report file " + std::string(c.path) + " " + c.refusal + "\n";
+    EXPECT_EQ(ReportFileRefusal(c.path, c.other, gaveUp), expected);
+  }
+}
+
 }  // namespace
 }  // namespace wavsplice

@@ -21,17 +21,14 @@ namespace {
 constexpr size_t kShortestPath = 4;
 constexpr float kLevelCeilingDb = 24.0f;
 
-std::string ReadWholeFile(const std::string& path) {
+// The whole file at path in text; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& text) {
   FileHandle file = OpenFile(path, "rb");
-  if (!file) Fail(kExitTask, "Cannot find file %s that holds your instructions\n", path.c_str());
-  std::string text;
+  if (!file) return false;
   char chunk[4096];
   size_t got;
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
-  if (std::ferror(file.get())) {
-    Fail(kExitTask, "Cannot find file %s that holds your instructions\n", path.c_str());
-  }
-  return text;
+  return !std::ferror(file.get());
 }
 
 // A carriage return before a newline or at the end of the text belongs to
@@ -232,8 +229,22 @@ class TaskTokens {
 
 }  // namespace
 
+bool NamesInTaskFile(const std::string& path, std::vector<std::string>& names) {
+  std::string text;
+  if (!ReadWholeFile(path, text)) return false;
+  const std::vector<TaskToken> tokens = SplitTokens(text);
+  for (size_t at = 0; at + 1 < tokens.size(); ++at) {
+    if (Is(tokens[at].text, "src") || Is(tokens[at].text, "dest"))
+      names.emplace_back(tokens[at + 1].text);
+  }
+  return true;
+}
+
 void ReadTaskFile(RunState& run) {
-  std::string text = ReadWholeFile(run.taskPath);
+  std::string text;
+  if (!ReadWholeFile(run.taskPath, text)) {
+    Fail(kExitTask, "Cannot find file %s that holds your instructions\n", run.taskPath.c_str());
+  }
   TaskTokens(run, SplitTokens(text)).ReadAll();
 }
 

@@ -4,6 +4,9 @@
 // later.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "task/run_state.h"
 
 namespace wavsplice {
@@ -14,5 +17,11 @@ namespace wavsplice {
 // task file that cannot be opened, a missing or short path, a value command
 // before the first `src` or without its value, and a 513th `src`.
 void ReadTaskFile(RunState& run);
+
+// Adds to names the value after every `src` and `dest` word of the task file
+// at path, tokenised as ReadTaskFile does but without reading any further
+// meaning into it, so that it holds even for a task the reader gives up on.
+// False when the file cannot be read.
+bool NamesInTaskFile(const std::string& path, std::vector<std::string>& names);
 
 }  // namespace wavsplice

@@ -195,5 +195,65 @@ TEST(CliCheck, JsonReportParsesBack) {
   EXPECT_EQ(failed["diagnostics"].back()["kind"], "note");
 }
 
+// A report file never replaces an input, even when the reader gives up
+// early, nor is it written when refused; a check ends as the run would on a
+// destination that cannot be created. Each case leaves the folder as it was.
+TEST(CliCheck, RefusedReportsAndDestinationsWriteNothing) {
+  const struct {
+    std::string task;  // empty: no task.txt
+    std::vector<std::string> args;
+    std::string out;
+    int exitCode;
+  } cases[] = {
+      {"src\ta.wav\nsrc\tx\ndest\tout.wav\n",
+       {"--json", "a.wav"},
+       "Source track 2 appears to be too short or missing\n"
+       "Report file a.wav is also a file of the run\n",
+       1},
+      {"src\ta.wav\nsrc\tx\ndest\tout.wav\n",
+       {"--json", "out.wav"},
+       "Source track 2 appears to be too short or missing\n"
+       "Report file out.wav is named in the task file\n",
+       1},
+      {"",
+       {"--check", "--json", "mytask.txt"},
+       "0 warnings, 0 notes\nCannot find file task.txt that holds your instructions\n"
+       "Report file mytask.txt exists and the task file cannot be read\n",
+       1},
+      {"src\ta.wav\ndest\tnew.wav\n",
+       {"--json", "r.x", "--timeline", "./r.x"},
+       ReadEntries(1) + "Report file r.x is also a file of the run\n",
+       1},
+      {"src\ta.wav\ndest\tnew.wav\n",
+       {"--json", "b.wav"},
+       ReadEntries(1) + "Report file b.wav is a WAV file\n",
+       1},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.out);
+    TempDir dir;
+    WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2}));
+    WriteFile(dir / "b.wav", CanonicalWav(kMono8k, {3, 4}));
+    WriteTextFile(dir / "mytask.txt", "src\ta.wav\ndest\tout.wav\n");
+    if (!c.task.empty()) WriteTextFile(dir / "task.txt", c.task);
+    const auto before = Snapshot(dir.path());
+    ExpectOutcome(RunCli(dir.path(), c.args), c.out, c.exitCode);
+    EXPECT_EQ(Snapshot(dir.path()), before);
+  }
+  for (const std::string dest : {"folder", "/dev/null", "missing/x.wav"}) {
+    SCOPED_TRACE(dest);
+    TempDir dir;
+    WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2}));
+    fs::create_directory(dir / "folder");
+    WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\t" + dest + "\n");
+    const auto before = Snapshot(dir.path());
+    const CliResult check = RunCli(dir.path(), {"--check"});
+    EXPECT_EQ(check.exitCode, 2);
+    EXPECT_EQ(check.out.substr(check.out.find("\nCannot") + 1),
+              "Cannot create destination file " + dest + "\n");
+    EXPECT_EQ(Snapshot(dir.path()), before);
+  }
+}
+
 }  // namespace
 }  // namespace wavsplice::testing

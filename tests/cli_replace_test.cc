@@ -367,5 +367,72 @@ TEST(CliReplace, DestinationKeepsItsRightsAndLinks) {
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
+// Runs wavsplice in dir with standard output a pipe whose reader has gone;
+// returns the signal that ended it, or 0.
+int SignalWithReaderGone(const std::string& dir) {
+  int ends[2] = {-1, -1};
+  if (::pipe(ends) != 0) return 0;
+  ::close(ends[0]);
+  std::vector<std::string> words = ProgramWords(WavspliceBinary());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::signal(SIGPIPE, SIG_DFL);
+    if (::chdir(dir.c_str()) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0) ::_exit(127);
+    ::execvp(argv[0], argv.data());
+    ::_exit(127);
+  }
+  ::close(ends[1]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+}
+
+// Everything a run prints and every report file it writes comes before the
+// destination is put in place: a failure in any of them keeps the old
+// destination and the old report.
+TEST(CliReplace, LateFailuresKeepTheOldDestinationAndReport) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav({1, 8000, 16, 1}, {1, 2, 3, 4}));
+  WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\tout.wav\n");
+  const Bytes old = {9, 9, 9};
+  fs::create_directory(dir / "sub");
+  const struct {
+    const char* label;
+    std::vector<std::string> args;
+    const char* shellPrefix;
+    std::string lastLine;  // empty: standard output itself fails
+  } cases[] = {
+      {"report to a full device", {"--json", "/dev/full"}, "", "Cannot write to file /dev/full"},
+      {"report over a folder", {"--json", "sub"}, "", "Cannot write to file sub"},
+      {"report in a missing folder", {"--json", "no/r.json"}, "", "Cannot write to file no/r.json"},
+      {"report past the size limit",
+       {"--timeline", "r.svg"},
+       "ulimit -f 1;",
+       "Cannot write to file r.svg"},
+      {"standard output full", {}, "exec >/dev/full;", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    WriteFile(dir / "out.wav", old);
+    WriteFile(dir / "r.svg", old);
+    const CliResult result = RunCli(dir.path(), c.args, 10, c.shellPrefix);
+    EXPECT_EQ(result.exitCode, 2);
+    const std::string tail = c.lastLine.empty() ? "" : "\tSample rate 8000\n\n" + c.lastLine + "\n";
+    EXPECT_EQ(result.out.substr(result.out.size() - std::min(result.out.size(), tail.size())),
+              tail);
+    EXPECT_EQ(ReadFile(dir / "out.wav"), old);
+    EXPECT_EQ(ReadFile(dir / "r.svg"), old);
+    EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
+  }
+  // Standard output whose reader has gone: the run dies by SIGPIPE, before
+  // the commit.
+  EXPECT_EQ(SignalWithReaderGone(dir.path()), SIGPIPE);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), old);
+  EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace wavsplice::testing
