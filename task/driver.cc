@@ -242,9 +242,13 @@ int Finish(Session& session, const CommandLine& line, int status) {
   std::vector<StagedReport> reports = StageReports(ReportsToWrite(session, line), failedPath);
   if (!failedPath.empty()) {
     FailLate(session, status, "Cannot write to file " + failedPath + "\n");
-  } else if (status == kExitOk && session.destination && !session.destination->Commit()) {
-    FailLate(session, status, "Cannot write to file " + session.run.destPath + "\n");
-    reports.clear();
+  } else if (status == kExitOk && session.destination) {
+    try {
+      CommitDestination(*session.destination, session.run);
+    } catch (const RunFailure& failure) {
+      FailLate(session, status, failure.message);
+      reports.clear();
+    }
   }
   for (StagedReport& report : reports) {
     if (!report.file.Commit())
@@ -255,14 +259,6 @@ int Finish(Session& session, const CommandLine& line, int status) {
 }
 
 }  // namespace
-
-void RunTask(RunState& run) {
-  Session session;
-  session.run = run;
-  RunPhases(session, CommandLine());
-  if (session.destination) CommitDestination(*session.destination, session.run);
-  run = session.run;
-}
 
 int RunWavsplice(int argc, const char* const* argv) {
   int status = kExitOk;

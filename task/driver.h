@@ -8,9 +8,4 @@ namespace wavsplice {
 // output goes to standard output; a failure's message is printed here.
 int RunWavsplice(int argc, const char* const* argv);
 
-// The phases after the command line, for a run state whose taskPath is set.
-// Ends through Fail() on any error.
-struct RunState;
-void RunTask(RunState& run);
-
 }  // namespace wavsplice
