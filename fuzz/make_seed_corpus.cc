@@ -124,6 +124,10 @@ std::vector<std::string> TaskSeeds() {
       "src\ta.wav\nxf\t10\t1\ndest\txfade_temp.wav\n",
       "xin\t1\nsrc\ta.wav\n",
       "src\ta.wav\ndest\tout.wav\nxf\t5",
+      // Report files (the fuzzer writes r.json and r.svg) named by a task
+      // the reader gives up on, and by one it reads whole.
+      "src\ta.wav\nsrc\tx\ndest\tr.json\n",
+      "src\tr.svg\ndest\tout.wav\n",
   };
 }
 
