@@ -1,12 +1,15 @@
 #include "common/staged_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
+#include <ctime>
 #include <utility>
 
 #include "common/path_text.h"
@@ -71,7 +74,65 @@ void TakeRightsOf(int fd, const std::string& replaced) {
   ::fchmod(fd, old.st_mode & 07777);
 }
 
+// The name of a staged file for label, up to its six unique characters.
+std::string StagedPrefix(const std::string& label) {
+  return "." + label.substr(0, kMaxLabelBytes) + ".wavsplice-";
+}
+
+bool IsNameCharacter(char c) {
+  return c != '\0' && std::string(kNameCharacters).find(c) != std::string::npos;
+}
+
+// An open descriptor of path, exclusively locked, when path is a regular
+// file that no run holds; -1 otherwise. Links are not followed.
+int TakeHold(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat status = {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) ||
+      ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
 }  // namespace
+
+std::string ScratchLabel(const std::string& destPath) { return FileName(destPath) + ".xfade"; }
+
+std::vector<AbandonedFile> FindAbandoned(const std::string& beside, const std::string& label) {
+  std::vector<AbandonedFile> found;
+  std::string folder = ParentPath(beside);
+  const std::string prefix = StagedPrefix(label);
+  DIR* listing = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (listing == nullptr) return found;
+  const time_t now = ::time(nullptr);
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0) continue;
+    bool patterned = true;
+    for (size_t at = prefix.size(); at < name.size(); ++at) patterned &= IsNameCharacter(name[at]);
+    if (!patterned) continue;
+    const std::string path = JoinPath(folder, name);
+    const int fd = TakeHold(path);
+    if (fd < 0) continue;
+    struct stat status = {};
+    if (::fstat(fd, &status) == 0 && now - status.st_mtime >= 1) {
+      found.push_back({path, static_cast<int64_t>(status.st_size)});
+    }
+    ::close(fd);
+  }
+  ::closedir(listing);
+  return found;
+}
+
+void RemoveAbandoned(const AbandonedFile& file) {
+  const int fd = TakeHold(file.path);
+  if (fd < 0) return;
+  ::unlink(file.path.c_str());
+  ::close(fd);
+}
 
 bool MayBeReplaced(const std::string& target) {
   struct stat existing = {};
@@ -88,11 +149,13 @@ bool MayBeStagedBeside(const std::string& target) {
 }
 
 std::optional<StagedFile> StagedFile::Create(const std::string& beside, const std::string& label) {
-  const std::string name = "." + label.substr(0, kMaxLabelBytes) + ".wavsplice-XXXXXX";
+  const std::string name = StagedPrefix(label) + "XXXXXX";
   std::string path = JoinPath(ParentPath(beside), name);
   const HandledSignalsHeld held;
   const int fd = CreateUniquelyNamed(path);
   if (fd < 0) return std::nullopt;
+  // Marks the file as a live run's: no other run takes it for abandoned.
+  ::flock(fd, LOCK_EX | LOCK_NB);
   const int listSlot = ListForRemoval(path.c_str());
   if (listSlot < 0) {
     ::unlink(path.c_str());

@@ -5,8 +5,10 @@
 // whole new one and never a part.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace wavsplice {
 
@@ -21,11 +23,34 @@ bool MayBeReplaced(const std::string& target);
 // its folder exists and may be written. (A full disk shows only on writing.)
 bool MayBeStagedBeside(const std::string& target);
 
+// The label of a destination's crossfade scratch files, from the name the
+// task gives the destination: ".out.wav.xfade.wavsplice-XXXXXX" for
+// out.wav.
+std::string ScratchLabel(const std::string& destPath);
+
+// A staged file that its run left behind (killed by SIGKILL, or by a power
+// cut): named by the pattern for beside and label, held by no live run.
+struct AbandonedFile {
+  std::string path;
+  int64_t bytes = 0;
+};
+
+// The abandoned files of the pattern ".<label>.wavsplice-XXXXXX" in the
+// folder of beside. A live run holds an advisory lock (flock) on its file
+// from the moment it creates it; a file that nobody holds and that has not
+// changed for a second is abandoned. (The second covers the instant
+// between a file's creation and its lock.)
+std::vector<AbandonedFile> FindAbandoned(const std::string& beside, const std::string& label);
+
+// Removes an abandoned file, unless a run has taken hold of it since it was
+// found. Never touches any other file.
+void RemoveAbandoned(const AbandonedFile& file);
+
 class StagedFile {
  public:
   // Creates "<folder of beside>/.<label>.wavsplice-XXXXXX", empty and
-  // readable by its owner only, with a name no other file has. Empty when no
-  // file can be created there.
+  // readable by its owner only, with a name no other file has, and holds
+  // its advisory lock for its life. Empty when no file can be created there.
   static std::optional<StagedFile> Create(const std::string& beside, const std::string& label);
 
   StagedFile(StagedFile&& other) noexcept;

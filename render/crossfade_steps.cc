@@ -22,11 +22,6 @@ namespace {
   Fail(kExitFile, "Cannot write to file %s\n", target.destPath.c_str());
 }
 
-// ".out.wav.xfade.wavsplice-XXXXXX" for a destination out.wav.
-std::string ScratchLabel(const RenderTarget& target) {
-  return FileName(target.destPath) + ".xfade";
-}
-
 // Works out the crossfade's frames and, when it fits, generates it into a
 // new scratch file with generate(scratchPath), which returns CROSSFADE's
 // result.
@@ -39,7 +34,7 @@ std::optional<StagedFile> MakeCrossfade(const RenderTarget& target, EditRender& 
   std::optional<StagedFile> scratch;
   if (CrossfadeSamples(target.format.sampleRate, edit.xfWidth, edit.xfSamples) &&
       CrossfadeWithinReach(edit.insertPoint, edit.xfSamples, target.format.FrameBytes())) {
-    scratch = StagedFile::Create(target.destWritePath, ScratchLabel(target));
+    scratch = StagedFile::Create(target.destWritePath, ScratchLabel(target.destPath));
     if (!scratch) FailToWrite(target);
     if (MAKE_HEADER(scratch->path(), target.format, edit.xfSamples) != WriteResult::kOk) {
       FailToWrite(target);

@@ -1,6 +1,6 @@
 #include "task/command_line.h"
 
-#include <cstring>
+#include <string>
 
 #include "common/failure.h"
 
@@ -8,40 +8,56 @@ namespace wavsplice {
 
 namespace {
 
-bool IsOption(const char* argument) { return std::strncmp(argument, "--", 2) == 0; }
+// "-" alone names a file, as for most programs.
+bool IsOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
+
+// Takes one option, and its file name where it has one, from argv[at];
+// returns the index of the last argument used.
+int TakeOption(CommandLine& line, int argc, const char* const* argv, int at) {
+  const std::string option = argv[at];
+  if (option == "-h") {
+    line.help = true;
+  } else if (option == "--help") {
+    line.help = line.longHelp = true;
+  } else if (option == "--version") {
+    line.version = true;
+  } else if (option == "--check") {
+    line.check = true;
+  } else if (option == "--strict") {
+    line.strict = true;
+  } else if (option == "--warnings") {
+    line.warnings = true;
+  } else if (option == "--timeline" || option == "--json") {
+    if (at + 1 >= argc) Fail(kExitTask, "Option %s needs a file name\n", option.c_str());
+    (option == "--json" ? line.jsonPath : line.timelinePath) = argv[++at];
+  } else {
+    Fail(kExitTask, "Unknown option %s\n", option.c_str());
+  }
+  return at;
+}
 
 }  // namespace
 
 CommandLine ReadCommandLine(int argc, const char* const* argv) {
   CommandLine line;
-  int at = 1;
-  bool named = false;  // after `--` the task file is taken as it stands
-  for (; at < argc && IsOption(argv[at]); ++at) {
-    const std::string option = argv[at];
-    if (option == "--") {
-      ++at;
-      named = true;
-      break;
-    }
-    if (option == "--help") {
-      line.help = line.longHelp = true;
-    } else if (option == "--version") {
-      line.version = true;
-    } else if (option == "--check") {
-      line.check = true;
-    } else if (option == "--strict") {
-      line.strict = true;
-    } else if (option == "--timeline" || option == "--json") {
-      if (at + 1 >= argc) Fail(kExitTask, "Option %s needs a file name\n", option.c_str());
-      (option == "--json" ? line.jsonPath : line.timelinePath) = argv[++at];
+  bool named = false;   // a task file was named
+  bool options = true;  // until `--`
+  bool asHelp = false;  // "help" named as the task file, before `--`
+  for (int at = 1; at < argc; ++at) {
+    const std::string argument = argv[at];
+    if (options && argument == "--") {
+      options = false;
+    } else if (options && IsOption(argument)) {
+      at = TakeOption(line, argc, argv, at);
+    } else if (named) {
+      Fail(kExitTask, "Only one task file can be given, not also %s\n", argument.c_str());
     } else {
-      Fail(kExitTask, "Unknown option %s\n", option.c_str());
+      line.taskPath = argument;
+      named = true;
+      asHelp = options && argument == "help";
     }
   }
-  if (at < argc) {
-    line.taskPath = argv[at];
-    if (!named && (line.taskPath == "help" || line.taskPath == "-h")) line.help = true;
-  }
+  if (asHelp) line.help = true;
   return line;
 }
 

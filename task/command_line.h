@@ -1,5 +1,6 @@
-// The command line: options first, then the task file. `--` ends the
-// options, so that a task file whose name starts with `--` can be named.
+// The command line: options and the task file in any order, as GNU programs
+// read them; `--` ends the options, so that a task file whose name starts
+// with `-` can be named.
 #pragma once
 
 #include <string>
@@ -7,19 +8,21 @@
 namespace wavsplice {
 
 struct CommandLine {
-  bool help = false;      // "help" or "-h" as the task file, or --help
+  bool help = false;      // "help" as the task file, -h or --help
   bool longHelp = false;  // --help
   bool version = false;
   bool check = false;
   bool strict = false;
+  bool warnings = false;     // --warnings: the check's warnings on standard error
   std::string timelinePath;  // empty: no picture
   std::string jsonPath;      // empty: no JSON report
   std::string taskPath = "task.txt";
 };
 
-// Reads the arguments. Ends the run with exit status 1 ("Unknown option
-// %s") for an option it does not know or one that lacks its file name.
-// Arguments after the task file are ignored.
+// Reads the arguments. An argument that starts with `-` (but "-" alone) is
+// an option wherever it stands, up to `--`. Ends the run with exit status 1
+// for an option it does not know ("Unknown option %s"), one that lacks its
+// file name, and a second task file.
 CommandLine ReadCommandLine(int argc, const char* const* argv);
 
 }  // namespace wavsplice

@@ -26,11 +26,15 @@ TEST(CommandLine, OptionsThenTheTaskFile) {
   EXPECT_EQ(line.jsonPath, "r.json");
   EXPECT_EQ(line.taskPath, "job.txt");
 
-  // Options after the task file are ignored, as any further argument.
-  line = Read({"job.txt", "--check"});
-  EXPECT_FALSE(line.check);
-  // -- ends the options: a task file may start with -- or be called help.
+  // Options stand anywhere, as GNU programs read them.
+  line = Read({"job.txt", "--check", "--json", "r.json", "--warnings"});
+  EXPECT_TRUE(line.check && line.warnings);
+  EXPECT_EQ(line.jsonPath, "r.json");
+  EXPECT_EQ(line.taskPath, "job.txt");
+  // -- ends the options: a task file may start with - or be called help.
   EXPECT_EQ(Read({"--", "--odd.txt"}).taskPath, "--odd.txt");
+  EXPECT_EQ(Read({"--check", "--", "-odd.txt"}).taskPath, "-odd.txt");
+  EXPECT_EQ(Read({"-"}).taskPath, "-");
   EXPECT_FALSE(Read({"--", "help"}).help);
   EXPECT_TRUE(Read({"help"}).help);
   EXPECT_TRUE(Read({"--check", "-h"}).help);
@@ -47,6 +51,9 @@ TEST(CommandLine, UnknownOrIncompleteOptionsAreRefused) {
       {{"--check=yes"}, "Unknown option --check=yes\n"},
       {{"--json"}, "Option --json needs a file name\n"},
       {{"--check", "--timeline"}, "Option --timeline needs a file name\n"},
+      {{"-x", "task.txt"}, "Unknown option -x\n"},
+      {{"task.txt", "other.txt"}, "Only one task file can be given, not also other.txt\n"},
+      {{"task.txt", "--", "--check"}, "Only one task file can be given, not also --check\n"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.message);

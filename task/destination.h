@@ -12,7 +12,8 @@ namespace wavsplice {
 // leads to (through symbolic links, so that a link stays a link) and sets
 // run.destWritePath to it. Ends the run with "Cannot create destination
 // file" (exit status 2) when the destination exists and is not a regular
-// file this user may write, or no file can be created in its folder.
+// file this user may write, or no file can be created in its folder. Then
+// removes the files that interrupted runs left for this destination.
 StagedFile StageDestination(RunState& run);
 
 // What StageDestination would refuse, found without writing anything: for
@@ -20,6 +21,11 @@ StagedFile StageDestination(RunState& run);
 // destination file" (exit status 2) when the destination may not be
 // replaced or its folder is missing or may not be written.
 void CheckDestinationCanBeStaged(const RunState& run);
+
+// Adds a note to the run's diagnostics for each file an interrupted run
+// left for this destination (its staged file or a crossfade's scratch
+// file, held by no live run), with its size. Removes nothing.
+void NoteAbandonedFiles(RunState& run);
 
 // Puts the finished destination in place. Ends the run with "Cannot write
 // to file" (exit status 2) when it cannot be renamed there.

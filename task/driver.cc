@@ -1,5 +1,7 @@
 #include "task/driver.h"
 
+#include <unistd.h>
+
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
@@ -66,9 +68,10 @@ void PrintHelp() {
       "\nWith type 4, the decay is fast at first and then slower with time",
       "\nExample: A 200 msec type 1 crossfade:",
       "xf\t200\t1\n",
-      "Options (before the task file; -- ends them):",
+      "Options (anywhere on the line; -- ends them):",
       "\t--check\t\tread and plan the task, print what a run would do, write nothing",
       "\t--strict\trender only when --check finds no warning",
+      "\t--warnings\tprint the check's warnings on standard error (done when it is a terminal)",
       "\t--timeline FILE\talso draw the plan as an SVG picture in FILE",
       "\t--json FILE\talso write the report as JSON to FILE",
       "\t--help\t\tprint this help",
@@ -157,7 +160,6 @@ struct Session {
   std::optional<StagedFile> destination;  // built, not yet in place
   bool diagnosticsPrinted = false;
   bool rendering = false;       // past the check: a failure is a plain run's failure
-  bool strictRefused = false;   // --strict found a warning: nothing at all is written
   bool reportsChecked = false;  // the report files passed their guard
   bool reportsRefused = false;  // ... or failed it: none is written
 };
@@ -165,8 +167,9 @@ struct Session {
 void RunPhases(Session& session, const CommandLine& line) {
   RunState& run = session.run;
   // The report files carry the diagnostics too; only a check prints them.
-  const bool checking =
-      line.check || line.strict || !line.jsonPath.empty() || !line.timelinePath.empty();
+  const bool warnOnStderr = line.warnings || ::isatty(STDERR_FILENO) == 1;
+  const bool checking = line.check || line.strict || warnOnStderr || !line.jsonPath.empty() ||
+                        !line.timelinePath.empty();
   ReadTaskFile(run);
   std::printf("\nRead %i entries in task file\n\n", run.entryCount);
   if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
@@ -182,23 +185,25 @@ void RunPhases(Session& session, const CommandLine& line) {
   PlanWriteOrder(run);
   session.record.planned = true;
   if (checking) CheckPlan(run);
-  if (line.check) CheckDestinationCanBeStaged(run);
+  if (line.check) {
+    CheckDestinationCanBeStaged(run);
+    NoteAbandonedFiles(run);
+  }
   if (line.check || (line.strict && HasWarnings(run))) {
     session.diagnosticsPrinted = true;
     PrintCheck(run);
-    if (!line.check) {
-      session.strictRefused = true;
-      FailQuietly(kExitTask);
-    }
+    if (!line.check) FailQuietly(kExitTask);
     return;
   }
   session.rendering = true;
+  if (warnOnStderr) PrintWarningsToStderr(run);
   // Any ending before the commit, by failure or signal, removes the file;
   // the commit comes after everything the run prints and writes besides.
   session.destination = StageDestination(run);
   CreateDestination(run);
   RenderEdits(run);
   PrintFinalReport(run, "Built");
+  if (warnOnStderr) PrintWarningCountToStderr(run);
 }
 
 // Prints a failure of the run's last steps and records it for the JSON.
@@ -237,7 +242,6 @@ int Finish(Session& session, const CommandLine& line, int status) {
   // Output that cannot be written leaves nothing else to report to.
   if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == kExitOk) status = kExitFile;
   session.record.exitStatus = status;
-  if (session.strictRefused) return status;
   std::string failedPath;
   std::vector<StagedReport> reports = StageReports(ReportsToWrite(session, line), failedPath);
   if (!failedPath.empty()) {

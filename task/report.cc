@@ -164,6 +164,21 @@ void PrintDiagnostics(const RunState& run) {
               CountOf(run.diagnostics, DiagnosticKind::kNote));
 }
 
+void PrintWarningsToStderr(const RunState& run) {
+  for (const Diagnostic& diagnostic : ByLine(run.diagnostics)) {
+    if (diagnostic.kind != DiagnosticKind::kWarning) continue;
+    std::fprintf(stderr, "%s:%i: warning: %s\n", run.taskPath.c_str(), diagnostic.line,
+                 diagnostic.text.c_str());
+  }
+}
+
+void PrintWarningCountToStderr(const RunState& run) {
+  const int32_t warnings = CountOf(run.diagnostics, DiagnosticKind::kWarning);
+  if (warnings == 0) return;
+  std::fprintf(stderr, "%i %s: 'wavsplice --check %s' shows the plan\n", warnings,
+               warnings == 1 ? "warning" : "warnings", run.taskPath.c_str());
+}
+
 std::string ReportJson(const RunState& run, const RunRecord& record) {
   JsonText text;
   Json report;

@@ -31,6 +31,13 @@ void PrintFinalReport(const RunState& run, const char* heading);
 // "%i warnings, %i notes".
 void PrintDiagnostics(const RunState& run);
 
+// For a plain run that a person watches: the check's warnings (not its
+// notes) on standard error, in the form a check prints them, before the
+// render; and after the report one line on standard error with their
+// count and the command that shows the plan (nothing when there are none).
+void PrintWarningsToStderr(const RunState& run);
+void PrintWarningCountToStderr(const RunState& run);
+
 // What a run or a check did, beyond the run state, for the JSON report.
 struct RunRecord {
   std::string version;
