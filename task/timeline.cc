@@ -36,14 +36,16 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
-// Text fit for XML: valid UTF-8, markup characters escaped, control
-// characters (not allowed in XML) shown as '?'.
+// Text fit for XML: valid UTF-8 (cut to at most maxChars bytes, then
+// "..."), markup characters escaped, characters XML does not allow
+// replaced (XmlChars).
 std::string Escape(const std::string& raw, size_t maxChars = std::string::npos) {
   bool replaced = false;
   std::string text = ValidUtf8(raw, replaced);
-  if (text.size() > maxChars) text = text.substr(0, maxChars) + "...";
+  // A cut inside a multi-byte character would leave invalid UTF-8.
+  if (text.size() > maxChars) text = ValidUtf8(text.substr(0, maxChars), replaced) + "...";
   std::string out;
-  for (char c : text) {
+  for (char c : XmlChars(text)) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -58,11 +60,10 @@ std::string Escape(const std::string& raw, size_t maxChars = std::string::npos) 
         out += "&quot;";
         break;
       default:
-        out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+        out += c;
     }
   }
-  // A cut inside a multi-byte character would leave invalid UTF-8.
-  return ValidUtf8(out, replaced);
+  return out;
 }
 
 // Tenths of a pixel, printed with one decimal from integers.
