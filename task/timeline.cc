@@ -141,7 +141,7 @@ std::string Axis(const RunState& run, const Scale& scale) {
       Rect(kPlotLeft * 10, kAxisY * 10, (kPlotRight - kPlotLeft) * 10, 10, "fill=\"#333\"");
   // Ticks in samples, or in milliseconds in seconds mode: in whole seconds
   // when the length in milliseconds would pass the 64-bit range. Either way
-  // tick * perSecond stays within destLength * perSecond, which fits.
+  // tick * sampleRate stays within destLength * perSecond, which fits.
   const bool seconds = run.sampleMode == 0;
   const int64_t perSecond = run.destLength <= INT64_MAX / 1000 ? 1000 : 1;
   const int64_t total =
