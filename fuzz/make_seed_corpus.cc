@@ -131,6 +131,22 @@ std::vector<std::string> TaskSeeds() {
   };
 }
 
+// Plans at the edge of the numbers: destinations past 10^15 frames and
+// near 2^63 (8-bit mono allows 2^63 - 131081), a stop and a trim that add
+// up to 2^63, values JSON has no number for, and names and words with
+// characters XML forbids (U+FFFE, U+FFFF).
+std::vector<std::string> EdgeTaskSeeds() {
+  return {
+      "using_samples\nsrc\ta.wav\nins\t2000000000000000\ndest\tout.wav\n",
+      "using_samples\nsrc\ta.wav\nins\t9223372036854643712\ndest\tout.wav\n",
+      "src\ta.wav\nins\t1125899906842\ndest\tout.wav\n",
+      "using_samples\nsrc\ta.wav\nxout\t9223372036854773760\ntrim\t1600\ndest\tout.wav\n",
+      "src\ta.wav\nxout\t0.002\nlvl\t-inf\nsrc\ta.wav\nxin\t0.002\nxf\tinf\t1\ndest\tout.wav\n",
+      "src\ta.wav\nxout\t1e400\ndest\tout.wav\n",
+      "src\ta.wav\n\xEF\xBF\xBE\t1\nlvl\t-3\ndest\tout\xEF\xBF\xBF.wav\n",
+  };
+}
+
 void WriteSeed(const std::filesystem::path& dir, int number, const Bytes& bytes) {
   std::filesystem::create_directories(dir);
   const std::string path = (dir / ("seed-" + std::to_string(number))).string();
@@ -167,6 +183,17 @@ int main(int argc, char** argv) {
   }
   for (size_t w = 4; w < wavs.size(); ++w) {
     WriteSeed(out / "whole_run", n++, tasks[1] + separator + wavs[0] + separator + wavs[w]);
+  }
+
+  // The edge tasks: alone, and run on 16-bit and on 8-bit mono sources.
+  Format eightBit;
+  eightBit.bits = 8;
+  const Bytes eightBitWav = CanonicalWav(eightBit, 32);
+  int edge = static_cast<int>(tasks.size());
+  for (const std::string& task : EdgeTaskSeeds()) {
+    WriteSeed(out / "task_reader", edge++, task);
+    WriteSeed(out / "whole_run", n++, task + separator + wavs[0] + separator + wavs[0]);
+    WriteSeed(out / "whole_run", n++, task + separator + eightBitWav + separator + eightBitWav);
   }
   return 0;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -160,6 +161,18 @@ void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
   }
 }
 
+// Frames from end (0 or more) to asked, a whole number of frames as a
+// double: exact while the count fits in 64 bits, the largest count beyond;
+// 0 when asked is not above end. A stop and a trim that each fit can add up
+// to 2^63 frames or more, past what a signed 64-bit integer holds.
+int64_t FramesPast(double asked, int64_t end) {
+  constexpr double kTwoTo64 = 18446744073709551616.0;
+  if (!(asked > static_cast<double>(end))) return 0;
+  if (!(asked < kTwoTo64)) return INT64_MAX;
+  const uint64_t past = static_cast<uint64_t>(asked) - static_cast<uint64_t>(end);
+  return past > static_cast<uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<int64_t>(past);
+}
+
 void CheckCutSpans(RunState& run) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = EntryAt(run, j);
@@ -168,8 +181,7 @@ void CheckCutSpans(RunState& run) {
     if (asked > entry.readEnd) {
       Note(run.diagnostics, entry.line,
            "the span of task %i stops %s past the end of %s: it is cut at the source's end", j + 1,
-           TaskUnits(run, static_cast<int64_t>(asked) - entry.readEnd).c_str(),
-           entry.sourcePath.c_str());
+           TaskUnits(run, FramesPast(asked, entry.readEnd)).c_str(), entry.sourcePath.c_str());
     }
   }
 }

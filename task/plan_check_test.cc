@@ -110,6 +110,10 @@ TEST(CheckPlan, EveryMistakeOnItsLine) {
        "src\ta.wav\nins\t0\nsrc\tc.wav\nxout\t0.5\nins\t0.5\ndest\tout.wav\n", 1, N,
        "whose last 1.000 s (a.wav) still end the destination"},
       {"span cut", "src\tc.wav\nxout\t1.5\ndest\tout.wav\n", 1, N, "0.500 s past the end of c.wav"},
+      // The stop and the trim add up to 2^63 in a double, past the 64-bit range.
+      {"span cut at 2^63",
+       "using_samples\nsrc\tc.wav\nxout\t9223372036854773760\ntrim\t1600\ndest\tout.wav\n", 2, N,
+       "stops 9223372036854767808 samples past the end of c.wav"},
       {"gap", "src\ta.wav\nxout\t1\nsrc\tb.wav\nins\t1.5\ndest\tout.wav\n", 3, N,
        "silent for 0.500 s from 1.000 s"},
       {"not .wav", "src\ta.wav\ndest\tout.wave\n", 2, N, "does not end in .wav"},

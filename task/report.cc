@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 
 #include "task/plan_check.h"
@@ -56,6 +57,15 @@ class JsonText {
   std::vector<std::string> replacedTexts_;
 };
 
+// A number of the report. JSON has none for infinities and NaN (a task
+// file can give them, as in "lvl -inf"): they are the strings "inf", "-inf"
+// and "nan".
+Json Number(double value) {
+  if (std::isnan(value)) return "nan";
+  if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
+  return value;
+}
+
 Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonText& text) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   Json edit;
@@ -63,25 +73,25 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
   edit["line"] = entry.line;
   edit["source"] = text(entry.sourcePath);
   Json given;
-  given["xin"] = entry.xin;
-  given["xout"] = entry.xoutGiven;
-  given["trim"] = entry.trim;
+  given["xin"] = Number(entry.xin);
+  given["xout"] = Number(entry.xoutGiven);
+  given["trim"] = Number(entry.trim);
   if (entry.append == 1) {
     given["ins"] = "app";
   } else {
-    given["ins"] = entry.insGiven;
+    given["ins"] = Number(entry.insGiven);
   }
-  given["lvl"] = entry.lvl;
+  given["lvl"] = Number(entry.lvl);
   edit["given"] = given;
   if (record.planned) {
     edit["read_start"] = entry.readStart;
     edit["read_length"] = entry.readLength;
     edit["insert_point"] = entry.insertPoint;
   }
-  edit["level_db"] = entry.lvl;
+  edit["level_db"] = Number(entry.lvl);
   if (entry.xfLine != 0) {
     Json crossfade;
-    crossfade["width_ms"] = entry.xfWidth;
+    crossfade["width_ms"] = Number(entry.xfWidth);
     crossfade["type"] = entry.xfType;
     if (record.planned) {
       const CrossfadePlan plan = PlanCrossfade(run, entry);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace wavsplice {
@@ -36,6 +38,42 @@ TEST(ReportSeconds, SameDigitsAsBeforeThenExact) {
   for (const Case& c : cases) {
     EXPECT_EQ(Printed(c.frames, c.rate), c.printed) << c.frames << " at " << c.rate;
   }
+}
+
+// JSON has no number for infinities and NaN: they are written as strings,
+// and every finite value as the number it is.
+TEST(ReportJson, NonFiniteNumbersAreStrings) {
+  RunState run;
+  run.entryCount = 2;
+  run.entries.resize(2);
+  EditEntry& odd = run.entries[0];
+  odd.xin = std::nan("");
+  odd.xoutGiven = HUGE_VAL;  // "1e400"
+  odd.trim = -HUGE_VAL;
+  odd.append = 0;
+  odd.insGiven = std::nan("");
+  odd.lvl = -HUGE_VAL;
+  odd.xfLine = 3;
+  odd.xfWidth = HUGE_VALF;
+  EditEntry& plain = run.entries[1];
+  plain.xin = 0.25;
+  plain.xoutGiven = 1e300;
+  plain.lvl = -6;
+  plain.xfLine = 5;
+  plain.xfWidth = 0.1f;
+  const nlohmann::json report = nlohmann::json::parse(ReportJson(run, RunRecord()));
+  const nlohmann::json& first = report["edits"][0];
+  EXPECT_EQ(first["given"],
+            nlohmann::json::parse(
+                R"({"xin": "nan", "xout": "inf", "trim": "-inf", "ins": "nan", "lvl": "-inf"})"));
+  EXPECT_EQ(first["level_db"], "-inf");
+  EXPECT_EQ(first["crossfade"]["width_ms"], "inf");
+  const nlohmann::json& second = report["edits"][1];
+  EXPECT_EQ(second["given"],
+            nlohmann::json::parse(
+                R"({"xin": 0.25, "xout": 1e300, "trim": 0.0, "ins": "app", "lvl": -6.0})"));
+  EXPECT_EQ(second["level_db"], -6.0);
+  EXPECT_EQ(second["crossfade"]["width_ms"], static_cast<double>(0.1f));
 }
 
 }  // namespace

@@ -44,5 +44,24 @@ TEST(ValidUtf8, InvalidBytesBecomeReplacementCharacters) {
   }
 }
 
+// XML 1.0 allows tab, line ends, U+0020 to U+D7FF, U+E000 to U+FFFD and
+// U+10000 to U+10FFFF; DEL, C1 controls and the other noncharacters are
+// allowed too.
+TEST(XmlChars, WhatXmlForbidsIsReplaced) {
+  const struct {
+    std::string in, out;
+  } cases[] = {
+      {"take1.wav", "take1.wav"},
+      {std::string("a\0b\x01\x1F\t\n\r", 8), "a?b?????"},
+      {"\xEF\xBF\xBE|\xEF\xBF\xBF", "\xEF\xBF\xBD|\xEF\xBF\xBD"},  // U+FFFE, U+FFFF
+      {"\xEF\xBF\xBD\xEF\xBF\xBC", "\xEF\xBF\xBD\xEF\xBF\xBC"},    // U+FFFD, U+FFFC
+      {"\xED\x9F\xBF\xEE\x80\x80", "\xED\x9F\xBF\xEE\x80\x80"},    // U+D7FF, U+E000
+      {"\x7F\xC2\x85\xEF\xB7\x90", "\x7F\xC2\x85\xEF\xB7\x90"},    // DEL, U+0085, U+FDD0
+      {"\xF0\x9F\xBF\xBE\xF4\x8F\xBF\xBF",
+       "\xF0\x9F\xBF\xBE\xF4\x8F\xBF\xBF"},  // U+1FFFE, U+10FFFF
+  };
+  for (const auto& c : cases) EXPECT_EQ(XmlChars(c.in), c.out) << c.in;
+}
+
 }  // namespace
 }  // namespace wavsplice

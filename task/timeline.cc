@@ -36,14 +36,16 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
-// Text fit for XML: valid UTF-8, markup characters escaped, control
-// characters (not allowed in XML) shown as '?'.
+// Text fit for XML: valid UTF-8 (cut to at most maxChars bytes, then
+// "..."), markup characters escaped, characters XML does not allow
+// replaced (XmlChars).
 std::string Escape(const std::string& raw, size_t maxChars = std::string::npos) {
   bool replaced = false;
   std::string text = ValidUtf8(raw, replaced);
-  if (text.size() > maxChars) text = text.substr(0, maxChars) + "...";
+  // A cut inside a multi-byte character would leave invalid UTF-8.
+  if (text.size() > maxChars) text = ValidUtf8(text.substr(0, maxChars), replaced) + "...";
   std::string out;
-  for (char c : text) {
+  for (char c : XmlChars(text)) {
     switch (c) {
       case '&':
         out += "&amp;";
@@ -58,11 +60,10 @@ std::string Escape(const std::string& raw, size_t maxChars = std::string::npos) 
         out += "&quot;";
         break;
       default:
-        out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+        out += c;
     }
   }
-  // A cut inside a multi-byte character would leave invalid UTF-8.
-  return ValidUtf8(out, replaced);
+  return out;
 }
 
 // Tenths of a pixel, printed with one decimal from integers.
@@ -72,13 +73,41 @@ std::string Px(int64_t tenths) {
   return Format("%s%" PRId64 ".%" PRId64, sign, magnitude / 10, magnitude % 10);
 }
 
+// floor(part * span / whole) for 0 <= part <= whole and 0 <= span < 2^62,
+// exact for every 64-bit frame count: a product of frames and pixels passes
+// 2^63 from 10^15 frames on, and 32-bit targets have no 128-bit integers.
+// Long multiplication over the bits of span keeps the remainder below
+// whole, so no step passes 2^64.
+int64_t ShareOf(int64_t part, int64_t whole, int64_t span) {
+  const uint64_t addend = static_cast<uint64_t>(part);
+  const uint64_t divisor = static_cast<uint64_t>(whole);
+  if (addend >= divisor) return span;
+  uint64_t quotient = 0;
+  uint64_t remainder = 0;
+  for (int bit = 61; bit >= 0; --bit) {
+    quotient *= 2;
+    remainder *= 2;
+    if (remainder >= divisor) {
+      remainder -= divisor;
+      ++quotient;
+    }
+    if ((span >> bit & 1) == 0) continue;
+    remainder += addend;
+    if (remainder >= divisor) {
+      remainder -= divisor;
+      ++quotient;
+    }
+  }
+  return static_cast<int64_t>(quotient);
+}
+
 class Scale {
  public:
   explicit Scale(int64_t frames) : frames_(std::max<int64_t>(frames, 1)) {}
   // x of a destination frame, in tenths of a pixel.
   int64_t X(int64_t frame) const {
     const int64_t clamped = std::min(std::max<int64_t>(frame, 0), frames_);
-    return kPlotLeft * 10 + clamped * (kPlotRight - kPlotLeft) * 10 / frames_;
+    return kPlotLeft * 10 + ShareOf(clamped, frames_, (kPlotRight - kPlotLeft) * 10);
   }
   int64_t Width(int64_t from, int64_t to) const { return std::max<int64_t>(X(to) - X(from), 10); }
 
@@ -110,18 +139,25 @@ int64_t TickStep(int64_t span) {
 std::string Axis(const RunState& run, const Scale& scale) {
   std::string svg =
       Rect(kPlotLeft * 10, kAxisY * 10, (kPlotRight - kPlotLeft) * 10, 10, "fill=\"#333\"");
-  // Ticks in milliseconds (seconds mode) or samples.
+  // Ticks in samples, or in milliseconds in seconds mode: in whole seconds
+  // when the length in milliseconds would pass the 64-bit range. Either way
+  // tick * sampleRate stays within destLength * perSecond, which fits.
   const bool seconds = run.sampleMode == 0;
-  const int64_t total = seconds
-                            ? static_cast<int64_t>(run.destLength) * 1000 / run.format.sampleRate
-                            : run.destLength;
+  const int64_t perSecond = run.destLength <= INT64_MAX / 1000 ? 1000 : 1;
+  const int64_t total =
+      seconds ? run.destLength * perSecond / run.format.sampleRate : run.destLength;
   const int64_t step = TickStep(std::max<int64_t>(total, 1));
-  for (int64_t tick = 0; tick <= total; tick += step) {
-    const int64_t frame = seconds ? tick * run.format.sampleRate / 1000 : tick;
+  // Counted rather than summed, so that no tick passes the last one.
+  const int64_t ticks = total / step;
+  for (int64_t i = 0; i <= ticks; ++i) {
+    const int64_t tick = i * step;
+    const int64_t frame = seconds ? tick * run.format.sampleRate / perSecond : tick;
     const int64_t x = scale.X(frame);
     svg += Rect(x, (kAxisY - 6) * 10, 10, 70, "fill=\"#333\"");
     std::string label = Format("%" PRId64, tick);
-    if (seconds) {
+    if (seconds && perSecond == 1) {
+      label = Format("%" PRId64 " s", tick);
+    } else if (seconds) {
       label = step % 1000 == 0 ? Format("%" PRId64 " s", tick / 1000)
                                : Format("%" PRId64 ".%03" PRId64 " s", tick / 1000, tick % 1000);
     }

@@ -39,4 +39,24 @@ std::string ValidUtf8(const std::string& text, bool& replaced) {
   return out;
 }
 
+std::string XmlChars(const std::string& utf8) {
+  // In valid UTF-8 the byte 0xEF only ever leads a character, so EF BF BE
+  // and EF BF BF are U+FFFE and U+FFFF wherever they stand.
+  const auto forbiddenAt = [&utf8](size_t at) {
+    return utf8.compare(at, 3, "\xEF\xBF\xBE") == 0 || utf8.compare(at, 3, "\xEF\xBF\xBF") == 0;
+  };
+  std::string out;
+  size_t at = 0;
+  while (at < utf8.size()) {
+    if (forbiddenAt(at)) {
+      out += "\xEF\xBF\xBD";
+      at += 3;
+      continue;
+    }
+    const char c = utf8[at++];
+    out += static_cast<unsigned char>(c) < 0x20 ? '?' : c;
+  }
+  return out;
+}
+
 }  // namespace wavsplice

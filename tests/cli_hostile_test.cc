@@ -12,8 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <set>
 #include <string>
@@ -409,6 +411,73 @@ TEST(CliHostile, HostileTaskFiles) {
     ++runs;
   }
   std::printf("[ hostile  ] %d runs on hostile task files\n", runs);
+}
+
+// Nulls anywhere within a JSON value.
+int NullsIn(const nlohmann::json& value) {
+  int nulls = value.is_null() ? 1 : 0;
+  if (value.is_structured()) {
+    for (const auto& item : value) nulls += NullsIn(item);
+  }
+  return nulls;
+}
+
+// Plans at the edge of the numbers, checked with both report files: a
+// destination of nearly 2^63 frames (8-bit mono allows 2^63 - 131081) or
+// past 10^15, characters XML forbids, a stop and a trim that add up to 2^63
+// in a double, values JSON has no number for. The picture must parse as
+// XML and stay small, and the JSON must hold no null in its edits.
+TEST(CliHostile, PlansAtTheEdgeOfTheNumbers) {
+  const std::string fffe = "\xEF\xBF\xBE";
+  const std::string ffff = "\xEF\xBF\xBF";
+  struct Plan {
+    std::string label;
+    std::string task;
+    Expect expect;
+  };
+  const std::string dest = "dest\tout.wav\n";
+  const Expect checked{0, "", false};
+  const Plan plans[] = {
+      {"2^63 frames", "using_samples\nsrc\tu8.wav\nins\t9223372036854643712\n" + dest, checked},
+      {"2^53 s at 8 kHz", "src\tu8.wav\nins\t1125899906842\n" + dest, checked},
+      {"2e15 frames", "using_samples\nsrc\ta.wav\nins\t2000000000000000\n" + dest, checked},
+      {"U+FFFE, U+FFFF",
+       "src\tb" + fffe + ".wav\n" + fffe + "\t1\nlvl\t-3\ndest\tout" + ffff + ".wav\n", checked},
+      {"stop and trim at 2^63",
+       "using_samples\nsrc\ta.wav\nxout\t9223372036854773760\ntrim\t1600\n" + dest, checked},
+      {"infinite level and width",
+       "src\ta.wav\nxout\t0.5\nlvl\t-inf\nsrc\ta.wav\nxin\t0.5\nxf\tinf\t1\n" + dest, checked},
+      {"stop past the double range", "src\ta.wav\nxout\t1e400\n" + dest,
+       Fails(1, "Edit start/stop set incorrectly for a.wav")},
+  };
+  // The report files go outside the run's folder, which a failed run must
+  // leave as it was.
+  TempDir reports;
+  std::string pictures;
+  int number = 0;
+  for (const Plan& plan : plans) {
+    SCOPED_TRACE(plan.label);
+    TempDir dir;
+    WriteFile(dir / "a.wav", Mono(8000));
+    WriteFile(dir / ("b" + fffe + ".wav"), Mono(8000));
+    WriteFile(dir / "u8.wav", CanonicalWav(WavFormat{1, 8000, 8, 1}, {-100, 0, 50, 100}));
+    WriteTextFile(dir / "task.txt", plan.task);
+    const std::string json = reports / "plan.json";
+    const std::string svg = reports / (std::to_string(++number) + ".svg");
+    CheckRun(dir, plan.expect, {"--check", "--json", json, "--timeline", svg, "task.txt"});
+    const nlohmann::json report = nlohmann::json::parse(ReadFile(json));
+    EXPECT_EQ(NullsIn(report["edits"]), 0) << report.dump();
+    if (plan.expect.exitCode != 0) continue;
+    EXPECT_LT(fs::file_size(svg), 16384u);
+    pictures += " '" + svg + "'";
+  }
+  // One interpreter for all the pictures: each must parse as SVG.
+  EXPECT_EQ(std::system(("python3 -c 'import sys, xml.etree.ElementTree as E; "
+                         "sys.exit(any(E.parse(f).getroot().tag != "
+                         "\"{http://www.w3.org/2000/svg}svg\" for f in sys.argv[1:]))'" +
+                         pictures)
+                            .c_str()),
+            0);
 }
 
 // Sets the immutable flag of a file for the guard's life: the one way to
