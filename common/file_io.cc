@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -136,6 +137,17 @@ bool CloseWritten(FileHandle& file) {
   const bool flushed = std::fflush(raw) == 0 && !std::ferror(raw);
   const bool closed = std::fclose(raw) == 0;
   return flushed && closed;
+}
+
+bool AvailableBytes(const std::string& path, uint64_t& available) {
+  struct statvfs disk = {};
+  if (::statvfs(path.c_str(), &disk) != 0) return false;
+  available = UINT64_MAX;
+  if (disk.f_frsize != static_cast<unsigned long>(-1) &&
+      disk.f_bavail != static_cast<fsblkcnt_t>(-1)) {
+    available = static_cast<uint64_t>(disk.f_bavail) * static_cast<uint64_t>(disk.f_frsize);
+  }
+  return true;
 }
 
 }  // namespace wavsplice

@@ -76,6 +76,11 @@ bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count);
 size_t ReadAt(int fd, int64_t pos, void* buffer, size_t count);
 bool WriteAt(int fd, int64_t pos, const void* buffer, size_t count);
 
+// The bytes this user may still write to the disk that holds path, as its
+// file system counts them (all there can be when it gives no count); false
+// when that cannot be learned.
+bool AvailableBytes(const std::string& path, uint64_t& available);
+
 // Flushes and closes a file that was written; false when either fails.
 bool CloseWritten(FileHandle& file);
 

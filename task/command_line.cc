@@ -43,6 +43,7 @@ CommandLine ReadCommandLine(int argc, const char* const* argv) {
   bool named = false;   // a task file was named
   bool options = true;  // until `--`
   bool asHelp = false;  // "help" named as the task file, before `--`
+  std::string extra;    // a second task file
   for (int at = 1; at < argc; ++at) {
     const std::string argument = argv[at];
     if (options && argument == "--") {
@@ -50,7 +51,7 @@ CommandLine ReadCommandLine(int argc, const char* const* argv) {
     } else if (options && IsOption(argument)) {
       at = TakeOption(line, argc, argv, at);
     } else if (named) {
-      Fail(kExitTask, "Only one task file can be given, not also %s\n", argument.c_str());
+      if (extra.empty()) extra = argument;
     } else {
       line.taskPath = argument;
       named = true;
@@ -58,6 +59,10 @@ CommandLine ReadCommandLine(int argc, const char* const* argv) {
     }
   }
   if (asHelp) line.help = true;
+  // Help is printed whatever follows it.
+  if (!line.help && !extra.empty()) {
+    Fail(kExitTask, "Only one task file can be given, not also %s\n", extra.c_str());
+  }
   return line;
 }
 

@@ -184,7 +184,10 @@ void RunPhases(Session& session, const CommandLine& line) {
   CheckOutputsSpareInputs(run);
   PlanWriteOrder(run);
   session.record.planned = true;
-  if (checking) CheckPlan(run);
+  if (checking) {
+    CheckPlan(run);
+    WarnOfDiskRoom(run, BytesTheRunWrites(run));
+  }
   if (line.check) {
     CheckDestinationCanBeStaged(run);
     NoteAbandonedFiles(run);

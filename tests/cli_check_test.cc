@@ -69,10 +69,15 @@ TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
   EXPECT_EQ(Snapshot(dir.path()), before);
   ExpectOutcome(RunCli(dir.path(), {"--strict", "task.txt"}), kAppendedCheck, 1);
   EXPECT_EQ(Snapshot(dir.path()), before);
-  // A refused --strict writes nothing at all, not even the report files.
+  // A refused --strict writes its report files, with the reasons, and
+  // nothing else.
   ExpectOutcome(
       RunCli(dir.path(), {"--strict", "--json", "r.json", "--timeline", "t.svg", "task.txt"}),
       kAppendedCheck, 1);
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(dir / "r.json"))["diagnostics"].size(), 1u);
+  EXPECT_TRUE(FileExists(dir / "t.svg"));
+  fs::remove(dir / "r.json");
+  fs::remove(dir / "t.svg");
   EXPECT_EQ(Snapshot(dir.path()), before);
 
   // A task the run would refuse: the check prints what it found, then the
@@ -250,7 +255,8 @@ TEST(CliCheck, RefusedReportsAndDestinationsWriteNothing) {
     const CliResult check = RunCli(dir.path(), {"--check"});
     EXPECT_EQ(check.exitCode, 2);
     EXPECT_EQ(check.out.substr(check.out.find("\nCannot") + 1),
-              "Cannot create destination file " + dest + "\n");
+              std::string(dest == "missing/x.wav" ? "Cannot create" : "Cannot replace") +
+                  " destination file " + dest + "\n");
     EXPECT_EQ(Snapshot(dir.path()), before);
   }
 }

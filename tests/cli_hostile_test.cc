@@ -534,7 +534,8 @@ TEST(CliHostile, DestinationFaults) {
     TempDir dir;
     fs::create_directory(dir / "folder.wav");
     setUp(dir, dest);
-    CheckRun(dir, Fails(2, "Cannot create destination file " + dest));
+    CheckRun(dir, Fails(2, std::string(dest == "folder.wav" ? "Cannot replace" : "Cannot create") +
+                               " destination file " + dest));
     ++runs;
   }
   {
@@ -542,7 +543,7 @@ TEST(CliHostile, DestinationFaults) {
     TempDir dir;
     setUp(dir, "pipe.wav");
     ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
-    CheckRun(dir, Fails(2, "Cannot create destination file pipe.wav"));
+    CheckRun(dir, Fails(2, "Cannot replace destination file pipe.wav"));
     ++runs;
   }
   {
@@ -552,7 +553,7 @@ TEST(CliHostile, DestinationFaults) {
     ::chmod((dir / "readonly.wav").c_str(), 0444);
     const Immutable immutable(dir / "readonly.wav");
     if (::geteuid() != 0 || immutable.set()) {
-      CheckRun(dir, Fails(2, "Cannot create destination file readonly.wav"));
+      CheckRun(dir, Fails(2, "Cannot replace destination file readonly.wav"));
       ++runs;
     }
   }
@@ -574,7 +575,7 @@ TEST(CliHostile, DestinationFaults) {
     TempDir dir;
     // A device is never replaced by a file.
     setUp(dir, "/dev/full");
-    CheckRun(dir, Fails(2, "Cannot create destination file /dev/full"));
+    CheckRun(dir, Fails(2, "Cannot replace destination file /dev/full"));
     ++runs;
   }
 

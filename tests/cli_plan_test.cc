@@ -335,14 +335,16 @@ TEST(CliPlan, DestinationThatCannotBeCreatedOrWritten) {
   for (const std::string dest : {"nowhere/out.wav", "folder"}) {
     WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\t" + dest + "\n");
     ExpectOutcome(RunCli(dir.path(), {}),
-                  ReadEntries(1) + "Cannot create destination file " + dest + "\n", 2);
+                  ReadEntries(1) + (dest == "folder" ? "Cannot replace" : "Cannot create") +
+                      " destination file " + dest + "\n",
+                  2);
   }
   EXPECT_FALSE(FileExists(dir / "nowhere"));
 
   // A device is never replaced by a file.
   WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\t/dev/full\n");
   ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(1) + "Cannot create destination file /dev/full\n", 2);
+                ReadEntries(1) + "Cannot replace destination file /dev/full\n", 2);
 
   // A file size limit of 512 bytes: the header fits, the silence does not.
   // Nothing is left behind.

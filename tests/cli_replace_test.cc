@@ -360,7 +360,7 @@ TEST(CliReplace, DestinationKeepsItsRightsAndLinks) {
     const CliResult result = run(dest);
     EXPECT_FALSE(result.timedOut);
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.out, ReadEntries(1) + "Cannot create destination file " + dest + "\n");
+    EXPECT_EQ(result.out, ReadEntries(1) + "Cannot replace destination file " + dest + "\n");
   }
   EXPECT_TRUE(fs::is_fifo(dir / "pipe.wav"));
   EXPECT_TRUE(fs::is_character_file("/dev/null"));

@@ -50,9 +50,10 @@ const char kHelp[] =
     "\nWith type 4, the decay is fast at first and then slower with time\n"
     "\nExample: A 200 msec type 1 crossfade:\n"
     "xf\t200\t1\n\n"
-    "Options (before the task file; -- ends them):\n"
+    "Options (anywhere on the line; -- ends them):\n"
     "\t--check\t\tread and plan the task, print what a run would do, write nothing\n"
     "\t--strict\trender only when --check finds no warning\n"
+    "\t--warnings\tprint the check's warnings on standard error (done when it is a terminal)\n"
     "\t--timeline FILE\talso draw the plan as an SVG picture in FILE\n"
     "\t--json FILE\talso write the report as JSON to FILE\n"
     "\t--help\t\tprint this help\n"
@@ -81,13 +82,16 @@ TEST(CliTask, HelpPrintsTheThirtyThreeLinesAndEndsWithStatusOne) {
   EXPECT_FALSE(FileExists(dir / "out.wav"));
 
   // --help prints the same help and ends with 0; other spellings are the
-  // task file's path, and after -- "help" is one too.
+  // task file's path or an unknown option, and after -- "help" is a path.
   ExpectOutcome(RunCli(dir.path(), {"--help"}), kHelp, 0);
   ExpectOutcome(RunCli(dir.path(), {"--", "help"}),
                 "Cannot find file help that holds your instructions\n", 1);
-  for (const std::string arg : {"-help", "HELP", "Help", "-H"}) {
+  for (const std::string arg : {"HELP", "Help"}) {
     ExpectOutcome(RunCli(dir.path(), {arg}),
                   "Cannot find file " + arg + " that holds your instructions\n", 1);
+  }
+  for (const std::string arg : {"-help", "-H"}) {
+    ExpectOutcome(RunCli(dir.path(), {arg}), "Unknown option " + arg + "\n", 1);
   }
 }
 
@@ -109,10 +113,14 @@ TEST(CliTask, TaskFileComesFromTheFirstArgumentOrTaskTxt) {
   ASSERT_TRUE(FileExists(dir / "out.wav"));
   EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
 
-  // Arguments after the first are ignored, even a task file that exists.
+  // Options may follow the task file; a second task file is refused
+  // before anything is read.
   WriteTextFile(dir / "jobs/cut.txt", "using_samples\nsrc\ta.wav\nxin\t3\ndest\tcut.wav\n");
   WriteTextFile(dir / "other.txt", "src\tother.wav\ndest\tother_out.wav\n");
-  const CliResult cut = RunCli(dir.path(), {"jobs/cut.txt", "other.txt", "-h"});
+  ExpectOutcome(RunCli(dir.path(), {"jobs/cut.txt", "other.txt"}),
+                "Only one task file can be given, not also other.txt\n", 1);
+  EXPECT_FALSE(FileExists(dir / "cut.wav"));
+  const CliResult cut = RunCli(dir.path(), {"jobs/cut.txt", "--strict"});
   ExpectOutcome(cut,
                 "Reading time values as samples.\n" + ReadEntries(1) +
                     "Task 1\tInsert point 0 samples\n\tFile a.wav\n\tRead start 3 samples\n"

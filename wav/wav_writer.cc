@@ -1,7 +1,5 @@
 #include "wav/wav_writer.h"
 
-#include <sys/statvfs.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -42,20 +40,6 @@ bool FileSizeLimitAllows(int64_t endBytes) {
     return end != soft && limit >= endBytes;
   }
   return false;
-}
-
-// The bytes this user may still write to the disk that holds path, as its
-// file system counts them (all there can be when it gives no count); false
-// when that cannot be learned.
-bool AvailableBytes(const std::string& path, uint64_t& available) {
-  struct statvfs disk = {};
-  if (::statvfs(path.c_str(), &disk) != 0) return false;
-  available = UINT64_MAX;
-  if (disk.f_frsize != static_cast<unsigned long>(-1) &&
-      disk.f_bavail != static_cast<fsblkcnt_t>(-1)) {
-    available = static_cast<uint64_t>(disk.f_bavail) * static_cast<uint64_t>(disk.f_frsize);
-  }
-  return true;
 }
 
 // Silence that lies wholly past the end of the file need not be written
