@@ -181,7 +181,9 @@ void RunPhases(Session& session, const CommandLine& line) {
   if (checking) CheckSourcePaths(run);
 
   ResolveEditPlan(run);
+  run.refusedLine = run.destLine;
   CheckOutputsSpareInputs(run);
+  run.refusedLine = 0;
   PlanWriteOrder(run);
   session.record.planned = true;
   if (checking) {
@@ -290,6 +292,7 @@ int RunWavsplice(int argc, const char* const* argv) {
   } catch (const RunFailure& failure) {
     if ((line.check || line.strict) && !session.diagnosticsPrinted && !session.rendering) {
       PrintDiagnostics(session.run);
+      PrintRefusedLine(session.run, failure.message);
     }
     std::fputs(failure.message.c_str(), stdout);
     status = failure.exitCode;

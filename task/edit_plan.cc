@@ -27,8 +27,33 @@ const char* SampleTypeName(const TrackAttributes& attributes) {
   Fail(kExitTask, "Edit start/stop set incorrectly for %s\n", entry.sourcePath.c_str());
 }
 
-void ResolveSpan(const RunState& run, EditEntry& entry) {
+// In seconds mode, a time past the source's end that would lie within it
+// as a count of samples: the task probably meant using_samples.
+void HintSampleMode(RunState& run, const EditEntry& entry, const char* command, double value) {
+  const double seconds =
+      static_cast<double>(entry.attributes.lengthSamples) / run.format.sampleRate;
+  if (run.sampleMode == 1 || !(value > seconds) ||
+      value > static_cast<double>(entry.attributes.lengthSamples)) {
+    return;
+  }
+  Warn(run.diagnostics, entry.line,
+       "%s %g of task %i is past the end of %s, which lasts %.3f s, but within it as a count of "
+       "samples: did you mean using_samples?",
+       command, value, static_cast<int>(&entry - run.entries.data()) + 1, entry.sourcePath.c_str(),
+       seconds);
+}
+
+void ResolveSpan(RunState& run, EditEntry& entry) {
   const int64_t length = entry.attributes.lengthSamples;
+  if (entry.xout != 0 && entry.xin >= entry.xout + entry.trim) {
+    Warn(run.diagnostics, entry.line,
+         "xin of task %i is at or after its stop (xout %g%s): the span is empty and the run is "
+         "refused; swap xin and xout",
+         static_cast<int>(&entry - run.entries.data()) + 1, entry.xout + entry.trim,
+         entry.trim != 0 ? " with trim" : "");
+  }
+  HintSampleMode(run, entry, "xin", entry.xin);
+  HintSampleMode(run, entry, "xout", entry.xout + entry.trim);
   int64_t start = 0;
   if (!ToFrames(run, entry.xin, start) || start < 0 || start >= length) FailSpan(entry);
 
@@ -57,14 +82,15 @@ void ResolveSpan(const RunState& run, EditEntry& entry) {
 
 }  // namespace
 
-void CompareSourceFormats(const RunState& run) {
+void CompareSourceFormats(RunState& run) {
   const TrackAttributes& first = run.entries[0].attributes;
   bool mismatch = false;
   for (int32_t m = 1; m < run.entryCount; ++m) {
     const TrackAttributes& other = run.entries[static_cast<size_t>(m)].attributes;
+    if (!mismatch) run.refusedLine = run.entries[static_cast<size_t>(m)].line;
     if (other.sampleRate != first.sampleRate) {
       std::puts("Sample rates do not match for source tracks:");
-      ListSources(run, "%s\t%i kHz\n", &TrackAttributes::sampleRate);
+      ListSources(run, "%s\t%i Hz\n", &TrackAttributes::sampleRate);
       mismatch = true;
     }
     if (other.channels != first.channels) {
@@ -87,12 +113,14 @@ void CompareSourceFormats(const RunState& run) {
     }
   }
   if (mismatch) FailQuietly(kExitTask);
+  run.refusedLine = 0;
 }
 
-void CheckSupportedFormats(const RunState& run) {
+void CheckSupportedFormats(RunState& run) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
     if (!IsSupportedFormat(entry.attributes)) {
+      run.refusedLine = entry.line;
       Fail(kExitTask, "Unsupported audio format in %s\n", entry.sourcePath.c_str());
     }
   }
@@ -100,8 +128,11 @@ void CheckSupportedFormats(const RunState& run) {
 
 void ResolveSpans(RunState& run) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
-    ResolveSpan(run, run.entries[static_cast<size_t>(j)]);
+    EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    run.refusedLine = entry.line;
+    ResolveSpan(run, entry);
   }
+  run.refusedLine = 0;
 }
 
 void ReadSources(RunState& run) {
@@ -109,7 +140,9 @@ void ReadSources(RunState& run) {
     EditEntry& entry = run.entries[static_cast<size_t>(j)];
     const EditEntry& first = FirstEntryNaming(run, j);
     if (&first == &entry) {
+      run.refusedLine = entry.line;
       entry.attributes = GET_ATTRIBUTES(entry.sourcePath);
+      run.refusedLine = 0;
       continue;
     }
     entry.attributes = first.attributes;

@@ -19,8 +19,8 @@ void ResolveEditPlan(RunState& run);
 // path once however many entries name it, with the messages of reading it
 // for each entry in turn.
 void ReadSources(RunState& run);
-void CompareSourceFormats(const RunState& run);
-void CheckSupportedFormats(const RunState& run);
+void CompareSourceFormats(RunState& run);
+void CheckSupportedFormats(RunState& run);
 void ResolveSpans(RunState& run);
 
 }  // namespace wavsplice

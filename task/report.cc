@@ -174,6 +174,13 @@ void PrintDiagnostics(const RunState& run) {
               CountOf(run.diagnostics, DiagnosticKind::kNote));
 }
 
+void PrintRefusedLine(const RunState& run, const std::string& message) {
+  if (run.refusedLine <= 0) return;
+  std::printf("%s:%i: error: %s\n", run.taskPath.c_str(), run.refusedLine,
+              message.empty() ? "this source's format differs from the first source's (above)"
+                              : "the run is refused for this line:");
+}
+
 void PrintWarningsToStderr(const RunState& run) {
   for (const Diagnostic& diagnostic : ByLine(run.diagnostics)) {
     if (diagnostic.kind != DiagnosticKind::kWarning) continue;

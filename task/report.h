@@ -31,6 +31,12 @@ void PrintFinalReport(const RunState& run, const char* heading);
 // "%i warnings, %i notes".
 void PrintDiagnostics(const RunState& run);
 
+// For a check that ends with a refusal of the plan: the task-file line it
+// concerns, as "TASKFILE:LINE: error: ...", before the run's own message
+// (empty: the format listing printed already). Nothing when no line is
+// known.
+void PrintRefusedLine(const RunState& run, const std::string& message);
+
 // For a plain run that a person watches: the check's warnings (not its
 // notes) on standard error, in the form a check prints them, before the
 // render; and after the report one line on standard error with their

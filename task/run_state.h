@@ -63,6 +63,9 @@ struct RunState {
   // Run format, from entry 0; every source shares it.
   PcmFormat format;
   int32_t destLine = 0;  // task-file line of the `dest` in force
+  // The task-file line of the `src` or `dest` that a refusal of the plan
+  // concerns, while the plan is worked out (0: none); a check names it.
+  int32_t refusedLine = 0;
   // What the reader and the plan check found; printed only by a check.
   Diagnostics diagnostics;
   // The program's own messages printed so far, without their line ends,

@@ -47,6 +47,23 @@ std::string Lower(std::string text) {
 
 bool IsSpace(char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; }
 
+// Four groups of digits joined by colons: a timecode, HH:MM:SS:FF.
+bool IsTimecode(const std::string& text) {
+  int groups = 0;
+  size_t digits = 0;
+  for (const char c : text + ":") {
+    if (std::isdigit(static_cast<unsigned char>(c)) != 0) {
+      ++digits;
+    } else if (c == ':' && digits > 0) {
+      ++groups;
+      digits = 0;
+    } else {
+      return false;
+    }
+  }
+  return groups == 4;
+}
+
 // The command word a token starts with when a space follows it.
 const char* CommandBeforeSpace(const char* text) {
   for (const char* word : kWords) {
@@ -146,7 +163,11 @@ void TaskLint::Number(const TaskToken& value, int32_t commandLine, bool clockAll
   if (value.line != commandLine || WhollyNumber(value.text, clockAllowed)) return;
   std::string hint;
   const std::string text = value.text;
-  if (text.find(',') != std::string::npos) {
+  if (IsTimecode(text)) {
+    hint = "; '" + text +
+           "' looks like a timecode HH:MM:SS:FF, which is not read: write the time as H:MM:SS.sss "
+           "(the frames divided by the frame rate)";
+  } else if (text.find(',') != std::string::npos) {
     std::string period = text;
     std::replace(period.begin(), period.end(), ',', '.');
     hint = "; write '" + period + "' with a period";
@@ -158,7 +179,24 @@ void TaskLint::Number(const TaskToken& value, int32_t commandLine, bool clockAll
        LeadingNumber(value.text), hint.c_str());
 }
 
+void TaskLint::SampleCount(const TaskToken& value, int32_t commandLine) {
+  if (value.line != commandLine || std::strchr(value.text, '.') == nullptr ||
+      !WhollyNumber(value.text, false)) {
+    return;
+  }
+  Warn(diagnostics_, value.line,
+       "'%s' has a fraction, but with using_samples every time is a count of samples: it is read "
+       "as %lld samples; did you mean seconds (remove using_samples)?",
+       value.text, static_cast<long long>(LeadingNumber(value.text)));
+}
+
 void TaskLint::Width(const TaskToken& width, float value) {
+  if (value > 0 && value < 1) {
+    Warn(diagnostics_, width.line,
+         "crossfade width '%s' is below 1 ms: widths are in milliseconds, so this is a fade of a "
+         "few samples; write %g for %g seconds",
+         width.text, static_cast<double>(value) * 1000, static_cast<double>(value));
+  }
   if (value > 0) return;
   Warn(diagnostics_, width.line,
        "crossfade width '%s' is not above 0 ms: the crossfade keeps its 4410 samples", width.text);
@@ -198,11 +236,31 @@ void TaskLint::Repeated(int32_t entry, const char* command, int32_t line) {
 
 void TaskLint::Path(const TaskToken& path, const char* command) {
   const std::string text = path.text;
+  if (text.find('\\') != std::string::npos) {
+    std::string slashes = text;
+    std::replace(slashes.begin(), slashes.end(), '\\', '/');
+    Warn(diagnostics_, path.line,
+         "the %s path '%s' holds a backslash, which is part of a name here, not a folder "
+         "separator: write '%s'",
+         command, path.text, slashes.c_str());
+  }
   const bool starts = IsSpace(text.front());
   const bool ends = IsSpace(text.back());
   if (!starts && !ends) return;
   Warn(diagnostics_, path.line, "the %s path '%s' %s with white space, which is part of the name",
        command, path.text, starts ? (ends ? "starts and ends" : "starts") : "ends");
+}
+
+void TaskLint::ByteOrderMark() {
+  Warn(diagnostics_, 1,
+       "the task file starts with a UTF-8 byte-order mark (an invisible character some editors "
+       "write): it is skipped; save the file as UTF-8 without a byte-order mark");
+}
+
+void TaskLint::CarriageReturnLines() {
+  Warn(diagnostics_, 1,
+       "the task file's lines end in a carriage return alone (old Mac line ends), so it reads as "
+       "one line: save it with LF or CR LF line ends");
 }
 
 void TaskLint::SecondDestination(int32_t line, int32_t previousLine,

@@ -38,7 +38,15 @@ class TaskLint {
   // A numeric value of the command on commandLine; clockAllowed for times in
   // seconds mode. A value from another line is told of by Value() alone.
   void Number(const TaskToken& value, int32_t commandLine, bool clockAllowed);
-  // A crossfade width that keeps the previous crossfade length.
+  // A time with a fraction in sample mode, given for the command on
+  // commandLine.
+  void SampleCount(const TaskToken& value, int32_t commandLine);
+  // A task file that starts with a UTF-8 byte-order mark, or whose lines end
+  // in a carriage return alone.
+  void ByteOrderMark();
+  void CarriageReturnLines();
+  // A crossfade width below 1 ms, or one that keeps the previous crossfade
+  // length.
   void Width(const TaskToken& width, float value);
   void LevelDropped(const TaskToken& value, double levelKept);
   void CrossfadeType(const TaskToken& command, const TaskToken& type);

@@ -19,6 +19,7 @@ namespace wavsplice {
 namespace {
 
 constexpr size_t kShortestPath = 4;
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr float kLevelCeilingDb = 24.0f;
 
 // The whole file at path in text; false when it cannot be opened or read.
@@ -120,6 +121,7 @@ class TaskTokens {
     const char* value = TakeValue(command);
     lint_.Repeated(count_, command, line);
     lint_.Number(Current(), line, run_.sampleMode == 0);
+    if (run_.sampleMode == 1) lint_.SampleCount(Current(), line);
     Entry().*field = TaskTime(value, run_.sampleMode == 1);
     return true;
   }
@@ -162,6 +164,7 @@ class TaskTokens {
       Entry().append = 1;
     } else {
       lint_.Number(Current(), line, run_.sampleMode == 0);
+      if (run_.sampleMode == 1) lint_.SampleCount(Current(), line);
       Entry().ins = TaskTime(value, run_.sampleMode == 1);
       Entry().insGiven = Entry().ins;
       Entry().append = 0;
@@ -244,6 +247,18 @@ void ReadTaskFile(RunState& run) {
   std::string text;
   if (!ReadWholeFile(run.taskPath, text)) {
     Fail(kExitTask, "Cannot find file %s that holds your instructions\n", run.taskPath.c_str());
+  }
+  TaskLint lint(run.diagnostics);
+  if (text.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0) {
+    // Never part of a command: an editor's invisible mark, read past.
+    text.erase(0, sizeof kByteOrderMark - 1);
+    lint.ByteOrderMark();
+  }
+  for (size_t at = text.find('\r'); at != std::string::npos; at = text.find('\r', at + 1)) {
+    if (!IsLineEndReturn(text, at)) {
+      lint.CarriageReturnLines();
+      break;
+    }
   }
   TaskTokens(run, SplitTokens(text)).ReadAll();
 }

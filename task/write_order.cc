@@ -75,6 +75,7 @@ void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector
 void PlanWriteOrder(RunState& run) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    run.refusedLine = entry.line;
     if (entry.append == 0 && !std::isfinite(entry.ins)) FailInsertPoint(entry);
   }
   FindOrder(run.entryCount, run.entries, run.writeOrder);
@@ -90,11 +91,13 @@ void PlanWriteOrder(RunState& run) {
         entry.ins = (previous.xout - previous.xin) + previous.ins;
       }
     }
+    run.refusedLine = entry.line;
     SetInsertPoint(run, entry);
     const int64_t end = entry.insertPoint + entry.readLength;
     if (end > furthest) furthest = end;
   }
   run.destLength = furthest;
+  run.refusedLine = 0;
 }
 
 void CreateDestination(RunState& run) {
