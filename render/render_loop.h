@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,6 +33,9 @@ inline NamedPath Destination(const RenderTarget& target) {
 struct EditRender {
   std::string sourcePath;
   int64_t sourceAudioStart = 0;  // file position of the source's first audio byte
+  // File position just past the source's last audio byte (chunks after the
+  // audio are no audio); the largest value: the audio runs to the file's end.
+  int64_t sourceAudioEnd = std::numeric_limits<int64_t>::max();
   int64_t insertPoint = 0;
   int64_t readStart = 0;
   int64_t readLength = 0;

@@ -78,6 +78,7 @@ EditRender RenderOf(const EditEntry& entry) {
   EditRender edit;
   edit.sourcePath = entry.sourcePath;
   edit.sourceAudioStart = entry.attributes.dataOffset;
+  edit.sourceAudioEnd = entry.attributes.audioEnd;
   edit.insertPoint = entry.insertPoint;
   edit.readStart = entry.readStart;
   edit.readLength = entry.readLength;
