@@ -20,6 +20,7 @@ struct RenderTarget {
   std::string destPath;        // as the task file names it; every message uses it
   std::string destWritePath;   // where it is written: its temporary file until the run ends
   int64_t destAudioStart = 0;  // file position of the destination's first audio byte
+  int64_t destLength = 0;      // frames of audio the destination's header declares
   PcmFormat format;
 };
 

@@ -94,6 +94,7 @@ RenderTarget TargetOf(const RunState& run) {
   target.destPath = run.destPath;
   target.destWritePath = run.destWritePath;
   target.destAudioStart = run.destAudioStart;
+  target.destLength = run.destLength;
   target.format = run.format;
   return target;
 }
