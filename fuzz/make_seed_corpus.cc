@@ -195,5 +195,21 @@ int main(int argc, char** argv) {
     WriteSeed(out / "whole_run", n++, task + separator + wavs[0] + separator + wavs[0]);
     WriteSeed(out / "whole_run", n++, task + separator + eightBitWav + separator + eightBitWav);
   }
+  // Crossfades past the end of the audio: the last edit shorter than half
+  // its crossfade (the destination must still end where its header says),
+  // and a span ending within half a crossfade of a source's audio, which a
+  // LIST chunk follows (read as silence, never as audio).
+  WriteSeed(out / "whole_run", n++,
+            std::string("using_samples\nsrc\ta.wav\nsrc\ta.wav\nxin\t20\nxout\t22\nins\t64\n"
+                        "xf\t2\t1\ndest\tout.wav\n") +
+                separator + wavs[0]);
+  const Format mono;
+  const Bytes sting =
+      Riff(Chunk("fmt ", FmtPayload(mono, false, 0)) + Chunk("data", Audio(mono, 48)) +
+           Chunk("LIST", std::string("INFOISFT\x05\0\0\0abcd", 16)));
+  WriteSeed(out / "whole_run", n++,
+            std::string("using_samples\nsrc\ta.wav\nsrc\tb.wav\nxin\t44\nins\t20\nxf\t2\t2\n"
+                        "dest\tout.wav\n") +
+                separator + wavs[0] + separator + sting);
   return 0;
 }

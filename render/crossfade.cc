@@ -12,6 +12,7 @@
 #include "render/level.h"
 #include "render/portable_trig.h"
 #include "render/sample_limit.h"
+#include "wav/attributes.h"
 #include "wav/chunk_scan.h"
 #include "wav/pcm_codec.h"
 #include "wav/pcm_format.h"
@@ -82,11 +83,14 @@ struct DecodedBlock {
   std::vector<double> values;
 };
 
-// Reads n frames at pos (missing frames are the format's silence) and
-// decodes them.
-void ReadBlock(int file, int64_t pos, int32_t n, const PcmFormat& format, DecodedBlock& block) {
+// Reads n frames of the file's audio at pos and decodes them. Bytes from
+// audioEnd on (chunks after the audio) and past the end of the file are the
+// format's silence.
+void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& format,
+               DecodedBlock& block) {
   const size_t count = static_cast<size_t>(n * format.FrameBytes());
-  const size_t got = ReadAt(file, pos, block.bytes.data(), count);
+  const int64_t inAudio = std::clamp<int64_t>(file.audioEnd - pos, 0, static_cast<int64_t>(count));
+  const size_t got = ReadAt(file.fd, pos, block.bytes.data(), static_cast<size_t>(inAudio));
   std::memset(block.bytes.data() + got, format.SilenceByte(), count - got);
   DecodeValues(format, block.bytes.data(), block.values.data(), int64_t{n} * format.channels);
 }
@@ -98,14 +102,15 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
                    const PcmFormat& format, double levelDb, int64_t& clipped) {
   const double gain = LevelGain(levelDb);
   const int64_t destSize = FileSize(dest.fd);
-  const int64_t sourceSize = FileSize(source.fd);
+  // The source's audio ends where its data chunk does, or with the file.
+  const int64_t sourceEnd = std::min(FileSize(source.fd), source.audioEnd);
   const int64_t destOffset = dest.audioStart;
   const int64_t sourceOffset = source.audioStart;
 
   const int64_t frameSize = format.FrameBytes();
   const CrossfadeFit fit =
       FitCrossfade(insertPoint, readStart, xfSamples, FramesInFile(destSize, destOffset, frameSize),
-                   FramesInFile(sourceSize, sourceOffset, frameSize));
+                   FramesInFile(sourceEnd, sourceOffset, frameSize));
   if (fit == CrossfadeFit::kDestinationTooShort) {
     std::puts("Invalid crossfade for destination file");
     return kCrossfadeDestinationFailed;
@@ -137,8 +142,8 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
 
   for (int64_t done = 0; done < xfSamples;) {
     const int32_t n = static_cast<int32_t>(std::min(blockFrames, xfSamples - done));
-    ReadBlock(dest.fd, destPos, n, format, destBlock);
-    ReadBlock(source.fd, sourcePos, n, format, sourceBlock);
+    ReadBlock(dest, destPos, n, format, destBlock);
+    ReadBlock(source, sourcePos, n, format, sourceBlock);
     for (int32_t k = 0; k < n; ++k) {
       CrossfadeWeights weights = curve              ? curve[done + k]
                                  : format.IsFloat() ? PortableWeightsAt(done + k, xfSamples, xfType)
@@ -202,9 +207,11 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
     std::puts("Data block not found error");
     return kCrossfadeSourceFailed;
   }
-  const int result = BlendCrossfade(
-      insertPoint, readStart, xfSamples, xfType, OpenAudio{fileno(dest.get()), destOffset},
-      OpenAudio{fileno(source.get()), sourceOffset}, temp.get(), format, levelDb, clipped);
+  const int64_t sourceEnd = AudioEnd(source.get(), sourceOffset);
+  const int result = BlendCrossfade(insertPoint, readStart, xfSamples, xfType,
+                                    OpenAudio{fileno(dest.get()), destOffset},
+                                    OpenAudio{fileno(source.get()), sourceOffset, sourceEnd},
+                                    temp.get(), format, levelDb, clipped);
   if (result != kCrossfadeOk) return result;
   return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
 }

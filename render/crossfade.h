@@ -22,8 +22,9 @@ constexpr int kCrossfadeTempFailed = 3;
 // xfadeTempPath, which already holds its header. Frame i blends destination
 // frame insertPoint - half + i (weight destGain) with source frame
 // readStart - half + i (weight sourceGain x the level factor), half being
-// xfSamples / 2, channel by channel. Frames past the end of a file count as
-// the format's silence; integer results are limited to the format's range
+// xfSamples / 2, channel by channel. Frames past the end of a file, and the
+// source's past the end of its audio (chunks after it), count as the
+// format's silence; integer results are limited to the format's range
 // (the number limited is added to clipped), float results are not. Returns kCrossfadeOk, or the
 // failed side: 1 destination, 2 source (each printing a message for a missing data chunk or a start
 // outside the file), 3 temp file.
@@ -33,8 +34,8 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
               int64_t& clipped);
 
 // The same over the destination and the source as the caller holds them
-// open, read by position from the audio starts it knows (a descriptor of -1
-// is a file that could not be opened: that side fails).
+// open, read by position from the audio starts and ends it knows (a
+// descriptor of -1 is a file that could not be opened: that side fails).
 int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
               const OpenAudio& dest, const OpenAudio& source, const std::string& xfadeTempPath,
               const PcmFormat& format, double levelDb, int64_t& clipped);

@@ -16,6 +16,11 @@ CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamp
   return CrossfadeFit::kFits;
 }
 
+int64_t CrossfadeFramesPlaced(int64_t insertPoint, int64_t xfSamples, int64_t destFrames) {
+  const int64_t start = insertPoint - xfSamples / 2;
+  return std::clamp<int64_t>(destFrames - start, 0, std::max<int64_t>(0, xfSamples));
+}
+
 int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize) {
   if (fileSize < dataOffset) return -1;
   return (fileSize - dataOffset) / frameSize;

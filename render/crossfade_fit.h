@@ -22,6 +22,12 @@ enum class CrossfadeFit {
 CrossfadeFit FitCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples,
                           int64_t destFrames, int64_t sourceFrames);
 
+// Frames of a crossfade laid from insertPoint - xfSamples / 2 that lie
+// within a destination of destFrames frames: the first xfSamples, or fewer
+// when it would run past the destination's end. What lies past the end is
+// not written, so that the file ends where its header says.
+int64_t CrossfadeFramesPlaced(int64_t insertPoint, int64_t xfSamples, int64_t destFrames);
+
 // Whole frames between a file's first audio byte and its size in bytes;
 // -1 when the audio starts past the end of the file.
 int64_t FramesInFile(int64_t fileSize, int64_t dataOffset, int64_t frameSize);

@@ -82,7 +82,7 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
   if (start < 1) return false;
   // Whatever goes wrong with the scratch file goes wrong with the destination.
   INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath), start, target.format,
-              edit.xfSamples, 0, 0.0);
+              CrossfadeFramesPlaced(edit.insertPoint, edit.xfSamples, target.destLength), 0, 0.0);
   return true;
 }
 
@@ -95,8 +95,9 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
   if (!frames) Fail(kExitFile, "Cannot open file %s\n", target.destPath.c_str());
   const OpenAudio scratchAudio{fileno(frames.get()),
                                DataOffsetOrFail(frames.get(), target.destPath)};
-  CopySpan(dest, scratchAudio, target.format, start, 0, edit.xfSamples, 0.0, target.destPath,
-           kernel);
+  CopySpan(dest, scratchAudio, target.format, start, 0,
+           CrossfadeFramesPlaced(edit.insertPoint, edit.xfSamples, target.destLength), 0.0,
+           target.destPath, kernel);
   return true;
 }
 

@@ -39,8 +39,10 @@ std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRende
                                            int64_t& crossfadeClipped);
 
 // After the copy: lays the scratch file over the destination from
-// insertPoint - xfSamples / 2 when that is 1 or more; the scratch file is
-// removed on return. Returns true when the crossfade was placed.
+// insertPoint - xfSamples / 2 when that is 1 or more, up to the end of the
+// destination's target.destLength frames (CrossfadeFramesPlaced); the
+// scratch file is removed on return. Returns true when the crossfade was
+// placed.
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch);
 
 // The same onto the destination the render loop holds open, through the

@@ -79,6 +79,7 @@ Placement PlacementRun(int32_t xfSamples) {
   run.destPath = "dest.wav";
   run.destWritePath = "dest.wav";
   run.format = IntegerFormat(2, 1, 44100);
+  run.destLength = 40;
   testing::WriteFile(run.destPath, testing::CanonicalWav(format, Values(40, 7)));
   Values crossfade;
   for (int32_t i = 1; i <= xfSamples; ++i) crossfade.push_back(i);
@@ -99,6 +100,36 @@ TEST(PlaceCrossfade, LaysTheScratchFileFromHalfBeforeTheSpliceThenRemovesIt) {
   Values expected(40, 7);
   for (int32_t i = 0; i < 5; ++i) expected[static_cast<size_t>(1 + i)] = i + 1;
   EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16), expected);
+}
+
+TEST(PlaceCrossfade, StopsAtTheEndOfTheDestination) {
+  // Five frames from 40 - 3 - 5 / 2 on: the first three are placed, the
+  // rest would lie past the 40 frames the header declares. The file keeps
+  // its size, through the open destination as through its path.
+  for (const bool open : {false, true}) {
+    SCOPED_TRACE(open ? "open destination" : "by path");
+    testing::TempDir dir;
+    Placement placement = PlacementRun(5);
+    EditRender entry;
+    entry.xfSamples = 5;
+    entry.insertPoint = 39;
+    if (open) {
+      FileHandle dest = OpenFile("dest.wav", "rb+");
+      ASSERT_TRUE(dest);
+      KernelCopy kernel;
+      EXPECT_TRUE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch),
+                                 OpenAudio{fileno(dest.get()), 44}, kernel));
+    } else {
+      EXPECT_TRUE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch)));
+    }
+    const Bytes dest = testing::ReadFile("dest.wav");
+    ASSERT_EQ(dest.size(), 44u + 2u * 40u);
+    Values expected(40, 7);
+    expected[37] = 1;
+    expected[38] = 2;
+    expected[39] = 3;
+    EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(dest), 16), expected);
+  }
 }
 
 TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheScratchFileGoes) {

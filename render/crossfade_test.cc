@@ -303,6 +303,51 @@ TEST(Crossfade, StartChecks) {
   EXPECT_EQ(out.temp, header);
 }
 
+TEST(Crossfade, TheSourceIsSilentPastItsAudio) {
+  // Ten frames of -1000 and a LIST chunk after them. Type 2 over 8 frames
+  // from source frame 4: frames 6 and 7 lie past the audio and blend the
+  // destination's 1000 with silence. Where the data chunk's size does not
+  // count (0, 0xFFFFFFFF, past the end of the file), the audio runs to the
+  // end of the file, chunk and all, as in a file holding those bytes as audio.
+  const WavFormat format{1, 44100, 16};
+  const Bytes audio = testing::EncodeSamples(Values(10, -1000), 16);
+  const Bytes info = {'I', 'N', 'F', 'O', 'I', 'S', 'F', 'T', 4, 0, 0, 0, 'a', 'b', 'c', 0};
+  const auto sourceWithSize = [&](uint32_t declaredSize) {
+    return testing::WavBuilder().Fmt(format).DataWithSize(declaredSize, audio).Chunk("LIST", info);
+  };
+  const Bytes exact = sourceWithSize(static_cast<uint32_t>(audio.size())).Build();
+  Bytes allAudio = audio;  // the audio and the LIST chunk after it
+  allAudio.insert(allAudio.end(), exact.end() - static_cast<long>(8 + info.size()), exact.end());
+  const Values silentPast = {1000, 750, 500, 250, 0, -250, 250, 125};
+  Values asAudio;
+  {
+    testing::TempDir dir;
+    WriteFiles(format, Values(20, 1000), {}, 8);
+    testing::WriteFile(kSource, testing::WavBuilder().Fmt(format).Data(allAudio).Build());
+    asAudio = RunCrossfade(format, 10, 8, 8, 2).values;
+    ASSERT_EQ(asAudio.size(), 8u);
+    ASSERT_NE(asAudio, silentPast);
+  }
+  const struct {
+    uint32_t declaredSize;
+    Values expected;
+  } cases[] = {
+      {static_cast<uint32_t>(audio.size()), silentPast},
+      {0, asAudio},
+      {0xFFFFFFFFu, asAudio},
+      {static_cast<uint32_t>(allAudio.size() + 2), asAudio},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.declaredSize);
+    testing::TempDir dir;
+    WriteFiles(format, Values(20, 1000), {}, 8);
+    testing::WriteFile(kSource, sourceWithSize(c.declaredSize).Build());
+    const Outcome out = RunCrossfade(format, 10, 8, 8, 2);
+    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.values, c.expected);
+  }
+}
+
 TEST(Crossfade, MissingFilesFailWithoutAMessage) {
   testing::TempDir dir;
   const WavFormat format{1, 44100, 16};

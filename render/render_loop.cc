@@ -43,7 +43,7 @@ int64_t EditRenderer::Render(EditRender& edit) {
   // Each file is opened once; one that cannot be opened fails the crossfade
   // on its side first, then the copy, as if each step opened it anew.
   const int source = SourceDescriptor(edit.sourcePath);
-  const OpenAudio sourceAudio{source, edit.sourceAudioStart};
+  const OpenAudio sourceAudio{source, edit.sourceAudioStart, edit.sourceAudioEnd};
   int64_t crossfadeClipped = 0;
   std::optional<StagedFile> scratch;
   if (edit.xfType != 0) {

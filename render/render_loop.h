@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,6 +20,7 @@ struct RenderTarget {
   std::string destPath;        // as the task file names it; every message uses it
   std::string destWritePath;   // where it is written: its temporary file until the run ends
   int64_t destAudioStart = 0;  // file position of the destination's first audio byte
+  int64_t destLength = 0;      // frames of audio the destination's header declares
   PcmFormat format;
 };
 
@@ -32,6 +34,9 @@ inline NamedPath Destination(const RenderTarget& target) {
 struct EditRender {
   std::string sourcePath;
   int64_t sourceAudioStart = 0;  // file position of the source's first audio byte
+  // File position just past the source's last audio byte (chunks after the
+  // audio are no audio); the largest value: the audio runs to the file's end.
+  int64_t sourceAudioEnd = std::numeric_limits<int64_t>::max();
   int64_t insertPoint = 0;
   int64_t readStart = 0;
   int64_t readLength = 0;

@@ -85,6 +85,7 @@ EditRender RenderOf(const EditEntry& entry) {
   EditRender edit;
   edit.sourcePath = entry.sourcePath;
   edit.sourceAudioStart = entry.attributes.dataOffset;
+  edit.sourceAudioEnd = entry.attributes.audioEnd;
   edit.insertPoint = entry.insertPoint;
   edit.readStart = entry.readStart;
   edit.readLength = entry.readLength;
@@ -100,6 +101,7 @@ RenderTarget TargetOf(const RunState& run) {
   target.destPath = run.destPath;
   target.destWritePath = run.destWritePath;
   target.destAudioStart = run.destAudioStart;
+  target.destLength = run.destLength;
   target.format = run.format;
   return target;
 }

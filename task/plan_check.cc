@@ -88,6 +88,13 @@ void CheckCrossfade(RunState& run, int32_t k) {
     case CrossfadeOutcome::kMade:
       break;
   }
+  if (plan.pastEnd > 0) {
+    Warn(run.diagnostics, line,
+         "the crossfade of task %i is cut short: the destination ends %s after the splice, less "
+         "than half the width (%s), and its last %s are not written",
+         index + 1, TaskUnits(run, run.destLength - entry.insertPoint).c_str(),
+         TaskUnits(run, plan.xfSamples - half).c_str(), TaskUnits(run, plan.pastEnd).c_str());
+  }
   // The crossfade blends the destination as the earlier edits left it.
   const int64_t splice = entry.insertPoint;
   if (UncoveredBefore(run, k, splice - half, splice) * 2 > half) {
@@ -220,6 +227,8 @@ CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry) {
     plan.outcome = CrossfadeOutcome::kSourceTooShort;
   } else {
     plan.outcome = plan.destStart >= 1 ? CrossfadeOutcome::kMade : CrossfadeOutcome::kNotPlaced;
+    plan.pastEnd =
+        plan.xfSamples - CrossfadeFramesPlaced(entry.insertPoint, plan.xfSamples, run.destLength);
   }
   return plan;
 }

@@ -26,6 +26,7 @@ struct CrossfadePlan {
   CrossfadeOutcome outcome = CrossfadeOutcome::kNone;
   int64_t xfSamples = 0;
   int64_t destStart = 0;  // first destination frame it covers
+  int64_t pastEnd = 0;    // its last frames, past the destination's end: not written
 };
 
 // For an entry of a planned run (insert points and destLength set).

@@ -88,6 +88,10 @@ TEST(CheckPlan, EveryMistakeOnItsLine) {
       {"appended xf", "src\ta.wav\nxout\t1\nsrc\tb.wav\nxin\t1\nxf\t100\t1\ndest\tout.wav\n", 5, W,
        "blends with silence after the splice, so the edit starts below its level: no earlier "
        "edit covers the destination there; an 'ins' of 0.950 overlaps"},
+      {"xf past the destination's end",
+       "src\tc.wav\nsrc\tc.wav\nxin\t0.5\nxout\t0.55\nins\t1\nxf\t200\t1\ndest\tout.wav\n", 6, W,
+       "the crossfade of task 2 is cut short: the destination ends 0.050 s after the splice, "
+       "less than half the width (0.100 s), and its last 0.050 s are not written"},
       {"xf out of silence", "src\ta.wav\nxin\t1\nins\t1\nxf\t100\t1\ndest\tout.wav\n", 4, W,
        "fades out of silence"},
       {"never heard", "src\tc.wav\nins\t0\nsrc\ta.wav\nins\t0\ndest\tout.wav\n", 1, W,

@@ -5,6 +5,7 @@
 // crossfade curves.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -157,10 +158,16 @@ struct Canvas {
 };
 
 // The whole destination file: header for `frames` frames, then the
-// canvas's values (which may run past `frames` where a crossfade did).
+// canvas's values up to that length (a crossfade may have laid more on the
+// canvas; the file ends where its header says).
 inline Bytes ExpectedWav(uint32_t sampleRate, int bits, const Canvas& canvas, int32_t frames) {
   Bytes out = ExpectedHeader(sampleRate, bits, canvas.channels, frames);
-  const Bytes audio = EncodeSamples(canvas.values, bits);
+  const size_t values = std::min(
+      canvas.values.size(), static_cast<size_t>(frames) * static_cast<size_t>(canvas.channels));
+  const Bytes audio =
+      EncodeSamples(std::vector<int32_t>(canvas.values.begin(),
+                                         canvas.values.begin() + static_cast<long>(values)),
+                    bits);
   out.insert(out.end(), audio.begin(), audio.end());
   return out;
 }

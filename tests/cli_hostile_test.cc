@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -609,6 +610,66 @@ TEST(CliHostile, DestinationFaults) {
     ++runs;
   }
   std::printf("[ hostile  ] %d runs on destination faults\n", runs);
+}
+
+// Crossfades that reach past the end of the audio, on either side. The
+// destination ends where its header says (one of 44 bytes, 16-bit mono);
+// the source side reads silence past a source's audio, whatever chunk
+// follows it, so that a crossfade of two quiet files stays quiet.
+TEST(CliHostile, CrossfadesPastTheEndOfTheAudio) {
+  const std::string infoText("INFOISFT\x08\0\0\0waveedit", 20);
+  const Bytes info(infoText.begin(), infoText.end());
+  const Bytes quiet = EncodeSamples(std::vector<int32_t>(8000, 100), 16);
+  Bytes ds64(28, 0);
+  ds64[8] = static_cast<unsigned char>(quiet.size() & 0xff);
+  ds64[9] = static_cast<unsigned char>(quiet.size() >> 8);
+  const struct {
+    std::string label;
+    Bytes sting;  // sting.wav beside a one-second a.wav and a two-second bed.wav at 100
+    std::string task;
+    std::string checkWarning;  // part of a warning --check gives
+  } cases[] = {
+      {"the last edit shorter than half its crossfade",
+       {},
+       "src\ta.wav\nsrc\ta.wav\nxin\t0.5\nxout\t0.55\nins\t1\nxf\t200\t1\n",
+       "the crossfade of task 2 is cut short"},
+      {"a sting with a LIST chunk after its audio",
+       WavBuilder().Fmt(kMono8k).Data(quiet).Chunk("LIST", info).Build(),
+       "src\tbed.wav\nsrc\tsting.wav\nxin\t0.95\nins\t1\nxf\t200\t1\n", ""},
+      {"an RF64 sting with its size in ds64 and an id3 chunk after",
+       WavBuilder()
+           .RiffId("RF64")
+           .Chunk("ds64", ds64)
+           .Fmt(kMono8k)
+           .DataWithSize(0xFFFFFFFFu, quiet)
+           .Chunk("id3 ", {'I', 'D', '3', 4, 0, 0, 0xFF, 0xFF, 0x7F, 0x7F})
+           .Build(),
+       "src\tbed.wav\nsrc\tsting.wav\nxin\t0.95\nins\t1\nxf\t200\t4\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    WriteFile(dir / "a.wav", Mono(8000));
+    WriteFile(dir / "bed.wav", CanonicalWav(kMono8k, std::vector<int32_t>(16000, 100)));
+    if (!c.sting.empty()) WriteFile(dir / "sting.wav", c.sting);
+    WriteTextFile(dir / "task.txt", c.task + "dest\tout.wav\n");
+    const CliResult check = CheckRun(dir, Expect{0, "", false}, {"--check"});
+    EXPECT_TRUE(c.checkWarning.empty() || Contains(check.out, c.checkWarning)) << check.out;
+    CheckRun(dir, kBuilt);
+    const Bytes out = ReadFile(dir / "out.wav");
+    if (out.size() < 44) {
+      ADD_FAILURE() << "no destination";
+      continue;
+    }
+    const Bytes dataSize(out.begin() + 40, out.begin() + 44);
+    EXPECT_EQ(out.size() - 44, static_cast<size_t>(DecodeSamples(dataSize, 32)[0]));
+    if (c.sting.empty()) continue;
+    int32_t loudest = 0;
+    for (const int32_t value : DecodeSamples(AudioOf(out), 16)) {
+      loudest = std::max(loudest, std::abs(value));
+    }
+    EXPECT_LE(loudest, 150);
+  }
 }
 
 }  // namespace

@@ -455,8 +455,8 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
         {4, &loud, 100, 2, 28, 0.0, Fade::kSourceFails, 3, 8},
         {5, &soft, 128, 40, 40, 6.0, Fade::kPlaced, 4, 8},
         // Its crossfade runs 5 samples past the destination's end and 6
-        // past the source's: silence is read there, and the destination
-        // grows past the length its header gives.
+        // past the source's: silence is read there, and the part past the
+        // destination's end is not written.
         {8, &soft, 165, 78, 2, 0.0, Fade::kPlaced, 1, 16},
     };
     Canvas canvas(ch, 168);
@@ -626,27 +626,26 @@ TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
   }
 }
 
-// A write of the destination that fails during rendering ends the run
-// with status 2 and no "Built", the old destination kept.
-TEST(CliRender, FailedWriteWhileRendering) {
+// A crossfade that would run past the destination's end stops there: under
+// a size limit of the destination's own size (512 bytes, 234 samples) the
+// run succeeds, and the file ends where its header says.
+TEST(CliRender, CrossfadePastTheEndStaysWithinTheDestination) {
   TempDir dir;
   const WavFormat format{1, 8000, 16, 1};
-  // 234 samples fill 512 bytes exactly; the crossfade placed at 222 runs
-  // to 238, past the file size limit.
+  // The crossfade placed at 222 would run to 238.
   WriteFile(dir / "a.wav", CanonicalWav(format, std::vector<int32_t>(234, 5)));
   WriteFile(dir / "b.wav", CanonicalWav(format, std::vector<int32_t>(20, 9)));
-  const Bytes old{'o', 'l', 'd'};
-  WriteFile(dir / "out.wav", old);
   WriteTextFile(dir / "task.txt",
                 "using_samples\nsrc\ta.wav\nsrc\tb.wav\nins\t230\nxin\t10\nxout\t14\nxf\t2\t2\n"
                 "dest\tout.wav\n");
   ExpectOutcome(RunCli(dir.path(), {}, 60, "ulimit -f 1;"),
                 kSampleMode + ReadEntries(2) + SampleBlock(1, 0, "a.wav", 0, 234) +
-                    "Task 2\tInsert point 230 samples\n\tFile b.wav\n\tRead start 10 samples\n"
-                    "\tRead length 4 samples\n\tLevel 0.000 dB\n"
-                    "Cannot write to file out.wav\n",
-                2);
-  EXPECT_EQ(ReadFile(dir / "out.wav"), old);
+                    SampleBlock(2, 230, "b.wav", 10, 4) + SampleBuilt("out.wav", 234, 16, 1, 8000),
+                0);
+  // Type 2 from 5 toward 9 over 16 samples, of which the first 12 are laid.
+  std::vector<int32_t> expected(222, 5);
+  for (const int32_t v : {5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7}) expected.push_back(v);
+  EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 

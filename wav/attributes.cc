@@ -1,5 +1,6 @@
 #include "wav/attributes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstdio>
@@ -72,18 +73,18 @@ int64_t DeclaredDataBytes(std::FILE* file, int64_t dataTagAt) {
              : static_cast<int64_t>(size);
 }
 
-// Bytes of audio from dataOffset: the declared size when it is believable,
-// so that chunks after the audio are never read as audio; else everything
-// to the end of the file (streaming recorders leave the size at 0 or
-// 0xFFFFFFFF, and a file cut short keeps what it holds).
-int64_t AudioBytes(std::FILE* file, int64_t dataTagAt, int64_t fileSize) {
-  const int64_t dataOffset = dataTagAt + kDataTagToAudio;
-  const int64_t declared = DeclaredDataBytes(file, dataTagAt);
-  if (declared > 0 && declared <= fileSize - dataOffset) return declared;
-  return fileSize - dataOffset;
-}
-
 }  // namespace
+
+// The declared size when it is believable, so that chunks after the audio
+// are never read as audio; else everything to the end of the file
+// (streaming recorders leave the size at 0 or 0xFFFFFFFF, and a file cut
+// short keeps what it holds).
+int64_t AudioEnd(std::FILE* wavFile, int64_t dataOffset) {
+  const int64_t fileSize = std::max<int64_t>(0, FileSize(wavFile));
+  const int64_t declared = DeclaredDataBytes(wavFile, dataOffset - kDataTagToAudio);
+  if (declared > 0 && declared <= fileSize - dataOffset) return dataOffset + declared;
+  return fileSize;
+}
 
 TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
   FileHandle file = OpenFile(wavPath, "rb");
@@ -99,13 +100,10 @@ TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
   ReadFormatFields(file.get(), fmtAt, attributes);
 
   attributes.dataOffset = DataOffsetOrFail(file.get(), wavPath);
-  const int64_t dataTagAt = attributes.dataOffset - kDataTagToAudio;
-
-  int64_t fileSize = FileSize(file.get());
-  if (fileSize < 0) fileSize = 0;
+  attributes.audioEnd = AudioEnd(file.get(), attributes.dataOffset);
   const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
   attributes.lengthSamples =
-      frameSize == 0 ? 0 : AudioBytes(file.get(), dataTagAt, fileSize) / frameSize;
+      frameSize == 0 ? 0 : (attributes.audioEnd - attributes.dataOffset) / frameSize;
   return attributes;
 }
 

@@ -1,6 +1,8 @@
 // Reading a source's format and the location and length of its audio.
 #pragma once
 
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 #include "wav/track_attributes.h"
@@ -22,5 +24,11 @@ constexpr char kNoFormatChunkNotice[] = "Can't find format chunk in wave file!";
 // "data" chunk; prints kNoFormatChunkNotice, reads the fields at the last
 // candidate position and sets formatChunkMissing when it has no "fmt" chunk.
 TrackAttributes GET_ATTRIBUTES(const std::string& wavPath);
+
+// The file position just past the audio of a file whose first audio byte is
+// at dataOffset, by the rule above: the end of its "data" chunk when the
+// declared size counts, else the end of the file. What lies beyond (chunks
+// after the audio) is never audio.
+int64_t AudioEnd(std::FILE* wavFile, int64_t dataOffset);
 
 }  // namespace wavsplice

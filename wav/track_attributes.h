@@ -10,6 +10,7 @@ namespace wavsplice {
 struct TrackAttributes {
   int32_t channels = 0;
   int64_t dataOffset = 0;  // file position of the first audio byte
+  int64_t audioEnd = 0;    // file position just past the last audio byte
   int32_t sampleRate = 0;
   int64_t lengthSamples = 0;   // whole frames of audio
   int32_t bytesPerSample = 0;  // bits / 8
