@@ -27,15 +27,14 @@ const char* SampleTypeName(const TrackAttributes& attributes) {
   Fail(kExitTask, "Edit start/stop set incorrectly for %s\n", entry.sourcePath.c_str());
 }
 
-// In seconds mode, a time past the source's end that would lie within it
-// as a count of samples: the task probably meant using_samples.
+// In seconds mode, a time past the source's end that would lie within it,
+// and not near its start, as a count of samples: the task probably meant
+// using_samples.
 void HintSampleMode(RunState& run, const EditEntry& entry, const char* command, double value) {
   const double seconds =
       static_cast<double>(entry.attributes.lengthSamples) / run.format.sampleRate;
-  if (run.sampleMode == 1 || !(value > seconds) ||
-      value > static_cast<double>(entry.attributes.lengthSamples)) {
-    return;
-  }
+  const double frames = static_cast<double>(entry.attributes.lengthSamples);
+  if (run.sampleMode == 1 || !(value > seconds) || value > frames || value < frames / 10) return;
   Warn(run.diagnostics, entry.line,
        "%s %g of task %i is past the end of %s, which lasts %.3f s, but within it as a count of "
        "samples: did you mean using_samples?",

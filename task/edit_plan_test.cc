@@ -80,7 +80,7 @@ TEST(ResolveEditPlan, FormatComparisonListsEverySource) {
   testing::TempDir dir;
   const std::string rateBlock =
       "Sample rates do not match for source tracks:\n"
-      "a.wav\t44100 kHz\nb.wav\t48000 kHz\nc.wav\t48000 kHz\n";
+      "a.wav\t44100 Hz\nb.wav\t48000 Hz\nc.wav\t48000 Hz\n";
   RunState rates;
   testing::Outcome outcome = Resolve(rates, {{"a.wav", Frames(Format(1, 44100, 16), 10)},
                                              {"b.wav", Frames(Format(1, 48000, 16), 10)},
@@ -98,7 +98,7 @@ TEST(ResolveEditPlan, FormatComparisonListsEverySource) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.out,
             "Sample rates do not match for source tracks:\n"
-            "a.wav\t44100 kHz\nb.wav\t48000 kHz\nc.wav\t44100 kHz\n"
+            "a.wav\t44100 Hz\nb.wav\t48000 Hz\nc.wav\t44100 Hz\n"
             "Number of bits do not match for source tracks:\n"
             "a.wav\t16\nb.wav\t24\nc.wav\t16\n");
 
@@ -119,7 +119,7 @@ TEST(ResolveEditPlan, FormatComparisonListsEverySource) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.message, "");
   EXPECT_EQ(outcome.out,
-            "Sample rates do not match for source tracks:\na.wav\t44100 kHz\nb.wav\t48000 kHz\n"
+            "Sample rates do not match for source tracks:\na.wav\t44100 Hz\nb.wav\t48000 Hz\n"
             "Sample types do not match for source tracks:\na.wav\tinteger\nb.wav\tfloat\n");
 
   // One source: nothing to compare, even in an odd format.

@@ -1,6 +1,7 @@
 #include "task/plan_check.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -193,6 +194,87 @@ void CheckCutSpans(RunState& run) {
   }
 }
 
+// The destination frames where an edit's own crossfade blends it with what
+// was there: not hidden, whatever it lays over.
+bool InCrossfadeZone(const RunState& run, const EditEntry& entry, int64_t frame) {
+  if (entry.xfType == 0) return false;
+  const CrossfadePlan plan = PlanCrossfade(run, entry);
+  return plan.outcome == CrossfadeOutcome::kMade && frame >= plan.destStart &&
+         frame - plan.destStart < plan.xfSamples;
+}
+
+// Edits that overwrite audio of an earlier edit that was heard there (not
+// silence, not inside the later edit's crossfade): a note with the time
+// hidden, and a warning when more than half of the earlier edit goes.
+void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
+  std::vector<int64_t> cuts{0, run.destLength};
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = EntryAt(run, j);
+    cuts.push_back(entry.insertPoint);
+    cuts.push_back(EndOf(entry));
+    const CrossfadePlan plan = PlanCrossfade(run, entry);
+    if (plan.outcome == CrossfadeOutcome::kMade) {
+      cuts.push_back(plan.destStart);
+      cuts.push_back(plan.destStart + plan.xfSamples);
+    }
+  }
+  std::sort(cuts.begin(), cuts.end());
+  cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+  // hidden[later * count + earlier]: frames of earlier that later overwrote.
+  const size_t count = static_cast<size_t>(run.entryCount);
+  std::vector<int64_t> hidden(count * count, 0);
+  for (size_t c = 0; c + 1 < cuts.size(); ++c) {
+    int32_t owner = -1;
+    for (int32_t k = 0; k < run.entryCount; ++k) {
+      const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+      const EditEntry& entry = EntryAt(run, index);
+      if (entry.insertPoint > cuts[c] || EndOf(entry) < cuts[c + 1]) continue;
+      if (owner >= 0 && !InCrossfadeZone(run, entry, cuts[c])) {
+        hidden[static_cast<size_t>(index) * count + static_cast<size_t>(owner)] +=
+            cuts[c + 1] - cuts[c];
+      }
+      owner = index;
+    }
+  }
+  std::vector<bool> everHeard(count, false);
+  for (const HeardSpan& span : heard) {
+    if (span.entry >= 0) everHeard[static_cast<size_t>(span.entry)] = true;
+  }
+  for (size_t later = 0; later < count; ++later) {
+    for (size_t earlier = 0; earlier < count; ++earlier) {
+      const int64_t frames = hidden[later * count + earlier];
+      if (frames == 0 || !everHeard[earlier]) continue;
+      const EditEntry& gone = run.entries[earlier];
+      const bool most = frames * 2 > gone.readLength;
+      (most ? Warn : Note)(run.diagnostics, run.entries[later].line,
+                           "task %zu hides %s of task %zu (%s)%s", later + 1,
+                           TaskUnits(run, frames).c_str(), earlier + 1, gone.sourcePath.c_str(),
+                           most ? ", more than half of it: check this edit's ins" : "");
+    }
+  }
+}
+
+// For a path that leads nowhere, the path of a file in the same folder whose
+// name differs from it only in letter case; empty when there is none.
+std::string NameInOtherCase(const std::string& path) {
+  std::error_code error;
+  const fs::path wanted(path);
+  if (fs::exists(wanted, error) || wanted.filename().empty()) return std::string();
+  const fs::path folder = wanted.parent_path();
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  const std::string name = lower(wanted.filename().string());
+  for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, error), end;
+       !error && it != end; it.increment(error)) {
+    if (lower(it->path().filename().string()) == name) {
+      return (folder / it->path().filename()).string();
+    }
+  }
+  return std::string();
+}
+
 bool EndsWithWav(const std::string& path) {
   return path.size() >= 4 && path.compare(path.size() - 4, 4, ".wav") == 0;
 }
@@ -272,6 +354,15 @@ std::vector<HeardSpan> HeardMap(const RunState& run) {
 }
 
 void CheckSourcePaths(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    if (&FirstEntryNaming(run, j) != &EntryAt(run, j)) continue;
+    const EditEntry& entry = EntryAt(run, j);
+    const std::string other = NameInOtherCase(entry.sourcePath);
+    if (other.empty()) continue;
+    Warn(run.diagnostics, entry.line,
+         "%s does not exist, but %s does: letter case counts in names here; did you mean %s?",
+         entry.sourcePath.c_str(), other.c_str(), other.c_str());
+  }
   std::error_code error;
   const fs::path taskFolder = fs::path(run.taskPath).parent_path();
   const bool taskElsewhere =
@@ -300,6 +391,7 @@ void CheckPlan(RunState& run) {
   const std::vector<HeardSpan> heard = HeardMap(run);
   CheckHeard(run, heard);
   CheckStaleTail(run, heard);
+  CheckHidden(run, heard);
   CheckCutSpans(run);
   if (!EndsWithWav(run.destPath)) {
     Note(run.diagnostics, run.destLine, "the destination %s does not end in .wav",

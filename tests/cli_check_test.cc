@@ -81,23 +81,24 @@ TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
   EXPECT_EQ(Snapshot(dir.path()), before);
 
   // A task the run would refuse: the check prints what it found, then the
-  // run's message, and ends with the run's status.
+  // line refused and the run's message, and ends with the run's status.
   WriteTextFile(dir / "task.txt", "src\ta.wav\nxin\t2\nxot\t3\ndest\tout.wav\n");
   const auto refused = Snapshot(dir.path());
   for (const char* option : {"--check", "--strict"}) {
     ExpectOutcome(RunCli(dir.path(), {option, "task.txt"}),
                   ReadEntries(1) +
                       "task.txt:3: warning: 'xot' is not a command: the line is ignored; did you "
-                      "mean 'xout'?\n1 warnings, 0 notes\nEdit start/stop set incorrectly for "
-                      "a.wav\n",
+                      "mean 'xout'?\n1 warnings, 0 notes\n"
+                      "task.txt:1: error: the run is refused for this line:\n"
+                      "Edit start/stop set incorrectly for a.wav\n",
                   1);
     EXPECT_EQ(Snapshot(dir.path()), refused);
   }
   WriteTextFile(dir / "task.txt", "src\tmissing.wav\ndest\tout.wav\n");
   ExpectOutcome(RunCli(dir.path(), {"--check", "task.txt"}),
                 ReadEntries(1) +
-                    "0 warnings, 0 notes\nCannot find file in track list called "
-                    "missing.wav!!\n",
+                    "0 warnings, 0 notes\ntask.txt:1: error: the run is refused for this "
+                    "line:\nCannot find file in track list called missing.wav!!\n",
                 2);
 }
 

@@ -36,7 +36,7 @@ TEST(CliPlan, FormatMismatchListsEverySourceForEachDifference) {
   WriteFile(dir / "c.wav", CanonicalWav({1, 48000, 16, 1}, {1, 2}));
   const std::string rates =
       "Sample rates do not match for source tracks:\n"
-      "a.wav\t44100 kHz\nb.wav\t48000 kHz\nc.wav\t48000 kHz\n";
+      "a.wav\t44100 Hz\nb.wav\t48000 Hz\nc.wav\t48000 Hz\n";
   ExpectRefused(dir, "src\ta.wav\nsrc\tb.wav\nsrc\tc.wav\ndest\tout.wav\n",
                 ReadEntries(3) + rates + rates);
 
@@ -44,9 +44,9 @@ TEST(CliPlan, FormatMismatchListsEverySourceForEachDifference) {
   ExpectRefused(dir, "src\tc.wav\nsrc\ta.wav\nsrc\ta.wav\ndest\tout.wav\n",
                 ReadEntries(3) +
                     "Sample rates do not match for source tracks:\n"
-                    "c.wav\t48000 kHz\na.wav\t44100 kHz\na.wav\t44100 kHz\n"
+                    "c.wav\t48000 Hz\na.wav\t44100 Hz\na.wav\t44100 Hz\n"
                     "Sample rates do not match for source tracks:\n"
-                    "c.wav\t48000 kHz\na.wav\t44100 kHz\na.wav\t44100 kHz\n");
+                    "c.wav\t48000 Hz\na.wav\t44100 Hz\na.wav\t44100 Hz\n");
 
   // Rate and bits of one entry, channels of another: per entry, rate, then
   // channels, then bits. The comparison comes before the span checks (the
@@ -58,7 +58,7 @@ TEST(CliPlan, FormatMismatchListsEverySourceForEachDifference) {
                 "dest\tout.wav\n",
                 kSampleMode + ReadEntries(3) +
                     "Sample rates do not match for source tracks:\n"
-                    "a.wav\t44100 kHz\nd.wav\t48000 kHz\ne.wav\t44100 kHz\n"
+                    "a.wav\t44100 Hz\nd.wav\t48000 Hz\ne.wav\t44100 Hz\n"
                     "Number of bits do not match for source tracks:\n"
                     "a.wav\t16\nd.wav\t24\ne.wav\t16\n"
                     "Number of channels do not match for source tracks:\n"
