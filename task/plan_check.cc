@@ -196,9 +196,7 @@ void CheckCutSpans(RunState& run) {
 
 // The destination frames where an edit's own crossfade blends it with what
 // was there: not hidden, whatever it lays over.
-bool InCrossfadeZone(const RunState& run, const EditEntry& entry, int64_t frame) {
-  if (entry.xfType == 0) return false;
-  const CrossfadePlan plan = PlanCrossfade(run, entry);
+bool InCrossfadeZone(const CrossfadePlan& plan, int64_t frame) {
   return plan.outcome == CrossfadeOutcome::kMade && frame >= plan.destStart &&
          frame - plan.destStart < plan.xfSamples;
 }
@@ -208,11 +206,12 @@ bool InCrossfadeZone(const RunState& run, const EditEntry& entry, int64_t frame)
 // hidden, and a warning when more than half of the earlier edit goes.
 void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
   std::vector<int64_t> cuts{0, run.destLength};
+  std::vector<CrossfadePlan> plans;
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = EntryAt(run, j);
     cuts.push_back(entry.insertPoint);
     cuts.push_back(EndOf(entry));
-    const CrossfadePlan plan = PlanCrossfade(run, entry);
+    const CrossfadePlan& plan = plans.emplace_back(PlanCrossfade(run, entry));
     if (plan.outcome == CrossfadeOutcome::kMade) {
       cuts.push_back(plan.destStart);
       cuts.push_back(plan.destStart + plan.xfSamples);
@@ -229,7 +228,7 @@ void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
       const int32_t index = run.writeOrder[static_cast<size_t>(k)];
       const EditEntry& entry = EntryAt(run, index);
       if (entry.insertPoint > cuts[c] || EndOf(entry) < cuts[c + 1]) continue;
-      if (owner >= 0 && !InCrossfadeZone(run, entry, cuts[c])) {
+      if (owner >= 0 && !InCrossfadeZone(plans[static_cast<size_t>(index)], cuts[c])) {
         hidden[static_cast<size_t>(index) * count + static_cast<size_t>(owner)] +=
             cuts[c + 1] - cuts[c];
       }
@@ -289,6 +288,18 @@ std::string TaskUnits(const RunState& run, int64_t frames) {
     std::snprintf(text, sizeof text, "%.3f s", static_cast<double>(frames) / run.format.sampleRate);
   }
   return text;
+}
+
+bool BlendsWithSilence(const RunState& run, const EditEntry& entry, const CrossfadePlan& plan) {
+  if (plan.outcome != CrossfadeOutcome::kMade) return false;
+  const int32_t index = static_cast<int32_t>(&entry - run.entries.data());
+  const int32_t k = static_cast<int32_t>(
+      std::find(run.writeOrder.begin(), run.writeOrder.begin() + run.entryCount, index) -
+      run.writeOrder.begin());
+  const int64_t half = plan.xfSamples / 2;
+  const int64_t splice = entry.insertPoint;
+  return UncoveredBefore(run, k, splice - half, splice) * 2 > half ||
+         UncoveredBefore(run, k, splice, splice + half) * 2 > half;
 }
 
 CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry) {

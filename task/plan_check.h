@@ -32,6 +32,11 @@ struct CrossfadePlan {
 // For an entry of a planned run (insert points and destLength set).
 CrossfadePlan PlanCrossfade(const RunState& run, const EditEntry& entry);
 
+// True when the entry's crossfade is made but blends with silence on either
+// side of the splice for most of its half there: no earlier edit covers the
+// destination before or after it.
+bool BlendsWithSilence(const RunState& run, const EditEntry& entry, const CrossfadePlan& plan);
+
 // The message a run prints for a crossfade that fails, or "" when it is
 // made (or not asked for).
 const char* CrossfadeMessage(CrossfadeOutcome outcome);

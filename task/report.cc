@@ -96,7 +96,8 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
     if (record.planned) {
       const CrossfadePlan plan = PlanCrossfade(run, entry);
       crossfade["frames"] = plan.xfSamples;
-      crossfade["outcome"] = OutcomeName(plan.outcome);
+      crossfade["outcome"] =
+          BlendsWithSilence(run, entry, plan) ? "made, with silence" : OutcomeName(plan.outcome);
     }
     edit["crossfade"] = crossfade;
   }
@@ -147,7 +148,8 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
     std::printf("destination %.3f to %.3f sec", static_cast<double>(start) / run.format.sampleRate,
                 static_cast<double>(end) / run.format.sampleRate);
   }
-  std::printf(": %s\n", plan.outcome == CrossfadeOutcome::kMade ? "will be made"
+  std::printf(": %s\n", BlendsWithSilence(run, entry, plan)       ? "will be made, with silence"
+                        : plan.outcome == CrossfadeOutcome::kMade ? "will be made"
                         : plan.outcome == CrossfadeOutcome::kNotPlaced
                             ? "made but not placed (it would start at the first frame)"
                             : CrossfadeMessage(plan.outcome));

@@ -15,14 +15,15 @@ namespace wavsplice {
 namespace {
 
 constexpr int64_t kWidth = 1200;
-constexpr int64_t kPlotLeft = 330;  // the label column is to the left
+constexpr int64_t kPlotLeft = 420;  // the label column is to the left
 constexpr int64_t kPlotRight = 1180;
 constexpr int64_t kAxisY = 56;
 constexpr int64_t kFirstLaneY = 72;
 constexpr int64_t kLaneHeight = 18;
 constexpr int64_t kStripHeight = 28;
-constexpr size_t kLabelChars = 34;
+constexpr size_t kLabelChars = 24;
 constexpr size_t kListedWarnings = 40;
+constexpr size_t kWarningLineChars = 180;  // about the picture's width at 11 px
 constexpr const char* kPalette[] = {"#4e79a7", "#59a14f", "#9c755f", "#b07aa1",
                                     "#76b7b2", "#edc948", "#af7aa1", "#86bcb6"};
 
@@ -167,8 +168,9 @@ std::string Axis(const RunState& run, const Scale& scale) {
 }
 
 // A crossfade's outcome in a word or two, for the lane's label.
-const char* OutcomeWord(CrossfadeOutcome outcome) {
-  switch (outcome) {
+const char* OutcomeWord(const RunState& run, const EditEntry& entry, const CrossfadePlan& plan) {
+  if (BlendsWithSilence(run, entry, plan)) return "made, with silence";
+  switch (plan.outcome) {
     case CrossfadeOutcome::kMade:
       return "made";
     case CrossfadeOutcome::kNotPlaced:
@@ -180,6 +182,26 @@ const char* OutcomeWord(CrossfadeOutcome outcome) {
     default:
       return "fails";
   }
+}
+
+// One colour per source file, in the order the files first appear, so that
+// every span of a file has its colour in every lane and in the strip.
+const char* SourceColour(const RunState& run, int32_t index) {
+  int32_t distinct = 0;
+  const std::string& path = run.entries[static_cast<size_t>(index)].sourcePath;
+  for (int32_t j = 0; j < index; ++j) {
+    if (&FirstEntryNaming(run, j) == &run.entries[static_cast<size_t>(j)]) {
+      if (run.entries[static_cast<size_t>(j)].sourcePath == path) break;
+      ++distinct;
+    }
+  }
+  return kPalette[distinct % 8];
+}
+
+// A position in the task's units: seconds to the millisecond, or samples.
+std::string TimeText(const RunState& run, int64_t frames) {
+  if (run.sampleMode == 1) return Format("%" PRId64, frames);
+  return Format("%.3f", static_cast<double>(frames) / run.format.sampleRate);
 }
 
 // The entry a task-file line belongs to: the last `src` at or before it.
@@ -197,19 +219,24 @@ std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
   const int64_t y = (kFirstLaneY + k * kLaneHeight) * 10;
   std::string svg;
   if (k % 2 == 1) svg += Rect(0, y, kWidth * 10, kLaneHeight * 10, "fill=\"#f2f2f2\"");
+  const std::string span =
+      TimeText(run, entry.readStart) + "-" + TimeText(run, entry.readStart + entry.readLength);
   std::string label = Format("Task %i  ", index + 1) + Escape(entry.sourcePath, kLabelChars) +
-                      Format("  %.1f dB", entry.lvl);
+                      "  " + span + Format("  %+.1f dB", entry.lvl);
   const CrossfadePlan plan = PlanCrossfade(run, entry);
   if (plan.outcome != CrossfadeOutcome::kNone) {
-    label += Format("  xf %i: %s", entry.xfType, OutcomeWord(plan.outcome));
+    label += Format("  xf %i: %s", entry.xfType, OutcomeWord(run, entry, plan));
   }
   svg += Text(60, y + 130, label);
   const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
+  svg += Format("<g><title>Task %i: ", index + 1) + Escape(entry.sourcePath) + " from " + span +
+         (run.sampleMode == 1 ? " samples" : " s") + "</title>\n";
   svg += Rect(scale.X(entry.insertPoint), y + 30, scale.Width(entry.insertPoint, end), 120,
-              Format("fill=\"%s\"", kPalette[index % 8]));
+              Format("fill=\"%s\"", SourceColour(run, index)));
+  svg += "</g>\n";
   if (plan.outcome != CrossfadeOutcome::kNone) {
     const bool made = plan.outcome == CrossfadeOutcome::kMade;
-    const char* outcome = made ? "made"
+    const char* outcome = made ? OutcomeWord(run, entry, plan)
                           : plan.outcome == CrossfadeOutcome::kNotPlaced
                               ? "not placed"
                               : CrossfadeMessage(plan.outcome);
@@ -249,7 +276,8 @@ std::string HeardStrip(const RunState& run, const Scale& scale, int64_t y) {
       svg += "</g>\n";
       continue;
     }
-    svg += Rect(x, y, width, kStripHeight * 10, Format("fill=\"%s\"", kPalette[span.entry % 8]));
+    svg +=
+        Rect(x, y, width, kStripHeight * 10, Format("fill=\"%s\"", SourceColour(run, span.entry)));
     if (width >= 240) {
       svg += Text(x + width / 2, y + 180, Format("%i", span.entry + 1),
                   " text-anchor=\"middle\" fill=\"#fff\"");
@@ -258,22 +286,47 @@ std::string HeardStrip(const RunState& run, const Scale& scale, int64_t y) {
   return svg;
 }
 
-std::string WarningList(const RunState& run, int64_t y) {
-  std::string svg;
+// Text cut at spaces into lines of at most width bytes (a longer word
+// makes a line of its own).
+std::vector<std::string> Wrap(const std::string& text, size_t width) {
+  std::vector<std::string> lines(1);
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t next = text.find(' ', at);
+    if (next == std::string::npos) next = text.size();
+    const std::string word = text.substr(at, next - at);
+    if (!lines.back().empty() && lines.back().size() + 1 + word.size() > width)
+      lines.emplace_back();
+    lines.back() += (lines.back().empty() ? "" : " ") + word;
+    at = next + 1;
+  }
+  return lines;
+}
+
+// The warnings listed under the strip, each wrapped to the picture's width:
+// one line of text each, the first kListedWarnings warnings in full.
+std::vector<std::string> WarningLines(const RunState& run) {
+  std::vector<std::string> lines;
   size_t listed = 0;
   size_t warnings = 0;
   for (const Diagnostic& diagnostic : run.diagnostics) {
     if (diagnostic.kind != DiagnosticKind::kWarning) continue;
     ++warnings;
     if (listed == kListedWarnings) continue;
-    svg += Text(60, y + static_cast<int64_t>(listed) * 160,
-                Format("line %i: ", diagnostic.line) + Escape(diagnostic.text, 180),
-                " fill=\"#c0392b\"");
+    for (const std::string& line :
+         Wrap(Format("line %i: ", diagnostic.line) + diagnostic.text, kWarningLineChars)) {
+      lines.push_back(line);
+    }
     ++listed;
   }
-  if (warnings > listed) {
-    svg += Text(60, y + static_cast<int64_t>(listed) * 160,
-                Format("... and %zu more warnings", warnings - listed), " fill=\"#c0392b\"");
+  if (warnings > listed) lines.push_back(Format("... and %zu more warnings", warnings - listed));
+  return lines;
+}
+
+std::string WarningList(const std::vector<std::string>& lines, int64_t y) {
+  std::string svg;
+  for (size_t k = 0; k < lines.size(); ++k) {
+    svg += Text(60, y + static_cast<int64_t>(k) * 160, Escape(lines[k]), " fill=\"#c0392b\"");
   }
   return svg;
 }
@@ -284,10 +337,8 @@ std::string TimelineSvg(const RunState& run) {
   const Scale scale(run.destLength);
   const int64_t stripY = (kFirstLaneY + run.entryCount * kLaneHeight + 12) * 10;
   const int64_t listY = stripY + (kStripHeight + 24) * 10;
-  size_t warnings = static_cast<size_t>(CountOf(run.diagnostics, DiagnosticKind::kWarning));
-  const int64_t shownWarnings =
-      static_cast<int64_t>(std::min(warnings, kListedWarnings) + (warnings > kListedWarnings));
-  const int64_t height = listY / 10 + shownWarnings * 16 + 8;
+  const std::vector<std::string> warningLines = WarningLines(run);
+  const int64_t height = listY / 10 + static_cast<int64_t>(warningLines.size()) * 16 + 8;
 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%" PRId64 "\" height=\"%" PRId64
@@ -303,7 +354,7 @@ std::string TimelineSvg(const RunState& run) {
   svg += Axis(run, scale);
   for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, scale, k);
   svg += HeardStrip(run, scale, stripY);
-  svg += WarningList(run, listY);
+  svg += WarningList(warningLines, listY);
   svg += "</svg>\n";
   return svg;
 }

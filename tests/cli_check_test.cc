@@ -58,7 +58,9 @@ const char kAppendedCheck[] =
     "\tRead length 0.500 sec\n\tLevel 0.000 dB\n\n"
     "Task 2\tInsert point 0.500 sec\n\tFile b.wav\n\tRead start 0.500 sec\n"
     "\tRead length 0.500 sec\n\tLevel 0.000 dB\n"
-    "\tCrossfade 100.000 ms, 800 samples, type 1, destination 0.450 to 0.550 sec: will be made\n\n"
+    "\tCrossfade 100.000 ms, 800 samples, type 1, destination 0.450 to 0.550 sec: will be made, "
+    "with "
+    "silence\n\n"
     "Would build\tout.wav\n\tLength 1.000 sec\n\tBits 16\n\tChannels 1\n\tSample rate 8000\n\n";
 
 TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
@@ -182,7 +184,7 @@ TEST(CliCheck, JsonReportParsesBack) {
   EXPECT_EQ(second["read_start"], 4000);
   EXPECT_EQ(second["insert_point"], 4000);
   EXPECT_EQ(second["crossfade"]["frames"], 800);
-  EXPECT_EQ(second["crossfade"]["outcome"], "made");
+  EXPECT_EQ(second["crossfade"]["outcome"], "made, with silence");
   EXPECT_EQ(second["clipped"], 0);
   EXPECT_EQ(report["diagnostics"][0]["line"], 5);
   EXPECT_EQ(report["diagnostics"][0]["kind"], "warning");
