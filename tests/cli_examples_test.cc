@@ -126,5 +126,22 @@ TEST(CliExamples, GuideShowsEveryRecipeAsItIs) {
   }
 }
 
+// The task files the manual page and the README show are the bundled
+// example, which the test above checks and renders clean: the manual page
+// through commands that write its tabs (a copy from a manual page turns
+// tabs into spaces), the README as a block.
+TEST(CliExamples, ManPageAndReadmeShowTheBundledExample) {
+  const fs::path root(WAVSPLICE_SOURCE_DIR);
+  const std::string example = ReadText(root / "examples" / "task.txt");
+  EXPECT_NE(ReadText(root / "README.md").find("```\n" + example + "```\n"), std::string::npos);
+  if (std::system("command -v man > /dev/null") != 0) GTEST_SKIP() << "no man here";
+  TempDir dir;
+  const std::string command = "cd '" + dir.path() + "' && MANWIDTH=200 man -l '" +
+                              (root / "docs" / "wavsplice.1").string() +
+                              "' 2>/dev/null | sed -n 's/^ *\\$ \\(printf .*\\)/\\1/p' | sh";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  EXPECT_EQ(ReadText(dir / "task.txt"), example);
+}
+
 }  // namespace
 }  // namespace wavsplice::testing
