@@ -121,6 +121,25 @@ TEST(CheckPlan, EveryMistakeOnItsLine) {
       {"gap", "src\ta.wav\nxout\t1\nsrc\tb.wav\nins\t1.5\ndest\tout.wav\n", 3, N,
        "silent for 0.500 s from 1.000 s"},
       {"not .wav", "src\ta.wav\ndest\tout.wave\n", 2, N, "does not end in .wav"},
+      // Mistakes of units, encodings and names.
+      {"width in seconds", "src\ta.wav\nxin\t1\nxf\t0.2\t1\ndest\tout.wav\n", 3, W,
+       "below 1 ms: widths are in milliseconds"},
+      {"fraction in samples", "using_samples\nsrc\ta.wav\nxout\t1.5\ndest\tout.wav\n", 3, W,
+       "did you mean seconds"},
+      {"samples without using_samples", "src\ta.wav\nxin\t9000\ndest\tout.wav\n", 1, W,
+       "did you mean using_samples?"},
+      {"timecode", "src\ta.wav\nxin\t00:00:01:12\ndest\tout.wav\n", 2, W,
+       "looks like a timecode HH:MM:SS:FF"},
+      {"byte-order mark", "\xEF\xBB\xBFsrc\ta.wav\ndest\tout.wav\n", 1, W, "byte-order mark"},
+      {"CR-only lines", "src\ta.wav\rxin\t1\rdest\tout.wav\r", 1, W, "carriage return alone"},
+      {"backslash", "src\t.\\a.wav\ndest\tout.wav\n", 1, W, "write './a.wav'"},
+      {"letter case", "src\tA.wav\ndest\tout.wav\n", 1, W, "did you mean a.wav?"},
+      {"xin after xout", "src\ta.wav\nxin\t1.5\nxout\t1\ndest\tout.wav\n", 1, W,
+       "at or after its stop"},
+      {"hides a little", "src\ta.wav\nins\t0\nsrc\tc.wav\nxout\t0.5\nins\t1.8\ndest\tout.wav\n", 3,
+       N, "task 2 hides 0.200 s of task 1 (a.wav)"},
+      {"hides most", "src\tc.wav\nins\t0\nsrc\ta.wav\nins\t0.2\ndest\tout.wav\n", 3, W,
+       "task 2 hides 0.800 s of task 1 (c.wav), more than half of it"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mistake);

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -262,6 +263,44 @@ TEST(CliCheck, RefusedReportsAndDestinationsWriteNothing) {
                   " destination file " + dest + "\n");
     EXPECT_EQ(Snapshot(dir.path()), before);
   }
+}
+
+// A plain run that a person watches (standard error a terminal, or
+// --warnings) shows the check's warnings on standard error; options after
+// the task file count, so a dry run asked for last is still a dry run.
+TEST(CliCheck, WarningsReachThePersonWatching) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, 1000)));
+  WriteTextFile(dir / "task.txt", "src\ta.wav\nscr\ta.wav\nsrc\ta.wav\nxin\t0,4\ndest\tout.wav\n");
+  const auto before = Snapshot(dir.path());
+  ExpectOutcome(RunCli(dir.path(), {"task.txt", "--check"}),
+                RunCli(dir.path(), {"--check", "task.txt"}).out, 0);
+  EXPECT_EQ(Snapshot(dir.path()), before);
+
+  const std::string warnings =
+      "task.txt:2: warning: 'scr' is not a command: the line is ignored and the commands below it "
+      "go to the edit before; did you mean 'src'?\n"
+      "task.txt:4: warning: '0,4' is not a number: it is read as 0; write '0.4' with a period\n";
+  const std::string count = "2 warnings: 'wavsplice --check task.txt' shows the plan\n";
+  const CliResult plain = RunCli(dir.path(), {"task.txt"});
+  const CliResult logged = RunCli(dir.path(), {"task.txt", "--warnings"});
+  EXPECT_EQ(plain.err, "");
+  EXPECT_EQ(logged.out, plain.out);
+  EXPECT_EQ(logged.err, warnings + count);
+  // Under a pseudo-terminal both streams reach the screen: the warnings
+  // before the edits are written, the count after the report.
+  if (std::system("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script here";
+  const std::string screen = dir / "screen.txt";
+  const std::string command = "cd '" + dir.path() + "' && script -q -e -c \"" +
+                              ProgramCommand(WavspliceBinary()) + " task.txt\" /dev/null > '" +
+                              screen + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const Bytes bytes = ReadFile(screen);
+  std::string shown(bytes.begin(), bytes.end());
+  shown.erase(std::remove(shown.begin(), shown.end(), '\r'), shown.end());
+  const std::string read = ReadEntries(2);
+  ASSERT_EQ(plain.out.substr(0, read.size()), read);
+  EXPECT_EQ(shown, read + warnings + plain.out.substr(read.size()) + count);
 }
 
 }  // namespace

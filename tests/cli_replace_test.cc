@@ -5,6 +5,8 @@
 // folder never share a file; the destination keeps its rights and links.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -432,6 +434,64 @@ TEST(CliReplace, LateFailuresKeepTheOldDestinationAndReport) {
   EXPECT_EQ(SignalWithReaderGone(dir.path()), SIGPIPE);
   EXPECT_EQ(ReadFile(dir / "out.wav"), old);
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
+}
+
+// The files an interrupted run left for a destination (its staged file and
+// a crossfade's scratch file, unlocked and a second old) are noted by a
+// check and removed by the next run; a live run's file (locked) and other
+// files are never touched.
+TEST(CliReplace, LeftoversOfKilledRunsAreRemovedByTheNextRun) {
+  TempDir dir;
+  WriteFile(dir / "a.wav", CanonicalWav({1, 8000, 16, 1}, {1, 2, 3, 4}));
+  WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\tout.wav\n");
+  const std::vector<std::string> stale = {".out.wav.wavsplice-Ab12Cd",
+                                          ".out.wav.xfade.wavsplice-x9Y8z7"};
+  const std::vector<std::string> kept = {".out.wav.wavsplice-Live00", ".out.wav.wavsplice-short",
+                                         ".other.wav.wavsplice-Ab12Cd"};
+  for (const std::string& name : stale) WriteFile(dir / name, Bytes(1000, 1));
+  for (const std::string& name : kept) WriteFile(dir / name, Bytes(10, 2));
+  const std::vector<std::string> all = {stale[0], stale[1], kept[0], kept[1], kept[2]};
+  for (const std::string& name : all) {
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 60, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, 0), 0);
+  }
+  // A parallel run holds its file.
+  const int live = ::open((dir / kept[0]).c_str(), O_RDONLY);
+  ASSERT_EQ(::flock(live, LOCK_EX), 0);
+
+  const CliResult check = RunCli(dir.path(), {"--check"});
+  EXPECT_EQ(check.exitCode, 0);
+  for (const std::string& name : stale) {
+    EXPECT_NE(check.out.find("task.txt:2: note: an interrupted run left " + name + " (1000 bytes)"),
+              std::string::npos)
+        << check.out;
+  }
+  EXPECT_EQ(TemporaryFilesIn(dir.path()).size(), all.size());
+  EXPECT_EQ(RunCli(dir.path(), {}).exitCode, 0);
+  std::vector<std::string> left = TemporaryFilesIn(dir.path());
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> expected = kept;
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(left, expected);
+  ::close(live);
+}
+
+// A check warns when the destination's disk has less room than the run
+// will write there, and the run then fails as the warning says.
+TEST(CliReplace, CheckWarnsOfADiskWithoutRoom) {
+  TempDir dir;
+  const SmallDisk disk(dir / "disk", "64k");
+  if (!disk.mounted()) GTEST_SKIP() << "no tmpfs can be mounted here";
+  WriteFile(dir / "a.wav", CanonicalWav({1, 8000, 16, 1}, std::vector<int32_t>(80000, 5)));
+  WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\tdisk/out.wav\n");
+  const CliResult check = RunCli(dir.path(), {"--check"});
+  EXPECT_EQ(check.exitCode, 0);
+  EXPECT_NE(check.out.find("task.txt:2: warning: the destination's file system has 65536 bytes "
+                           "free, but the run writes up to 160256 bytes there"),
+            std::string::npos)
+      << check.out;
+  EXPECT_EQ(RunCli(dir.path(), {}).exitCode, 2);
+  EXPECT_EQ(TemporaryFilesIn(dir / "disk"), std::vector<std::string>{});
 }
 
 }  // namespace
