@@ -202,8 +202,9 @@ bool InCrossfadeZone(const CrossfadePlan& plan, int64_t frame) {
 }
 
 // Edits that overwrite audio of an earlier edit that was heard there (not
-// silence, not inside the later edit's crossfade): a note with the time
-// hidden, and a warning when more than half of the earlier edit goes.
+// silence, not inside the later edit's crossfade, more than an overlap that
+// feeds a crossfade): a note with the time hidden, and a warning when more
+// than half of the earlier edit goes.
 void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
   std::vector<int64_t> cuts{0, run.destLength};
   std::vector<CrossfadePlan> plans;
@@ -242,7 +243,13 @@ void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
   for (size_t later = 0; later < count; ++later) {
     for (size_t earlier = 0; earlier < count; ++earlier) {
       const int64_t frames = hidden[later * count + earlier];
-      if (frames == 0 || !everHeard[earlier]) continue;
+      // An earlier edit run on past a splice feeds the crossfade there: a
+      // quarter second, or the crossfade's width, is such an overlap, not
+      // audio lost.
+      const CrossfadePlan& plan = plans[later];
+      const int64_t overlap = std::max<int64_t>(
+          run.format.sampleRate / 4, plan.outcome == CrossfadeOutcome::kMade ? plan.xfSamples : 0);
+      if (frames <= overlap || !everHeard[earlier]) continue;
       const EditEntry& gone = run.entries[earlier];
       const bool most = frames * 2 > gone.readLength;
       (most ? Warn : Note)(run.diagnostics, run.entries[later].line,

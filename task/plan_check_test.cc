@@ -136,8 +136,8 @@ TEST(CheckPlan, EveryMistakeOnItsLine) {
       {"letter case", "src\tA.wav\ndest\tout.wav\n", 1, W, "did you mean a.wav?"},
       {"xin after xout", "src\ta.wav\nxin\t1.5\nxout\t1\ndest\tout.wav\n", 1, W,
        "at or after its stop"},
-      {"hides a little", "src\ta.wav\nins\t0\nsrc\tc.wav\nxout\t0.5\nins\t1.8\ndest\tout.wav\n", 3,
-       N, "task 2 hides 0.200 s of task 1 (a.wav)"},
+      {"hides a little", "src\ta.wav\nins\t0\nsrc\tc.wav\nxout\t0.5\nins\t1.6\ndest\tout.wav\n", 3,
+       N, "task 2 hides 0.400 s of task 1 (a.wav)"},
       {"hides most", "src\tc.wav\nins\t0\nsrc\ta.wav\nins\t0.2\ndest\tout.wav\n", 3, W,
        "task 2 hides 0.800 s of task 1 (c.wav), more than half of it"},
   };
