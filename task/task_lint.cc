@@ -186,8 +186,8 @@ void TaskLint::SampleCount(const TaskToken& value, int32_t commandLine) {
   }
   Warn(diagnostics_, value.line,
        "'%s' has a fraction, but with using_samples every time is a count of samples: it is read "
-       "as %lld samples; did you mean seconds (remove using_samples)?",
-       value.text, static_cast<long long>(LeadingNumber(value.text)));
+       "as %.0f samples; did you mean seconds (remove using_samples)?",
+       value.text, std::trunc(LeadingNumber(value.text)));
 }
 
 void TaskLint::Width(const TaskToken& width, float value) {
