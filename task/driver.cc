@@ -13,6 +13,9 @@
 #include "task/destination.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
+#include "task/level_match.h"
+#include "task/loudness_report.h"
+#include "task/loudness_target.h"
 #include "task/plan_check.h"
 #include "task/report.h"
 #include "task/run_state.h"
@@ -67,6 +70,9 @@ void PrintHelp() {
       "\t--strict\trender only when --check finds no warning",
       "\t--timeline FILE\talso draw the plan as an SVG picture in FILE",
       "\t--json FILE\talso write the report as JSON to FILE",
+      "\t--loudness\tmeasure the destination's loudness and peaks after the report",
+      "\t--target NAME\tcheck them against podcast, podcast-mono, ebu or acx",
+      "\t\t\t(with --strict, a missed target leaves the old destination)",
       "\t--help\t\tprint this help",
       "\t--version\tprint the version",
   };
@@ -171,6 +177,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   // The report files carry the diagnostics too; only a check prints them.
   const bool checking =
       line.check || line.strict || !line.jsonPath.empty() || !line.timelinePath.empty();
+  run.targetName = line.target;
   ReadTaskFile(run);
   std::printf("\nRead %i entries in task file\n\n", run.entryCount);
   if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
@@ -181,6 +188,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   ResolveEditPlan(run);
   CheckOutputsSpareInputs(run);
   PlanWriteOrder(run);
+  MatchSpanLevels(run, !line.check);
   session.record.planned = true;
   if (checking) CheckPlan(run);
   if (line.check || (line.strict && HasWarnings(run))) {
@@ -197,8 +205,11 @@ void RunPhases(Session& session, const CommandLine& line) {
   StagedFile destination = StageDestination(run);
   CreateDestination(run);
   RenderEdits(run);
+  if (line.loudness) MeasureDestination(run);
+  if (line.strict && TargetMissed(run)) RefuseDelivery(run);
   CommitDestination(destination, run);
   PrintFinalReport(run, "Built");
+  PrintLoudnessReport(run);
 }
 
 void WriteTextFile(const std::string& path, const std::string& text, const RunState& run) {

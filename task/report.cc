@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cinttypes>
+#include <cmath>
 #include <cstdio>
 
+#include "task/loudness_target.h"
 #include "task/plan_check.h"
 #include "task/valid_utf8.h"
 
@@ -71,7 +73,7 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
   } else {
     given["ins"] = entry.insGiven;
   }
-  given["lvl"] = entry.lvl;
+  given["lvl"] = entry.levelMatched ? 0.0 : entry.lvl;
   edit["given"] = given;
   if (record.planned) {
     edit["read_start"] = entry.readStart;
@@ -79,6 +81,7 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
     edit["insert_point"] = entry.insertPoint;
   }
   edit["level_db"] = entry.lvl;
+  if (entry.levelMatched) edit["span_loudness_lufs"] = entry.spanLufs;
   if (entry.xfLine != 0) {
     Json crossfade;
     crossfade["width_ms"] = entry.xfWidth;
@@ -92,6 +95,49 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
   }
   if (!record.check && entry.rendered) edit["clipped"] = entry.clipped;
   return edit;
+}
+
+// A level in dB; the level of silence, -infinity, as null.
+Json Level(double decibels) { return std::isfinite(decibels) ? Json(decibels) : Json(nullptr); }
+
+const char* JsonName(TargetValue value) {
+  switch (value) {
+    case TargetValue::kIntegrated:
+      return "integrated_lufs";
+    case TargetValue::kRms:
+      return "rms_dbfs";
+    case TargetValue::kTruePeak:
+      return "true_peak_dbtp";
+    case TargetValue::kSamplePeak:
+      return "sample_peak_dbfs";
+    default:
+      return "noise_floor_dbfs";
+  }
+}
+
+Json LoudnessJson(const RunState& run) {
+  const LoudnessMeasure& measure = run.loudness;
+  Json loudness = {{"integrated_lufs", Level(measure.integratedLufs)},
+                   {"range_lu", measure.rangeLu},
+                   {"true_peak_dbtp", Level(measure.truePeakDbtp)},
+                   {"sample_peak_dbfs", Level(measure.samplePeakDbfs)}};
+  const LoudnessTarget* target = FindLoudnessTarget(run.targetName);
+  if (target == nullptr) return loudness;
+  if (target->level == TargetValue::kRms) {
+    loudness["rms_dbfs"] = Level(measure.rmsDbfs);
+    loudness["noise_floor_dbfs"] = Level(measure.noiseFloorDbfs);
+  }
+  Json misses = Json::array();
+  for (const TargetMiss& miss : MissesOf(*target, measure)) {
+    Json entry = {{"value", JsonName(miss.value)},
+                  {"measured", Level(miss.measured)},
+                  {"low", Level(miss.low)},
+                  {"high", miss.high}};
+    if (miss.value == target->level) entry["change_db"] = Level(miss.changeDb);
+    misses.push_back(entry);
+  }
+  loudness["target"] = {{"name", target->name}, {"met", misses.empty()}, {"misses", misses}};
+  return loudness;
 }
 
 }  // namespace
@@ -192,6 +238,7 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   } else {
     for (int32_t j = 0; j < run.entryCount; ++j) edits.push_back(EditJson(run, record, j, text));
   }
+  if (run.loudnessLine != 0) report["loudness_lufs"] = run.loudnessLufs;
   report["edits"] = edits;
   Json messages = Json::array();
   for (const std::string& message : run.messages) messages.push_back(text(message));
@@ -209,6 +256,7 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
          {"text", "'" + replaced + "' is not valid UTF-8: invalid bytes are written as U+FFFD"}});
   }
   report["diagnostics"] = diagnostics;
+  if (run.loudnessMeasured) report["loudness"] = LoudnessJson(run);
   report["exit_status"] = record.exitStatus;
   return report.dump(2) + "\n";
 }
