@@ -188,7 +188,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   ResolveEditPlan(run);
   CheckOutputsSpareInputs(run);
   PlanWriteOrder(run);
-  MatchSpanLevels(run, !line.check);
+  MatchSpanLevels(run, !line.check && !line.strict);
   session.record.planned = true;
   if (checking) CheckPlan(run);
   if (line.check || (line.strict && HasWarnings(run))) {

@@ -15,7 +15,8 @@ double MatchedLevel(double spanLufs, double targetLufs);
 // quiet to measure (its level stays 0 dB), one whose level is held below
 // +24 dB, and one whose peak the level takes past full scale. When
 // printWarnings, the warnings of the first two kinds are also printed (and
-// recorded as messages), for a run that prints no diagnostics. Ends the run
+// recorded as messages), for a run that prints no diagnostics (neither
+// --check nor --strict). Ends the run
 // with "Cannot read file NAME" (exit status 2) for a source that cannot be
 // read back.
 void MatchSpanLevels(RunState& run, bool printWarnings);
