@@ -58,6 +58,13 @@ class JsonText {
   std::vector<std::string> replacedTexts_;
 };
 
+// A measured level in dB to 0.01 dB, the level of silence (-infinity) as
+// null. The meter's last digits differ between machines (libebur128 is
+// built with fused multiply-add where the machine has it); hundredths agree.
+Json Level(double decibels) {
+  return std::isfinite(decibels) ? Json(std::round(decibels * 100.0) / 100.0) : Json(nullptr);
+}
+
 Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonText& text) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   Json edit;
@@ -81,7 +88,7 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
     edit["insert_point"] = entry.insertPoint;
   }
   edit["level_db"] = entry.lvl;
-  if (entry.levelMatched) edit["span_loudness_lufs"] = entry.spanLufs;
+  if (entry.levelMatched) edit["span_loudness_lufs"] = Level(entry.spanLufs);
   if (entry.xfLine != 0) {
     Json crossfade;
     crossfade["width_ms"] = entry.xfWidth;
@@ -96,9 +103,6 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
   if (!record.check && entry.rendered) edit["clipped"] = entry.clipped;
   return edit;
 }
-
-// A level in dB; the level of silence, -infinity, as null.
-Json Level(double decibels) { return std::isfinite(decibels) ? Json(decibels) : Json(nullptr); }
 
 const char* JsonName(TargetValue value) {
   switch (value) {
@@ -118,7 +122,7 @@ const char* JsonName(TargetValue value) {
 Json LoudnessJson(const RunState& run) {
   const LoudnessMeasure& measure = run.loudness;
   Json loudness = {{"integrated_lufs", Level(measure.integratedLufs)},
-                   {"range_lu", measure.rangeLu},
+                   {"range_lu", Level(measure.rangeLu)},
                    {"true_peak_dbtp", Level(measure.truePeakDbtp)},
                    {"sample_peak_dbfs", Level(measure.samplePeakDbfs)}};
   const LoudnessTarget* target = FindLoudnessTarget(run.targetName);
