@@ -194,6 +194,25 @@ for bits in 16 24; do
   rm -f out_*.wav
 done
 
+# What --loudness adds: the destination read once more through the PCM
+# codec and the loudness meter, before it is renamed into place.
+loudness_rows=()
+for job in assemble_16 assemble_24 assemble_f32x6; do
+  fmt=${job#*_}
+  cd "$data/$job"
+  plain=()
+  measured=()
+  [ "$tiny" = 1 ] || run_once "$wavsplice" --loudness task.txt >/dev/null  # warm run
+  for _ in $(seq "$runs"); do
+    plain+=("$(run_once "$wavsplice" task.txt)")
+    measured+=("$(run_once "$wavsplice" --loudness task.txt)")
+  done
+  p=$(printf '%s\n' "${plain[@]}" | median)
+  m=$(printf '%s\n' "${measured[@]}" | median)
+  loudness_rows+=("| assemble | ${format_label[$fmt]} | $(seconds_of "$p") | $(seconds_of "$m") | $(ratio_of "$m" "$p") |")
+  rm -f out_*.wav
+done
+
 # Peak memory of a short and a long destination, against the empty program.
 cd "$data/memshort_16"
 empty_kib=$(peak_kib "$empty")
@@ -297,6 +316,14 @@ mkdir -p "$(dirname "$report")"
   echo "a rename that replaces a file also starts writing the new file's data to disk, the file"
   echo "system's own protection of this pattern: the difference column shows that cost, which"
   echo "a new name (and tmpfs) does not pay."
+  echo
+  echo "Measuring the destination's loudness (\`--loudness\`) reads it once more after the render"
+  echo "and runs it through libebur128 (K-weighting, gating, loudness range and a 4× oversampled"
+  echo "true peak, one value at a time); median of $runs runs each:"
+  echo
+  echo "| scenario | format | render (s) | render and \`--loudness\` (s) | × render |"
+  echo "|---|---|---:|---:|---:|"
+  printf '%s\n' "${loudness_rows[@]}"
   echo
   echo "Peak memory of wavsplice appending whole sources (every other one at -1.5 dB): $(mib_of "$short_kib") MiB"
   echo "for a destination of $short_len samples, $(mib_of "$long_kib") MiB for $long_len samples (16-bit stereo"

@@ -3,7 +3,8 @@
 # compiler, runs every test under qemu-user, checks that the target renders
 # the same bytes as this machine (ci/byte_identity.sh against the native
 # build in build/), and for armhf and arm64 builds and checks the Debian
-# package. Prints the time of each step.
+# package. Installs the target's libebur128-dev (Debian multiarch) when it
+# is missing, which needs root. Prints the time of each step.
 # Usage: ci/cross.sh armhf|arm64|s390x
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -26,6 +27,12 @@ step() {
   step_start=$SECONDS
 }
 
+# The target's own libebur128, from Debian's multiarch packages.
+if ! dpkg -s "libebur128-dev:$target" >/dev/null 2>&1; then
+  dpkg --add-architecture "$target"
+  apt-get update
+  apt-get install -y --no-install-recommends "libebur128-dev:$target"
+fi
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target wavsplice make_example_sources make_identity_jobs
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/toolchains/$triple.cmake"

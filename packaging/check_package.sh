@@ -51,7 +51,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [[ "$(field Description)" == *"PCM WAV"* ]] || fail "Description is '$(field Description)'"
 depends=$(field Depends)
-for lib in libc6 libstdc++6; do
+for lib in libc6 libebur128-1 libstdc++6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends '$depends' lacks $lib"
 done
 [ "$(basename "$deb")" = "wavsplice_${version}_$arch.deb" ] ||

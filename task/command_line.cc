@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/failure.h"
+#include "task/loudness_target.h"
 
 namespace wavsplice {
 
@@ -30,6 +31,16 @@ int TakeOption(CommandLine& line, int argc, const char* const* argv, int at) {
   } else if (option == "--timeline" || option == "--json") {
     if (at + 1 >= argc) Fail(kExitTask, "Option %s needs a file name\n", option.c_str());
     (option == "--json" ? line.jsonPath : line.timelinePath) = argv[++at];
+  } else if (option == "--loudness") {
+    line.loudness = true;
+  } else if (option == "--target") {
+    if (at + 1 >= argc) Fail(kExitTask, "Option %s needs a target name\n", option.c_str());
+    line.target = argv[++at];
+    if (FindLoudnessTarget(line.target) == nullptr) {
+      Fail(kExitTask, "Unknown loudness target %s: podcast, podcast-mono, ebu or acx\n",
+           line.target.c_str());
+    }
+    line.loudness = true;
   } else {
     Fail(kExitTask, "Unknown option %s\n", option.c_str());
   }

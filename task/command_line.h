@@ -16,13 +16,16 @@ struct CommandLine {
   bool warnings = false;     // --warnings: the check's warnings on standard error
   std::string timelinePath;  // empty: no picture
   std::string jsonPath;      // empty: no JSON report
+  bool loudness = false;     // measure the destination after the render
+  std::string target;        // a loudness target's name (implies loudness); empty: none
   std::string taskPath = "task.txt";
 };
 
 // Reads the arguments. An argument that starts with `-` (but "-" alone) is
 // an option wherever it stands, up to `--`. Ends the run with exit status 1
 // for an option it does not know ("Unknown option %s"), one that lacks its
-// file name, and a second task file.
+// file or target name, a loudness target it does not know, and a second
+// task file.
 CommandLine ReadCommandLine(int argc, const char* const* argv);
 
 }  // namespace wavsplice

@@ -18,6 +18,9 @@
 #include "task/destination.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
+#include "task/level_match.h"
+#include "task/loudness_report.h"
+#include "task/loudness_target.h"
 #include "task/plan_check.h"
 #include "task/report.h"
 #include "task/report_files.h"
@@ -74,6 +77,9 @@ void PrintHelp() {
       "\t--warnings\tprint the check's warnings on standard error (done when it is a terminal)",
       "\t--timeline FILE\talso draw the plan as an SVG picture in FILE",
       "\t--json FILE\talso write the report as JSON to FILE",
+      "\t--loudness\tmeasure the destination's loudness and peaks after the report",
+      "\t--target NAME\tcheck them against podcast, podcast-mono, ebu or acx",
+      "\t\t\t(with --strict, a missed target leaves the old destination)",
       "\t--help\t\tprint this help",
       "\t--version\tprint the version",
   };
@@ -172,6 +178,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   const bool warnOnStderr = line.warnings || ::isatty(STDERR_FILENO) == 1;
   const bool checking = line.check || line.strict || warnOnStderr || !line.jsonPath.empty() ||
                         !line.timelinePath.empty();
+  run.targetName = line.target;
   ReadTaskFile(run);
   std::printf("\nRead %i entries in task file\n\n", run.entryCount);
   if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
@@ -187,6 +194,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   CheckOutputsSpareInputs(run);
   run.refusedLine = 0;
   PlanWriteOrder(run);
+  MatchSpanLevels(run, !line.check && !line.strict);
   session.record.planned = true;
   if (checking) {
     CheckPlan(run);
@@ -209,7 +217,10 @@ void RunPhases(Session& session, const CommandLine& line) {
   session.destination = StageDestination(run);
   CreateDestination(run);
   RenderEdits(run);
+  if (line.loudness) MeasureDestination(run);
+  if (line.strict && TargetMissed(run)) RefuseDelivery(run);
   PrintFinalReport(run, "Built");
+  PrintLoudnessReport(run);
   if (warnOnStderr) PrintWarningCountToStderr(run);
 }
 

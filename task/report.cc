@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "task/loudness_target.h"
 #include "task/plan_check.h"
 #include "task/valid_utf8.h"
 
@@ -66,6 +67,13 @@ Json Number(double value) {
   return value;
 }
 
+// A measured level in dB to 0.01 dB, the level of silence (-infinity) as
+// null. The meter's last digits differ between machines (libebur128 is
+// built with fused multiply-add where the machine has it); hundredths agree.
+Json Level(double decibels) {
+  return std::isfinite(decibels) ? Json(std::round(decibels * 100.0) / 100.0) : Json(nullptr);
+}
+
 Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonText& text) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   Json edit;
@@ -81,7 +89,7 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
   } else {
     given["ins"] = Number(entry.insGiven);
   }
-  given["lvl"] = Number(entry.lvl);
+  given["lvl"] = entry.levelMatched ? Json(0.0) : Number(entry.lvl);
   edit["given"] = given;
   if (record.planned) {
     edit["read_start"] = entry.readStart;
@@ -89,6 +97,7 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
     edit["insert_point"] = entry.insertPoint;
   }
   edit["level_db"] = Number(entry.lvl);
+  if (entry.levelMatched) edit["span_loudness_lufs"] = Level(entry.spanLufs);
   if (entry.xfLine != 0) {
     Json crossfade;
     crossfade["width_ms"] = Number(entry.xfWidth);
@@ -103,6 +112,46 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
   }
   if (!record.check && entry.rendered) edit["clipped"] = entry.clipped;
   return edit;
+}
+
+const char* JsonName(TargetValue value) {
+  switch (value) {
+    case TargetValue::kIntegrated:
+      return "integrated_lufs";
+    case TargetValue::kRms:
+      return "rms_dbfs";
+    case TargetValue::kTruePeak:
+      return "true_peak_dbtp";
+    case TargetValue::kSamplePeak:
+      return "sample_peak_dbfs";
+    default:
+      return "noise_floor_dbfs";
+  }
+}
+
+Json LoudnessJson(const RunState& run) {
+  const LoudnessMeasure& measure = run.loudness;
+  Json loudness = {{"integrated_lufs", Level(measure.integratedLufs)},
+                   {"range_lu", Level(measure.rangeLu)},
+                   {"true_peak_dbtp", Level(measure.truePeakDbtp)},
+                   {"sample_peak_dbfs", Level(measure.samplePeakDbfs)}};
+  const LoudnessTarget* target = FindLoudnessTarget(run.targetName);
+  if (target == nullptr) return loudness;
+  if (target->level == TargetValue::kRms) {
+    loudness["rms_dbfs"] = Level(measure.rmsDbfs);
+    loudness["noise_floor_dbfs"] = Level(measure.noiseFloorDbfs);
+  }
+  Json misses = Json::array();
+  for (const TargetMiss& miss : MissesOf(*target, measure)) {
+    Json entry = {{"value", JsonName(miss.value)},
+                  {"measured", Level(miss.measured)},
+                  {"low", Level(miss.low)},
+                  {"high", miss.high}};
+    if (miss.value == target->level) entry["change_db"] = Level(miss.changeDb);
+    misses.push_back(entry);
+  }
+  loudness["target"] = {{"name", target->name}, {"met", misses.empty()}, {"misses", misses}};
+  return loudness;
 }
 
 }  // namespace
@@ -226,6 +275,7 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   } else {
     for (int32_t j = 0; j < run.entryCount; ++j) edits.push_back(EditJson(run, record, j, text));
   }
+  if (run.loudnessLine != 0) report["loudness_lufs"] = run.loudnessLufs;
   report["edits"] = edits;
   Json messages = Json::array();
   for (const std::string& message : run.messages) messages.push_back(text(message));
@@ -243,6 +293,7 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
          {"text", "'" + replaced + "' is not valid UTF-8: invalid bytes are written as U+FFFD"}});
   }
   report["diagnostics"] = diagnostics;
+  if (run.loudnessMeasured) report["loudness"] = LoudnessJson(run);
   report["exit_status"] = record.exitStatus;
   return report.dump(2) + "\n";
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "render/loudness_meter.h"
 #include "task/diagnostics.h"
 #include "wav/pcm_format.h"
 #include "wav/track_attributes.h"
@@ -45,6 +46,13 @@ struct EditEntry {
   // After the edit is rendered: the values its level and crossfade limited.
   bool rendered = false;
   int64_t clipped = 0;
+  // Task-file line of the entry's `lvl`; 0 when not given.
+  int32_t lvlLine = 0;
+  // Set when the task's `loudness` line gave the entry its level: the span's
+  // own integrated loudness (LUFS) and sample peak (dBFS) at level 0.
+  bool levelMatched = false;
+  double spanLufs = 0;
+  double spanPeakDbfs = 0;
 };
 
 struct RunState {
@@ -71,6 +79,15 @@ struct RunState {
   // The program's own messages printed so far, without their line ends,
   // for the JSON report.
   std::vector<std::string> messages;
+  // The task's `loudness` line: the integrated loudness (LUFS) each edit
+  // without its own `lvl` is brought to.
+  int32_t loudnessLine = 0;  // 0: no such line
+  double loudnessLufs = 0;
+  // The finished destination's loudness, measured for --loudness and
+  // --target before it is put in place; targetName is empty without a target.
+  bool loudnessMeasured = false;
+  LoudnessMeasure loudness;
+  std::string targetName;
 };
 
 // The first entry that names the same source path as entry j (entry j

@@ -21,6 +21,7 @@ namespace {
 constexpr size_t kShortestPath = 4;
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr float kLevelCeilingDb = 24.0f;
+constexpr double kQuietestTargetLufs = -70.0;  // BS.1770's absolute gate
 
 // The whole file at path in text; false when it cannot be opened or read.
 bool ReadWholeFile(const std::string& path, std::string& text) {
@@ -129,6 +130,7 @@ class TaskTokens {
   // True when the current token was a command word.
   bool RunChain() {
     bool matched = false;
+    if (Is(Current().text, "loudness")) matched = Loudness();
     if (Is(Current().text, "src")) matched = Source();
     if (Is(Current().text, "xin")) matched = Time("xin", &EditEntry::xin);
     if (Is(Current().text, "xout")) matched = Time("xout", &EditEntry::xout);
@@ -139,6 +141,25 @@ class TaskTokens {
     if (Is(Current().text, "xf")) matched = Crossfade();
     if (Is(Current().text, "dest")) matched = Destination();
     return matched;
+  }
+
+  // The integrated loudness every edit without a `lvl` is brought to, in
+  // LUFS from the absolute gate's -70 up to 0, given once, before the first
+  // `src`.
+  bool Loudness() {
+    const TaskToken& command = Current();
+    if (count_ > 0) Fail(kExitTask, "Command loudness comes after a src command\n");
+    if (run_.loudnessLine != 0) Fail(kExitTask, "Command loudness is given twice\n");
+    if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after loudness at end of task file\n");
+    ++at_;
+    lint_.Value(command, Current(), "loudness");
+    const double lufs = LeadingNumber(Current().text);
+    if (!WhollyNumber(Current().text, false) || !(lufs >= kQuietestTargetLufs && lufs <= 0.0)) {
+      Fail(kExitTask, "Loudness %s is not a level from -70 to 0 LUFS\n", Current().text);
+    }
+    run_.loudnessLufs = lufs;
+    run_.loudnessLine = command.line;
+    return true;
   }
 
   bool Source() {
@@ -178,6 +199,7 @@ class TaskTokens {
     const char* value = TakeValue("lvl");
     lint_.Repeated(count_, "lvl", line);
     lint_.Number(Current(), line, false);
+    Entry().lvlLine = line;
     const float level = NarrowToFloat(LeadingNumber(value));
     if (level < kLevelCeilingDb) {
       Entry().lvl = level;

@@ -12,10 +12,12 @@
 namespace wavsplice {
 
 // Reads run.taskPath whole and fills run.entries, run.entryCount,
-// run.destPath and run.sampleMode. Tokens are separated by tabs and
+// run.destPath, run.sampleMode and the `loudness` line's value. Tokens are separated by tabs and
 // newlines; a zero byte ends the text. Ends the run with exit status 1 on a
 // task file that cannot be opened, a missing or short path, a value command
-// before the first `src` or without its value, and a 513th `src`.
+// before the first `src` or without its value, a 513th `src`, and a
+// `loudness` line after a `src`, given twice or whose value is no level
+// from -70 to 0 LUFS.
 void ReadTaskFile(RunState& run);
 
 // Adds to names the value after every `src` and `dest` word of the task file

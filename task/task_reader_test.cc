@@ -289,5 +289,29 @@ TEST(ReadTaskFile, NoLengthLimits) {
   EXPECT_EQ(read.run.destPath, longDest);
 }
 
+// The `loudness` line comes once, before the first `src`, with a level in
+// LUFS; a `lvl` line marks its edit as levelled by hand.
+TEST(ReadTaskFile, LoudnessLine) {
+  testing::TempDir dir;
+  const Read read = ReadText("loudness\t-16.5\nsrc\ta.wav\nsrc\tb.wav\nlvl\t-3\ndest\tout.wav\n");
+  EXPECT_FALSE(read.outcome.failed) << read.outcome.message;
+  EXPECT_EQ(read.run.loudnessLine, 1);
+  EXPECT_EQ(read.run.loudnessLufs, -16.5);
+  EXPECT_EQ(read.entry(0).lvlLine, 0);
+  EXPECT_EQ(read.entry(1).lvlLine, 4);
+  EXPECT_TRUE(read.run.diagnostics.empty());
+
+  const std::pair<const char*, const char*> refusals[] = {
+      {"src\ta.wav\nloudness\t-16\n", "1 Command loudness comes after a src command\n"},
+      {"loudness\t-16\nloudness\t-19\n", "1 Command loudness is given twice\n"},
+      {"loudness", "1 Value missing after loudness at end of task file\n"},
+      {"loudness\tloud\n", "1 Loudness loud is not a level from -70 to 0 LUFS\n"},
+      {"loudness\t-16 LUFS\n", "1 Loudness -16 LUFS is not a level from -70 to 0 LUFS\n"},
+      {"loudness\t3\n", "1 Loudness 3 is not a level from -70 to 0 LUFS\n"},
+      {"loudness\t-71\n", "1 Loudness -71 is not a level from -70 to 0 LUFS\n"},
+  };
+  for (const auto& [text, failure] : refusals) EXPECT_EQ(FailureOf(text), failure) << text;
+}
+
 }  // namespace
 }  // namespace wavsplice

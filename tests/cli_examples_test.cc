@@ -41,6 +41,7 @@ const std::map<std::string, Expected>& ExpectedResults() {
       {"insert.txt", {"inserted.wav", "10.000 sec", 16, 2, 44100, 441000}},
       {"level.txt", {"levelled.wav", "8.000 sec", 16, 2, 44100, 352800}},
       {"samples.txt", {"bells.wav", "68000 samples", 24, 1, 48000, 68000}},
+      {"deliver.txt", {"delivered.wav", "8.500 sec", 16, 2, 44100, 374850}},
   };
   return results;
 }
@@ -101,7 +102,7 @@ TEST(CliExamples, BundledExampleAndEveryRecipeRender) {
     RenderAndCheck(entry.path());
     ++recipes;
   }
-  EXPECT_EQ(recipes, 5);
+  EXPECT_EQ(recipes, 6);
 }
 
 std::string ReadText(const fs::path& path) {

@@ -56,6 +56,9 @@ const char kHelp[] =
     "\t--warnings\tprint the check's warnings on standard error (done when it is a terminal)\n"
     "\t--timeline FILE\talso draw the plan as an SVG picture in FILE\n"
     "\t--json FILE\talso write the report as JSON to FILE\n"
+    "\t--loudness\tmeasure the destination's loudness and peaks after the report\n"
+    "\t--target NAME\tcheck them against podcast, podcast-mono, ebu or acx\n"
+    "\t\t\t(with --strict, a missed target leaves the old destination)\n"
     "\t--help\t\tprint this help\n"
     "\t--version\tprint the version\n";
 

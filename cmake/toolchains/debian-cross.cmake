@@ -19,7 +19,12 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # binfmt_misc is not assumed: the emulator is named on every command line,
 # with -L so that the target's dynamic loader and libraries are found.
+# Debian's multiarch libebur128 for the target brings the target's own C
+# library to /lib/<triple> too, of another build than the cross compiler's:
+# the loader must take the C and C++ libraries from the sysroot first
+# (LD_LIBRARY_PATH), and only libebur128 from /usr/lib/<triple>.
 find_program(WAVSPLICE_QEMU_PROGRAM ${WAVSPLICE_QEMU} REQUIRED NO_CMAKE_FIND_ROOT_PATH)
 # Cached, so that scripts find it in the build folder's CMakeCache.txt.
-set(CMAKE_CROSSCOMPILING_EMULATOR "${WAVSPLICE_QEMU_PROGRAM};-L;/usr/${WAVSPLICE_TARGET_TRIPLE}"
-    CACHE STRING "Runs the target's programs on the build machine")
+set(CMAKE_CROSSCOMPILING_EMULATOR
+    "${WAVSPLICE_QEMU_PROGRAM};-L;/usr/${WAVSPLICE_TARGET_TRIPLE};-E;LD_LIBRARY_PATH=/usr/${WAVSPLICE_TARGET_TRIPLE}/lib"
+    CACHE STRING "Runs the target's programs on the build machine" FORCE)
