@@ -16,6 +16,7 @@
 #include "render/render_loop.h"
 #include "task/command_line.h"
 #include "task/destination.h"
+#include "task/destination_metadata.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
 #include "task/plan_check.h"
@@ -187,6 +188,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   CheckOutputsSpareInputs(run);
   run.refusedLine = 0;
   PlanWriteOrder(run);
+  PlanDestinationMetadata(run);
   session.record.planned = true;
   if (checking) {
     CheckPlan(run);
