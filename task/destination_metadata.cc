@@ -172,14 +172,6 @@ void PlanMetadataSource(RunState& run) {
   }
 }
 
-bool AsksForMarkers(const RunState& run) {
-  if (run.markersLine != 0) return true;
-  for (int32_t j = 0; j < run.entryCount; ++j) {
-    if (!EntryAt(run, j).marks.empty()) return true;
-  }
-  return false;
-}
-
 const SourceMetadata* MetadataSource(const RunState& run) {
   if (run.metadataEntry < 0) return nullptr;
   const auto source = run.sourceMetadata.find(EntryAt(run, run.metadataEntry).sourcePath);
@@ -192,6 +184,14 @@ const char* ChannelMode(int32_t channels) {
 }
 
 }  // namespace
+
+bool AsksForMarkers(const RunState& run) {
+  if (run.markersLine != 0) return true;
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    if (!EntryAt(run, j).marks.empty()) return true;
+  }
+  return false;
+}
 
 std::string SourceTimeLabel(const std::string& sourcePath, int64_t frame, int32_t sampleRate) {
   if (sampleRate <= 0) return sourcePath;

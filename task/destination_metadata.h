@@ -22,6 +22,9 @@ constexpr int64_t kLastMarkerFrame = 0xFFFFFFFFll;
 // rounded to the nearest millisecond).
 std::string SourceTimeLabel(const std::string& sourcePath, int64_t frame, int32_t sampleRate);
 
+// Whether the task asks for markers: `markers`, or a `mark` line.
+bool AsksForMarkers(const RunState& run);
+
 // Fills run.destMarkers (in frame order) and run.metadataEntry for a
 // planned run (write order, insert points and destLength set), and adds
 // the notes of markers dropped because a later edit overwrites their frame,

@@ -139,6 +139,7 @@ void PrintCheck(const RunState& run) {
     PrintCrossfadeLine(run, run.entries[static_cast<size_t>(index)]);
     std::puts("");
   }
+  PrintMetadataPlan(run);
   PrintFinalReport(run, "Would build");
 }
 
