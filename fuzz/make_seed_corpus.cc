@@ -100,6 +100,42 @@ std::vector<Bytes> WavSeeds() {
   seeds.push_back(Riff(fmt + Chunk("data", audio, 0xFFFFFFFF, false)));
   seeds.push_back(Riff(fmt + "data"));
   seeds.push_back(Riff(Chunk("data", audio)));
+  // Markers, good and hostile: a cue table with its labels before the
+  // audio (a cue point's "data" at an even position), a count larger than
+  // the chunk, a label naming no cue point, a text without its zero, a
+  // bext shorter than its fields.
+  const auto cuePoint = [](uint32_t id, uint32_t frame) {
+    Bytes point;
+    PutLe(point, id, 4);
+    PutLe(point, frame, 4);
+    point += "data";
+    PutLe(point, 0, 4);
+    PutLe(point, 0, 4);
+    PutLe(point, frame, 4);
+    return point;
+  };
+  const auto label = [](uint32_t id, const Bytes& text) {
+    Bytes body;
+    PutLe(body, id, 4);
+    return Chunk("labl", body + text);
+  };
+  Bytes cue;
+  PutLe(cue, 2, 4);
+  cue += cuePoint(1, 4) + cuePoint(2, 40);
+  const Bytes names = label(1, Bytes("one\0", 4)) + label(2, Bytes("data\0", 5));
+  seeds.push_back(
+      Riff(fmt + Chunk("cue ", cue) + Chunk("LIST", "adtl" + names) + Chunk("data", audio)));
+  Bytes tooMany;
+  PutLe(tooMany, 1000, 4);
+  tooMany += cuePoint(1, 4);
+  seeds.push_back(
+      Riff(fmt + Chunk("data", audio) + Chunk("cue ", tooMany) + Chunk("LIST", "adtl" + names)));
+  seeds.push_back(Riff(fmt + Chunk("data", audio) + Chunk("cue ", cue) +
+                       Chunk("LIST", "adtl" + label(9, Bytes("nine\0", 5)))));
+  seeds.push_back(Riff(fmt + Chunk("data", audio) + Chunk("cue ", cue) +
+                       Chunk("LIST", "adtl" + label(1, "unended"))));
+  seeds.push_back(Riff(fmt + Chunk("bext", Bytes(100, 'd')) + Chunk("iXML", "<BWFXML/>") +
+                       Chunk("data", audio)));
   Format eightBit;
   eightBit.bits = 8;
   seeds.push_back(CanonicalWav(eightBit, 32));

@@ -54,7 +54,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   wavsplice::TrackAttributes attributes;
   try {
-    attributes = wavsplice::GET_ATTRIBUTES(path);
+    wavsplice::SourceMetadata metadata;
+    attributes = wavsplice::GET_ATTRIBUTES(path, &metadata);
+    for (const wavsplice::Marker& marker : metadata.markers) {
+      if (marker.frame < 0 || marker.frame > 0xFFFFFFFFll) Broken("marker frame");
+    }
+    if (metadata.ixml.size() > size || metadata.info.size() > size) Broken("metadata size");
   } catch (const wavsplice::RunFailure& failure) {
     if (!wavsplice::fuzz::IsWellFormedFailure(failure) ||
         failure.exitCode != wavsplice::kExitFile || dataTagAt >= 0) {
@@ -63,7 +68,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
   }
   if (dataTagAt < 0) Broken("attributes without a data chunk");
-  if (attributes.dataOffset != dataTagAt + 8) Broken("data offset");
+  // The first candidate, or a later one when the first lies inside a
+  // well-formed metadata chunk.
+  const int64_t tagAt = attributes.dataOffset - 8;
+  if (tagAt < dataTagAt || static_cast<size_t>(tagAt) + 4 > size ||
+      std::memcmp(data + tagAt, "data", 4) != 0) {
+    Broken("data offset");
+  }
   if (attributes.channels < 0 || attributes.channels > 65535) Broken("channels");
   if (attributes.bits < 0 || attributes.bits > 65535) Broken("bits");
   if (attributes.bytesPerSample != attributes.bits / 8) Broken("bytes per sample");

@@ -16,6 +16,7 @@
 #include "render/render_loop.h"
 #include "task/command_line.h"
 #include "task/destination.h"
+#include "task/destination_metadata.h"
 #include "task/edit_plan.h"
 #include "task/file_guards.h"
 #include "task/level_match.h"
@@ -144,6 +145,7 @@ void PrintCheck(const RunState& run) {
     PrintCrossfadeLine(run, run.entries[static_cast<size_t>(index)]);
     std::puts("");
   }
+  PrintMetadataPlan(run);
   PrintFinalReport(run, "Would build");
 }
 
@@ -195,6 +197,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   run.refusedLine = 0;
   PlanWriteOrder(run);
   MatchSpanLevels(run, !line.check && !line.strict);
+  PlanDestinationMetadata(run);
   session.record.planned = true;
   if (checking) {
     CheckPlan(run);

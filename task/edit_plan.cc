@@ -140,7 +140,10 @@ void ReadSources(RunState& run) {
     const EditEntry& first = FirstEntryNaming(run, j);
     if (&first == &entry) {
       run.refusedLine = entry.line;
-      entry.attributes = GET_ATTRIBUTES(entry.sourcePath);
+      // Markers and metadata are read only for a task that asks for them.
+      const bool wantsMetadata = run.markersLine != 0 || run.keepMetadataLine != 0;
+      entry.attributes = GET_ATTRIBUTES(
+          entry.sourcePath, wantsMetadata ? &run.sourceMetadata[entry.sourcePath] : nullptr);
       run.refusedLine = 0;
       continue;
     }

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "task/destination_metadata.h"
 #include "task/loudness_target.h"
 #include "task/plan_check.h"
 #include "task/valid_utf8.h"
@@ -216,6 +217,46 @@ void PrintFinalReport(const RunState& run, const char* heading) {
   std::printf("\tSample rate %i\n\n", run.format.sampleRate);
 }
 
+namespace {
+
+// A destination time in the report's units: "1.250 sec" or "60000 samples".
+std::string ReportTime(const RunState& run, int64_t frames) {
+  char text[64];
+  if (run.sampleMode == 1) {
+    std::snprintf(text, sizeof text, "%" PRId64 " samples", frames);
+  } else {
+    std::snprintf(text, sizeof text, "%.3f sec", ReportSeconds(frames, run.format.sampleRate));
+  }
+  return text;
+}
+
+}  // namespace
+
+void PrintMetadataPlan(const RunState& run) {
+  if (AsksForMarkers(run)) {
+    std::printf("Markers %zu\n", run.destMarkers.size());
+    for (const PlannedMarker& planned : run.destMarkers) {
+      const Marker& marker = planned.marker;
+      std::printf("\t%s\t%s", ReportTime(run, marker.frame).c_str(), marker.label.c_str());
+      if (marker.isRegion) {
+        std::printf(" (region %s)", ReportTime(run, marker.region.length).c_str());
+      }
+      std::puts("");
+    }
+  }
+  if (run.keepMetadataLine != 0) {
+    const std::string chunks = CarriedChunks(run);
+    if (chunks.empty()) {
+      std::puts("Metadata none");
+    } else {
+      const EditEntry& entry = run.entries[static_cast<size_t>(run.metadataEntry)];
+      std::printf("Metadata from %s (task %i): %s\n", entry.sourcePath.c_str(),
+                  run.metadataEntry + 1, chunks.c_str());
+    }
+  }
+  if (AsksForMarkers(run) || run.keepMetadataLine != 0) std::puts("");
+}
+
 void PrintDiagnostics(const RunState& run) {
   for (const Diagnostic& diagnostic : ByLine(run.diagnostics)) {
     std::printf("%s:%i: %s: %s\n", run.taskPath.c_str(), diagnostic.line, KindName(diagnostic.kind),
@@ -246,6 +287,44 @@ void PrintWarningCountToStderr(const RunState& run) {
   std::fprintf(stderr, "%i %s: 'wavsplice --check %s' shows the plan\n", warnings,
                warnings == 1 ? "warning" : "warnings", run.taskPath.c_str());
 }
+
+namespace {
+
+// For a task that asks for them: the markers the destination carries and
+// the source of its metadata.
+void AddMetadataJson(const RunState& run, JsonText& text, Json& report) {
+  if (AsksForMarkers(run)) {
+    Json markers = Json::array();
+    for (const PlannedMarker& planned : run.destMarkers) {
+      const Marker& marker = planned.marker;
+      Json item = {{"frame", marker.frame},
+                   {"seconds", static_cast<double>(marker.frame) / run.format.sampleRate},
+                   {"label", text(marker.label)},
+                   {"task", planned.entry + 1}};
+      if (!marker.note.empty()) item["note"] = text(marker.note);
+      if (marker.isRegion) item["region_frames"] = marker.region.length;
+      markers.push_back(item);
+    }
+    report["markers"] = markers;
+  }
+  if (run.keepMetadataLine == 0) return;
+  const std::string chunks = CarriedChunks(run);
+  if (chunks.empty()) {
+    report["metadata"] = nullptr;
+    return;
+  }
+  const EditEntry& entry = run.entries[static_cast<size_t>(run.metadataEntry)];
+  Json names = Json::array();
+  for (size_t at = 0; at < chunks.size();) {
+    const size_t end = std::min(chunks.find(", ", at), chunks.size());
+    names.push_back(chunks.substr(at, end - at));
+    at = end + 2;
+  }
+  report["metadata"] = {
+      {"task", run.metadataEntry + 1}, {"source", text(entry.sourcePath)}, {"chunks", names}};
+}
+
+}  // namespace
 
 std::string ReportJson(const RunState& run, const RunRecord& record) {
   JsonText text;
@@ -294,6 +373,7 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   }
   report["diagnostics"] = diagnostics;
   if (run.loudnessMeasured) report["loudness"] = LoudnessJson(run);
+  if (record.planned) AddMetadataJson(run, text, report);
   report["exit_status"] = record.exitStatus;
   return report.dump(2) + "\n";
 }

@@ -27,6 +27,11 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry);
 // length, bits, channels and sample rate.
 void PrintFinalReport(const RunState& run, const char* heading);
 
+// For a task that asks for markers or metadata, what the destination will
+// carry: "Markers N" and a line per marker (its time and label), then which
+// source's metadata it takes. Nothing for any other task.
+void PrintMetadataPlan(const RunState& run);
+
 // Every diagnostic, by line, as "TASKFILE:LINE: warning: TEXT", then
 // "%i warnings, %i notes".
 void PrintDiagnostics(const RunState& run);

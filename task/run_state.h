@@ -4,17 +4,25 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "render/loudness_meter.h"
 #include "task/diagnostics.h"
+#include "wav/metadata.h"
 #include "wav/pcm_format.h"
 #include "wav/track_attributes.h"
 
 namespace wavsplice {
 
 constexpr int MAX_EDITS = 512;
+
+// A `mark` line of an edit: a marker at its insert point.
+struct EditMark {
+  std::string text;
+  int32_t line = 0;
+};
 
 // One edit. Task values are seconds, or samples in sample mode.
 struct EditEntry {
@@ -53,6 +61,14 @@ struct EditEntry {
   bool levelMatched = false;
   double spanLufs = 0;
   double spanPeakDbfs = 0;
+  std::vector<EditMark> marks;
+};
+
+// A marker the destination will carry, where the plan put it.
+struct PlannedMarker {
+  Marker marker;      // its destination frame, label, note and region
+  int32_t entry = 0;  // the edit it comes from
+  int32_t line = 0;   // the task-file line that asked for it
 };
 
 struct RunState {
@@ -71,6 +87,16 @@ struct RunState {
   // Run format, from entry 0; every source shares it.
   PcmFormat format;
   int32_t destLine = 0;  // task-file line of the `dest` in force
+  // Task-file lines of `markers` and `keep_metadata` (0: not given).
+  int32_t markersLine = 0;
+  int32_t keepMetadataLine = 0;
+  // What each source carries beside its audio, by path; read only when
+  // the task asks for markers or metadata.
+  std::map<std::string, SourceMetadata> sourceMetadata;
+  // The plan's metadata for the destination: its markers in order, and the
+  // edit whose source's bext, iXML and LIST/INFO it takes (-1: none).
+  std::vector<PlannedMarker> destMarkers;
+  int32_t metadataEntry = -1;
   // The task-file line of the `src` or `dest` that a refusal of the plan
   // concerns, while the plan is worked out (0: none); a check names it.
   int32_t refusedLine = 0;

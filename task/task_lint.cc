@@ -91,6 +91,15 @@ std::string SuggestCommand(const std::string& word) {
   return best;
 }
 
+void TaskLint::LateRunWord(const TaskToken& token) {
+  if (token.comment) return;
+  warnedLines_.insert(token.line);
+  Warn(diagnostics_, token.line,
+       "'%s' counts only before the first src: this one is ignored; move it to the top of the "
+       "task file",
+       token.text);
+}
+
 void TaskLint::Unrecognised(const TaskToken& token, bool firstOfFile) {
   if (token.comment) return;
   const std::string text = token.text;

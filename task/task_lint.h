@@ -55,6 +55,9 @@ class TaskLint {
   // is named, an earlier one is given no more commands.
   void Repeated(int32_t entry, const char* command, int32_t line);
   void Path(const TaskToken& path, const char* command);
+  // A word that counts only before the first `src` (markers,
+  // keep_metadata), given after it.
+  void LateRunWord(const TaskToken& token);
   void SecondDestination(int32_t line, int32_t previousLine, const std::string& previousPath);
 
  private:

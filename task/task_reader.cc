@@ -96,7 +96,7 @@ class TaskTokens {
       std::puts("Reading time values as samples.");
     }
     for (at_ = 0; at_ < tokens_.size(); ++at_) {
-      if (!RunChain()) lint_.Unrecognised(tokens_[at_], at_ == 0);
+      if (!RunChain() && !WordBeforeFirstSource()) lint_.Unrecognised(tokens_[at_], at_ == 0);
     }
     run_.entryCount = count_;
   }
@@ -140,6 +140,7 @@ class TaskTokens {
     if (Is(Current().text, "lvl")) matched = Level();
     if (Is(Current().text, "xf")) matched = Crossfade();
     if (Is(Current().text, "dest")) matched = Destination();
+    if (Is(Current().text, "mark")) matched = Mark();
     return matched;
   }
 
@@ -159,6 +160,34 @@ class TaskTokens {
     }
     run_.loudnessLufs = lufs;
     run_.loudnessLine = command.line;
+    return true;
+  }
+
+  // The words that stand on a line of their own before the first `src` and
+  // set what the whole run writes. After it they are ignored, with a
+  // warning.
+  bool WordBeforeFirstSource() {
+    const TaskToken& token = Current();
+    const bool markers = Is(token.text, "markers");
+    if (!markers && !Is(token.text, "keep_metadata")) return false;
+    if (count_ > 0) {
+      lint_.LateRunWord(token);
+      return true;
+    }
+    if (markers) {
+      run_.markersLine = token.line;
+    } else {
+      run_.keepMetadataLine = token.line;
+    }
+    return true;
+  }
+
+  // A marker at the edit's insert point; its label is the value, tabs
+  // excluded.
+  bool Mark() {
+    const int32_t line = Current().line;
+    const char* text = TakeValue("mark");
+    Entry().marks.push_back({text, line});
     return true;
   }
 

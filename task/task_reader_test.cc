@@ -315,3 +315,33 @@ TEST(ReadTaskFile, LoudnessLine) {
 
 }  // namespace
 }  // namespace wavsplice
+
+namespace wavsplice {
+namespace {
+
+TEST(ReadTaskFile, MarkersAndMarkLines) {
+  testing::TempDir dir;
+  const Read read = ReadText(
+      "markers\nkeep_metadata\nsrc\ta.wav\nmark\tIntro part\nmark\tsecond\nsrc\tb.wav\n"
+      "markers\ndest\tout.wav\n");
+  ASSERT_FALSE(read.outcome.failed);
+  EXPECT_EQ(read.run.markersLine, 1);
+  EXPECT_EQ(read.run.keepMetadataLine, 2);
+  ASSERT_EQ(read.entry(0).marks.size(), 2u);
+  EXPECT_EQ(read.entry(0).marks[0].text, "Intro part");
+  EXPECT_EQ(read.entry(0).marks[0].line, 4);
+  EXPECT_EQ(read.entry(0).marks[1].text, "second");
+  EXPECT_TRUE(read.entry(1).marks.empty());
+  // The late `markers` is only warned of.
+  ASSERT_EQ(read.run.diagnostics.size(), 1u);
+  EXPECT_EQ(read.run.diagnostics[0].line, 7);
+
+  const Read plain = ReadText("src\ta.wav\ndest\tout.wav\n");
+  EXPECT_EQ(plain.run.markersLine, 0);
+  EXPECT_EQ(plain.run.keepMetadataLine, 0);
+  EXPECT_EQ(FailureOf("mark\tx\nsrc\ta.wav\n"), "1 Command mark comes before any src command\n");
+  EXPECT_EQ(FailureOf("src\ta.wav\nmark\n"), "1 Value missing after mark at end of task file\n");
+}
+
+}  // namespace
+}  // namespace wavsplice

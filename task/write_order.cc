@@ -1,8 +1,10 @@
 #include "task/write_order.h"
 
 #include <cmath>
+#include <ctime>
 
 #include "common/failure.h"
+#include "task/destination_metadata.h"
 #include "task/task_units.h"
 #include "wav/wav_writer.h"
 
@@ -102,7 +104,12 @@ void PlanWriteOrder(RunState& run) {
 
 void CreateDestination(RunState& run) {
   const PcmFormat format = run.format;
-  const WriteResult header = MAKE_HEADER(run.destWritePath, format, run.destLength);
+  // The bext's origination is the moment the destination is made.
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  const WriteResult header = MAKE_HEADER(run.destWritePath, format, run.destLength,
+                                         MetadataChunkBytes(DestinationMetadataOf(run, local)));
   if (header == WriteResult::kCannotCreate) {
     Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());
   }

@@ -22,8 +22,8 @@ void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector
 void PlanWriteOrder(RunState& run);
 
 // Writes the destination at run.destWritePath: the header for destLength
-// frames, then silence; sets destAudioStart. Ends the run with exit status 2
-// when it cannot be created or written; messages name run.destPath.
+// frames (with the markers and metadata the plan gives it), then silence; sets destAudioStart. Ends
+// the run with exit status 2 when it cannot be created or written; messages name run.destPath.
 void CreateDestination(RunState& run);
 
 }  // namespace wavsplice

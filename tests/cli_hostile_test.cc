@@ -674,3 +674,60 @@ TEST(CliHostile, CrossfadesPastTheEndOfTheAudio) {
 
 }  // namespace
 }  // namespace wavsplice::testing
+
+namespace wavsplice::testing {
+namespace {
+
+// Sources whose markers are malformed: a run that asks for markers keeps
+// only the joins, notes why in its check, and reads nothing past a chunk.
+TEST(CliHostile, MalformedMarkersAreIgnoredWithANote) {
+  const Bytes audio = EncodeSamples(std::vector<int32_t>(8000, 100), 16);
+  const std::vector<FixtureMarker> one = {{4000, "mid", 0}};
+  Bytes tooMany = CuePayload(one);
+  tooMany[0] = 0xFF;  // 255 points in a chunk of one
+  Bytes unended = AdtlPayload(one);
+  unended[unended.size() - 1] = 'x';  // "mid" + "x": the pad byte and no zero
+  unended[unended.size() - 2] = 'y';
+  Bytes stray = AdtlPayload(one);
+  stray[12] = 9;  // the label names cue point 9
+  const struct {
+    const char* label;
+    Bytes cue;
+    Bytes adtl;
+    std::string note;
+  } cases[] = {
+      {"a count larger than the chunk", tooMany, AdtlPayload(one),
+       "the markers of a.wav are ignored: its cue chunk counts more points than it holds"},
+      {"text without its terminating zero", CuePayload(one), unended,
+       "the marker names of a.wav are ignored: a label's text lacks its terminating zero"},
+      {"a label pointing at no cue", CuePayload(one), stray,
+       "the marker names of a.wav are ignored: its adtl list names a cue point it does not have"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.label);
+    TempDir dir;
+    WriteFile(dir / "a.wav", WavBuilder()
+                                 .Fmt({1, 8000, 16})
+                                 .Data(audio)
+                                 .Chunk("cue ", c.cue)
+                                 .Chunk("LIST", c.adtl)
+                                 .Build());
+    WriteTextFile(dir / "task.txt", "markers\nsrc\ta.wav\ndest\tout.wav\n");
+    const CliResult check = RunCli(dir.path(), {"--check"});
+    EXPECT_EQ(check.exitCode, 0);
+    EXPECT_NE(check.out.find("task.txt:2: note: " + c.note + "\n"), std::string::npos) << check.out;
+    const CliResult run = RunCli(dir.path(), {});
+    EXPECT_EQ(run.exitCode, 0) << run.out;
+    const Bytes out = ReadFile(dir / "out.wav");
+    const std::string text(out.begin(), out.end());
+    const size_t cue = text.find("cue ");
+    ASSERT_NE(cue, std::string::npos);
+    // The join, and the source's point only when its table was good.
+    const unsigned expected = c.cue == tooMany ? 1 : 2;
+    EXPECT_EQ(out[cue + 8], expected);
+    EXPECT_EQ(text.find("mid") != std::string::npos, false);
+  }
+}
+
+}  // namespace
+}  // namespace wavsplice::testing

@@ -147,6 +147,70 @@ Bytes WavBuilder::Build() const {
   return out;
 }
 
+namespace {
+
+void AppendLe(Bytes& out, uint64_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+}
+
+void AppendText(Bytes& out, const std::string& text, size_t width) {
+  for (size_t i = 0; i < width; ++i) {
+    out.push_back(i < text.size() ? static_cast<unsigned char>(text[i]) : 0);
+  }
+}
+
+}  // namespace
+
+Bytes CuePayload(const std::vector<FixtureMarker>& markers) {
+  Bytes out;
+  AppendLe(out, markers.size(), 4);
+  for (size_t i = 0; i < markers.size(); ++i) {
+    AppendLe(out, i + 1, 4);
+    AppendLe(out, markers[i].frame, 4);
+    AppendText(out, "data", 4);
+    AppendLe(out, 0, 8);
+    AppendLe(out, markers[i].frame, 4);
+  }
+  return out;
+}
+
+Bytes AdtlPayload(const std::vector<FixtureMarker>& markers) {
+  Bytes out;
+  AppendText(out, "adtl", 4);
+  for (size_t i = 0; i < markers.size(); ++i) {
+    AppendText(out, "labl", 4);
+    AppendLe(out, 4 + markers[i].label.size() + 1, 4);
+    AppendLe(out, i + 1, 4);
+    AppendText(out, markers[i].label, markers[i].label.size() + 1);
+    if (out.size() % 2 != 0) out.push_back(0);
+  }
+  for (size_t i = 0; i < markers.size(); ++i) {
+    if (markers[i].regionLength == 0) continue;
+    AppendText(out, "ltxt", 4);
+    AppendLe(out, 20, 4);
+    AppendLe(out, i + 1, 4);
+    AppendLe(out, markers[i].regionLength, 4);
+    AppendText(out, "rgn ", 4);
+    AppendLe(out, 0, 8);
+  }
+  return out;
+}
+
+Bytes BextPayload(const std::string& description, uint64_t timeReference,
+                  const std::string& codingHistory) {
+  Bytes out;
+  AppendText(out, description, 256);
+  AppendText(out, "fixture", 32);
+  AppendText(out, "", 32);
+  AppendText(out, "2020-01-02", 10);
+  AppendText(out, "03:04:05", 8);
+  AppendLe(out, timeReference, 8);
+  AppendLe(out, 1, 2);
+  out.resize(602, 0);
+  AppendText(out, codingHistory, codingHistory.size());
+  return out;
+}
+
 void WriteFile(const std::string& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(bytes.data()),

@@ -59,6 +59,26 @@ class WavBuilder {
   uint32_t riffSize_ = 0;
 };
 
+// A marker of a source made for the tests: a cue point at frame with its
+// label; a region when regionLength is above 0.
+struct FixtureMarker {
+  uint32_t frame = 0;
+  std::string label;
+  uint32_t regionLength = 0;
+};
+
+// The payloads of a "cue " chunk (IDs 1, 2, ..., the frame in both
+// dwPosition and dwSampleOffset) and of its LIST/adtl chunk ("adtl", every
+// labl, then an ltxt "rgn " for each region), written independently of the
+// program's own writer.
+Bytes CuePayload(const std::vector<FixtureMarker>& markers);
+Bytes AdtlPayload(const std::vector<FixtureMarker>& markers);
+
+// The payload of a version 1 "bext" chunk: description, originator
+// "fixture", the time reference and the coding history.
+Bytes BextPayload(const std::string& description, uint64_t timeReference,
+                  const std::string& codingHistory);
+
 void WriteFile(const std::string& path, const Bytes& bytes);
 void WriteTextFile(const std::string& path, const std::string& text);
 Bytes ReadFile(const std::string& path);

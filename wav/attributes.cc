@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "common/failure.h"
 #include "common/file_io.h"
@@ -73,6 +74,47 @@ int64_t DeclaredDataBytes(std::FILE* file, int64_t dataTagAt) {
              : static_cast<int64_t>(size);
 }
 
+constexpr int64_t kRiffPreamble = 12;  // "RIFF", its size, "WAVE"
+
+// The payloads of the metadata chunks among chunks; a chunk that runs past
+// the file or is too large to be metadata is recorded as a fault instead.
+void ReadPayloads(std::FILE* file, const std::vector<ChunkPlace>& chunks,
+                  std::vector<ChunkPayload>& payloads, SourceMetadata& metadata) {
+  const int64_t fileSize = FileSize(file);
+  for (const ChunkPlace& chunk : chunks) {
+    if (!IsMetadataChunk(chunk)) continue;
+    if (chunk.size > kMostMetadataBytes) {
+      metadata.faults.push_back({MetadataFault::kChunkTooLarge, chunk.tag});
+      continue;
+    }
+    ChunkPayload& payload = payloads.emplace_back();
+    payload.tag = chunk.tag;
+    payload.bytes.resize(chunk.size);
+    if (chunk.at + 8 + chunk.size > fileSize ||
+        ReadAt(file, chunk.at + 8, payload.bytes.data(), chunk.size) != chunk.size) {
+      metadata.faults.push_back({MetadataFault::kChunkPastFile, chunk.tag});
+      payloads.pop_back();
+    }
+  }
+}
+
+// The metadata of the chunks before the data chunk and, when its declared
+// size ends the audio inside the file, of those after it.
+SourceMetadata ReadMetadata(std::FILE* file, const TrackAttributes& attributes) {
+  std::vector<ChunkPayload> payloads;
+  SourceMetadata faults;
+  const int64_t dataTagAt = attributes.dataOffset - kDataTagToAudio;
+  ReadPayloads(file, WalkChunks(file, kRiffPreamble, dataTagAt), payloads, faults);
+  const int64_t audioBytes = attributes.audioEnd - attributes.dataOffset;
+  if (attributes.audioEnd < FileSize(file)) {
+    ReadPayloads(file, WalkChunks(file, attributes.audioEnd + (audioBytes & 1), INT64_MAX),
+                 payloads, faults);
+  }
+  SourceMetadata metadata = ParseMetadata(payloads);
+  metadata.faults.insert(metadata.faults.begin(), faults.faults.begin(), faults.faults.end());
+  return metadata;
+}
+
 }  // namespace
 
 // The declared size when it is believable, so that chunks after the audio
@@ -86,7 +128,7 @@ int64_t AudioEnd(std::FILE* wavFile, int64_t dataOffset) {
   return fileSize;
 }
 
-TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
+TrackAttributes GET_ATTRIBUTES(const std::string& wavPath, SourceMetadata* metadata) {
   FileHandle file = OpenFile(wavPath, "rb");
   if (!file) Fail(kExitFile, "Cannot find file in track list called %s!!\n", wavPath.c_str());
 
@@ -104,6 +146,7 @@ TrackAttributes GET_ATTRIBUTES(const std::string& wavPath) {
   const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
   attributes.lengthSamples =
       frameSize == 0 ? 0 : (attributes.audioEnd - attributes.dataOffset) / frameSize;
+  if (metadata != nullptr) *metadata = ReadMetadata(file.get(), attributes);
   return attributes;
 }
 

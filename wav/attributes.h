@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "wav/metadata.h"
 #include "wav/track_attributes.h"
 
 namespace wavsplice {
@@ -23,7 +24,10 @@ constexpr char kNoFormatChunkNotice[] = "Can't find format chunk in wave file!";
 // Ends the run (exit status 2) when the file cannot be opened or has no
 // "data" chunk; prints kNoFormatChunkNotice, reads the fields at the last
 // candidate position and sets formatChunkMissing when it has no "fmt" chunk.
-TrackAttributes GET_ATTRIBUTES(const std::string& wavPath);
+// With metadata given, also reads the file's markers, bext, iXML and
+// LIST/INFO into it, from the chunks of its chunk list before its "data"
+// chunk and, when the data chunk's size counts, after its audio.
+TrackAttributes GET_ATTRIBUTES(const std::string& wavPath, SourceMetadata* metadata = nullptr);
 
 // The file position just past the audio of a file whose first audio byte is
 // at dataOffset, by the rule above: the end of its "data" chunk when the

@@ -68,7 +68,8 @@ int64_t HeaderLength(const PcmFormat& format) {
   return kRiffPreamble + kChunkPreamble + FmtPayloadBytes(layout) + fact + kChunkPreamble;
 }
 
-std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCount) {
+std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCount,
+                                       const std::vector<unsigned char>& metadataChunks) {
   const HeaderLayout layout = ChooseHeaderLayout(format);
   const uint32_t channels = static_cast<uint32_t>(format.channels) & 0xffff;
   const uint32_t containerBytes = static_cast<uint32_t>(format.containerBytes);
@@ -77,7 +78,8 @@ std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCou
   // Exact in a RIFF header; an RF64 header takes the sizes from ds64.
   const uint32_t frames = static_cast<uint32_t>(frames64);
   const uint32_t dataSize = static_cast<uint32_t>(dataBytes);
-  const uint32_t headerLength = static_cast<uint32_t>(HeaderLength(format));
+  const uint32_t headerLength =
+      static_cast<uint32_t>(HeaderLength(format) + static_cast<int64_t>(metadataChunks.size()));
   const uint32_t rate = static_cast<uint32_t>(format.sampleRate);
   const uint32_t tag = layout == HeaderLayout::kExtensible ? kFormatTagExtensible
                        : format.IsFloat()                  ? kFormatTagFloat
@@ -108,6 +110,7 @@ std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCou
     header.Le32(kFactBytes);
     header.Le32(frames);
   }
+  header.bytes.insert(header.bytes.end(), metadataChunks.begin(), metadataChunks.end());
   header.Tag("data");
   header.Le32(dataSize);
   if (!NeedsRf64(header.bytes.size(), dataBytes)) return header.bytes;

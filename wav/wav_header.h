@@ -28,7 +28,10 @@ int64_t HeaderLength(const PcmFormat& format);
 // The header of a file of frameCount frames (0 when negative), chosen once
 // from its length: the RIFF header while the whole file stays within
 // 4 GiB - 1 byte (RIFF's sizes are unsigned 32-bit), else its RF64 form.
-// Channels are taken as their low 16 bits.
-std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCount);
+// Channels are taken as their low 16 bits. metadataChunks (whole chunks,
+// each of even length: MetadataChunkBytes) go between the format chunks
+// and the "data" chunk, and the header grows by their length.
+std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCount,
+                                       const std::vector<unsigned char>& metadataChunks = {});
 
 }  // namespace wavsplice

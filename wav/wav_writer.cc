@@ -86,8 +86,9 @@ FileHandle OpenEmptied(const std::string& wavPath) {
 
 }  // namespace
 
-WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount) {
-  const std::vector<unsigned char> header = HeaderBytes(format, frameCount);
+WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount,
+                        const std::vector<unsigned char>& metadataChunks) {
+  const std::vector<unsigned char> header = HeaderBytes(format, frameCount, metadataChunks);
   FileHandle file = OpenEmptied(wavPath);
   if (!file) return WriteResult::kCannotCreate;
   const bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "common/file_io.h"
 #include "wav/chunk_scan.h"
@@ -24,9 +25,10 @@ constexpr int64_t MaxDataFrames(int64_t frameSize) {
 enum class WriteResult { kOk, kCannotCreate, kCannotWrite };
 
 // Creates (or truncates) wavPath as the header (HeaderBytes) of a file of
-// frameCount frames of the format: RF64 when the whole file would pass
-// 4 GiB - 1 byte.
-WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount);
+// frameCount frames of the format, holding metadataChunks before its
+// "data" chunk: RF64 when the whole file would pass 4 GiB - 1 byte.
+WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount,
+                        const std::vector<unsigned char>& metadataChunks = {});
 
 // Writes frameCount silent frames (the format's silence: 0x80 bytes for
 // 8-bit, zero bytes otherwise) from frame startSample of the data area of
