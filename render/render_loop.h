@@ -44,6 +44,12 @@ struct EditRender {
   int32_t xfType = 0;        // 0 = none, 1..4 = curve; set to 0 when it fails
   float xfWidth = 100.0f;    // milliseconds
   int64_t xfSamples = 4410;  // worked out from xfWidth when the crossfade is made
+  // Fades over the span's first and last frames (type 0: none), widths in
+  // milliseconds; a fade longer than the span covers the span.
+  int32_t finType = 0;
+  float finWidth = 0.0f;
+  int32_t foutType = 0;
+  float foutWidth = 0.0f;
 };
 
 // The render of a run's edits, one after another: the destination opened
