@@ -443,6 +443,29 @@ void CheckHandles(RunState& run, int32_t index) {
   }
 }
 
+// Fades longer than their span are shortened to it.
+void CheckFades(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = EntryAt(run, j);
+    const struct {
+      const char* name;
+      int32_t type;
+      float width;
+      int32_t line;
+    } fades[] = {{"in", entry.finType, entry.finWidth, entry.finLine},
+                 {"out", entry.foutType, entry.foutWidth, entry.foutLine}};
+    for (const auto& fade : fades) {
+      int64_t frames = 0;
+      if (fade.type == 0) continue;
+      const bool fits = CrossfadeSamples(run.format.sampleRate, fade.width, frames);
+      if (fits && frames <= entry.readLength) continue;
+      Warn(run.diagnostics, fade.line,
+           "the fade %s of task %i is longer than its span (%s): it is shortened to the span",
+           fade.name, j + 1, TaskUnits(run, entry.readLength).c_str());
+    }
+  }
+}
+
 void CheckPlan(RunState& run) {
   const RunState plain = PlainPlan(run);
   for (int32_t k = 0; k < run.entryCount; ++k) {
@@ -454,6 +477,7 @@ void CheckPlan(RunState& run) {
   CheckStaleTail(run, heard);
   CheckHidden(run, heard);
   CheckCutSpans(run);
+  CheckFades(run);
   if (!EndsWithWav(run.destPath)) {
     Note(run.diagnostics, run.destLine, "the destination %s does not end in .wav",
          run.destPath.c_str());
