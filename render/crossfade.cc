@@ -98,9 +98,9 @@ void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& f
 // Blends xfSamples frames of dest from byte destPos (weight destGain) with
 // those of source from byte sourcePos (weight sourceGain x the level
 // factor) and appends them to temp.
-int BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source,
-                int64_t sourcePos, int64_t xfSamples, int xfType, std::FILE* temp,
-                const PcmFormat& format, double levelDb, int64_t& clipped) {
+int BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source, int64_t sourcePos,
+                int64_t xfSamples, int xfType, std::FILE* temp, const PcmFormat& format,
+                double levelDb, int64_t& clipped) {
   if (xfSamples <= 0) return kCrossfadeOk;
   const double gain = LevelGain(levelDb);
   const int64_t frameSize = format.FrameBytes();

@@ -41,7 +41,7 @@ HandlesZone PlaceHandlesZone(int64_t xfSamples, int64_t pre, int64_t post);
 
 // An edit's crossfade with handles.
 struct HandlesCrossfade {
-  int32_t outgoing = -1;  // entry whose source gives the outgoing side; -1: no handles
+  int32_t outgoing = -1;     // entry whose source gives the outgoing side; -1: no handles
   int64_t askedSamples = 0;  // frames of the crossfade asked for
   int64_t pre = 0;           // incoming source frames before the span
   int64_t post = 0;          // outgoing source frames from the splice on, as limited

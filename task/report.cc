@@ -193,9 +193,11 @@ bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {
   const int32_t index = static_cast<int32_t>(&entry - run.entries.data());
   const HandlesCrossfade handles = HandlesOfEntry(run, index);
   if (handles.outgoing < 0) return false;
-  std::printf("\tCrossfade with handles %.3f ms, %" PRId64 " samples, type %i",
-              static_cast<double>(entry.xfWidth), handles.askedSamples, entry.xfType);
   const HandlesZone& zone = handles.zone;
+  std::printf("\tCrossfade with handles %.3f ms, %" PRId64 " samples, type %i",
+              static_cast<double>(entry.xfWidth),
+              zone.kind == HandlesZoneKind::kNone ? handles.askedSamples : zone.xfSamples,
+              entry.xfType);
   if (zone.kind == HandlesZoneKind::kNone) {
     std::printf(": none, the sources hold %" PRId64 " samples for it\n",
                 handles.pre + handles.post);
@@ -206,7 +208,8 @@ bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {
   if (run.sampleMode == 1) {
     std::printf(", destination %" PRId64 " to %" PRId64 " samples", start, end);
   } else {
-    std::printf(", destination %.3f to %.3f sec", static_cast<double>(start) / run.format.sampleRate,
+    std::printf(", destination %.3f to %.3f sec",
+                static_cast<double>(start) / run.format.sampleRate,
                 static_cast<double>(end) / run.format.sampleRate);
   }
   std::printf(", %" PRId64 " samples from task %i after the splice, %" PRId64
@@ -215,7 +218,8 @@ bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {
   if (zone.kind == HandlesZoneKind::kShrunk) {
     std::printf(", shrunk from %" PRId64 " samples", handles.askedSamples);
   } else if (zone.kind == HandlesZoneKind::kMoved) {
-    std::printf(", moved %" PRId64 " samples %s", handles.shift > 0 ? handles.shift : -handles.shift,
+    std::printf(", moved %" PRId64 " samples %s",
+                handles.shift > 0 ? handles.shift : -handles.shift,
                 handles.shift > 0 ? "later" : "earlier");
   }
   std::puts("");

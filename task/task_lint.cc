@@ -144,7 +144,10 @@ void TaskLint::Value(const TaskToken& command, const TaskToken& value, const cha
   if (what == nullptr) what = "value";
   if (value.line != command.line) {
     // A command outside the chain (fin, fout) passes its value on to none.
-    if (valueAt >= 0 && (valueAt <= commandAt || commandAt < 0)) {
+    const bool lost = commandAt < 0 ? !SuggestCommand(value.text).empty() &&
+                                          SuggestCommand(value.text) == value.text
+                                    : valueAt >= 0 && valueAt <= commandAt;
+    if (lost) {
       lostLines_.insert(value.line);
       Warn(diagnostics_, command.line,
            "'%s' has no %s on its line: '%s' is taken from line %i, and that line's '%s' command "

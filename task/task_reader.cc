@@ -129,10 +129,10 @@ class TaskTokens {
   // True when the current token was a command word.
   bool RunChain() {
     if (count_ == 0 && BeforeFirstSource()) return true;
-    if (Is(Current().text, "fin")) return Fade("fin", &EditEntry::finType, &EditEntry::finWidth,
-                                               &EditEntry::finLine);
-    if (Is(Current().text, "fout")) return Fade("fout", &EditEntry::foutType,
-                                                &EditEntry::foutWidth, &EditEntry::foutLine);
+    if (Is(Current().text, "fin"))
+      return Fade("fin", &EditEntry::finType, &EditEntry::finWidth, &EditEntry::finLine);
+    if (Is(Current().text, "fout"))
+      return Fade("fout", &EditEntry::foutType, &EditEntry::foutWidth, &EditEntry::foutLine);
     bool matched = false;
     if (Is(Current().text, "src")) matched = Source();
     if (Is(Current().text, "xin")) matched = Time("xin", &EditEntry::xin);
@@ -247,7 +247,8 @@ class TaskTokens {
             int32_t EditEntry::*line) {
     const TaskToken& commandToken = Current();
     const char* widthText = TakeValue(command);
-    if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after %s at end of task file\n", command);
+    if (!HasTokensAfter(1))
+      Fail(kExitTask, "Value missing after %s at end of task file\n", command);
     lint_.Number(Current(), commandToken.line, false);
     ++at_;
     lint_.Value(commandToken, Current(), command, "type");
