@@ -120,10 +120,11 @@ int64_t ApplyFade(const RenderTarget& target, const EditRender& edit, bool fadeI
       StagedFile::Create(target.destWritePath, ScratchLabel(target.destPath));
   if (!scratch) FailToWrite(target);
   if (MAKE_HEADER(scratch->path(), target.format, frames) != WriteResult::kOk) FailToWrite(target);
-  const int64_t start = fadeIn ? edit.insertPoint : edit.insertPoint + edit.readLength - frames;
+  const int64_t start =
+      fadeIn ? edit.fadeInsertPoint : edit.fadeInsertPoint + edit.fadeLength - frames;
   int64_t clipped = 0;
-  const int result = fadeIn ? FADE(true, source, edit.readStart, frames, xfType, scratch->path(),
-                                   target.format, edit.levelDb, clipped)
+  const int result = fadeIn ? FADE(true, source, edit.fadeReadStart, frames, xfType,
+                                   scratch->path(), target.format, edit.levelDb, clipped)
                             : FADE(false, dest, start, frames, xfType, scratch->path(),
                                    target.format, edit.levelDb, clipped);
   if (result != kCrossfadeOk) FailToWrite(target);
@@ -140,9 +141,9 @@ int64_t ApplyFades(const RenderTarget& target, const EditRender& edit, const Ope
                    const OpenAudio& source, KernelCopy& kernel) {
   const int32_t rate = target.format.sampleRate;
   return ApplyFade(target, edit, true, edit.finType,
-                   FadeFrames(rate, edit.finWidth, edit.readLength), dest, source, kernel) +
+                   FadeFrames(rate, edit.finWidth, edit.fadeLength), dest, source, kernel) +
          ApplyFade(target, edit, false, edit.foutType,
-                   FadeFrames(rate, edit.foutWidth, edit.readLength), dest, source, kernel);
+                   FadeFrames(rate, edit.foutWidth, edit.fadeLength), dest, source, kernel);
 }
 
 }  // namespace wavsplice

@@ -123,6 +123,9 @@ void RenderEdits(RunState& run) {
     PrintEditBlock(run, index);
     PrintHandlesLine(run, entry);
     EditRender edit = RenderOf(planned);
+    edit.fadeInsertPoint = entry.insertPoint;
+    edit.fadeReadStart = entry.readStart;
+    edit.fadeLength = entry.readLength;
     entry.clipped = renderer.Render(edit);
     entry.rendered = true;
     if (planned.xfType != 0 && edit.xfType == 0) {
