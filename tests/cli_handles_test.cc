@@ -202,7 +202,8 @@ TEST(CliHandles, InterviewJoinsWithFullCrossfades) {
                 "src\ttake3.wav\nxin\t0.3\nxout\t2.8\nxf\t200\t1\n"
                 "src\ttake1.wav\nxin\t2.2\nxf\t200\t1\n"
                 "dest\tinterview.wav\n");
-  const CliResult check = RunCli(dir.path(), {"--check", "--json", "plan.json", "task.txt"});
+  const CliResult check =
+      RunCli(dir.path(), {"--check", "--json", "plan.json", "--timeline", "plan.svg", "task.txt"});
   EXPECT_EQ(check.exitCode, 0);
   EXPECT_NE(check.out.find("0 warnings"), std::string::npos) << check.out;
   const nlohmann::json plan = nlohmann::json::parse(ReadFile(dir / "plan.json"));
@@ -216,6 +217,17 @@ TEST(CliHandles, InterviewJoinsWithFullCrossfades) {
   EXPECT_EQ(full, 3);
   EXPECT_EQ(plan["destination"]["frames"], 2000 + 2000 + 2500 + 800);
   EXPECT_EQ(plan["edits"][1]["insert_point"], 2000);
+  // The timeline draws the sources' audio used beyond the spans: each
+  // outgoing take's 100 ms after its span, each incoming take's before it.
+  const Bytes svgBytes = ReadFile(dir / "plan.svg");
+  const std::string svg(svgBytes.begin(), svgBytes.end());
+  for (const char* title : {"Task 1 handle: 0.100 s of take1.wav after its span",
+                            "Task 2 handle: 0.100 s of take2.wav before its span",
+                            "Task 2 handle: 0.100 s of take2.wav after its span",
+                            "Task 3 handle: 0.100 s of take3.wav after its span",
+                            "Task 4 handle: 0.100 s of take1.wav before its span"}) {
+    EXPECT_NE(svg.find(title), std::string::npos) << title;
+  }
   EXPECT_EQ(RunCli(dir.path(), {"task.txt"}).exitCode, 0);
   EXPECT_EQ(AudioOf(ReadFile(dir / "interview.wav")).size(), 7300u * 4);
 }
