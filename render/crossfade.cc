@@ -95,35 +95,15 @@ void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& f
   DecodeValues(format, block.bytes.data(), block.values.data(), int64_t{n} * format.channels);
 }
 
-// Checks that the crossfade lies within both files and appends its frames
-// to temp; the caller has checked the format and opened the files.
-int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-                   const OpenAudio& dest, const OpenAudio& source, std::FILE* temp,
-                   const PcmFormat& format, double levelDb, int64_t& clipped) {
-  const double gain = LevelGain(levelDb);
-  const int64_t destSize = FileSize(dest.fd);
-  // The source's audio ends where its data chunk does, or with the file.
-  const int64_t sourceEnd = std::min(FileSize(source.fd), source.audioEnd);
-  const int64_t destOffset = dest.audioStart;
-  const int64_t sourceOffset = source.audioStart;
-
-  const int64_t frameSize = format.FrameBytes();
-  const CrossfadeFit fit =
-      FitCrossfade(insertPoint, readStart, xfSamples, FramesInFile(destSize, destOffset, frameSize),
-                   FramesInFile(sourceEnd, sourceOffset, frameSize));
-  if (fit == CrossfadeFit::kDestinationTooShort) {
-    std::puts("Invalid crossfade for destination file");
-    return kCrossfadeDestinationFailed;
-  }
-  if (fit == CrossfadeFit::kSourceTooShort) {
-    std::puts("Invalid crossfade for source file");
-    return kCrossfadeSourceFailed;
-  }
-  const int64_t half = xfSamples / 2;
-  int64_t destPos = destOffset + frameSize * (insertPoint - half);
-  int64_t sourcePos = sourceOffset + frameSize * (readStart - half);
+// Blends xfSamples frames of dest from byte destPos (weight destGain) with
+// those of source from byte sourcePos (weight sourceGain x the level
+// factor) and appends them to temp.
+int BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source, int64_t sourcePos,
+                int64_t xfSamples, int xfType, std::FILE* temp, const PcmFormat& format,
+                double levelDb, int64_t& clipped) {
   if (xfSamples <= 0) return kCrossfadeOk;
-
+  const double gain = LevelGain(levelDb);
+  const int64_t frameSize = format.FrameBytes();
   const int64_t blockFrames = std::max<int64_t>(1, kBlockValues / format.channels);
   const size_t blockBytes = static_cast<size_t>(blockFrames * frameSize);
   const size_t blockValues =
@@ -171,6 +151,35 @@ int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, in
     done += n;
   }
   return kCrossfadeOk;
+}
+
+// Checks that the crossfade lies within both files and appends its frames
+// to temp; the caller has checked the format and opened the files.
+int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+                   const OpenAudio& dest, const OpenAudio& source, std::FILE* temp,
+                   const PcmFormat& format, double levelDb, int64_t& clipped) {
+  const int64_t destSize = FileSize(dest.fd);
+  // The source's audio ends where its data chunk does, or with the file.
+  const int64_t sourceEnd = std::min(FileSize(source.fd), source.audioEnd);
+  const int64_t destOffset = dest.audioStart;
+  const int64_t sourceOffset = source.audioStart;
+
+  const int64_t frameSize = format.FrameBytes();
+  const CrossfadeFit fit =
+      FitCrossfade(insertPoint, readStart, xfSamples, FramesInFile(destSize, destOffset, frameSize),
+                   FramesInFile(sourceEnd, sourceOffset, frameSize));
+  if (fit == CrossfadeFit::kDestinationTooShort) {
+    std::puts("Invalid crossfade for destination file");
+    return kCrossfadeDestinationFailed;
+  }
+  if (fit == CrossfadeFit::kSourceTooShort) {
+    std::puts("Invalid crossfade for source file");
+    return kCrossfadeSourceFailed;
+  }
+  const int64_t half = xfSamples / 2;
+  return BlendFrames(dest, destOffset + frameSize * (insertPoint - half), source,
+                     sourceOffset + frameSize * (readStart - half), xfSamples, xfType, temp, format,
+                     levelDb, clipped);
 }
 
 }  // namespace
@@ -226,6 +235,23 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
   if (!temp) return kCrossfadeTempFailed;
   const int result = BlendCrossfade(insertPoint, readStart, xfSamples, xfType, dest, source,
                                     temp.get(), format, levelDb, clipped);
+  if (result != kCrossfadeOk) return result;
+  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
+}
+
+int FADE(bool fadeIn, const OpenAudio& audio, int64_t frame, int64_t xfSamples, int xfType,
+         const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
+         int64_t& clipped) {
+  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
+  FileHandle temp = OpenFile(xfadeTempPath, "ab");
+  if (!temp) return kCrossfadeTempFailed;
+  // Silence: a side with no audio bytes at all.
+  const OpenAudio silence{-1, 0, 0};
+  const int64_t pos = audio.audioStart + format.FrameBytes() * frame;
+  const int result = fadeIn ? BlendFrames(silence, 0, audio, pos, xfSamples, xfType, temp.get(),
+                                          format, levelDb, clipped)
+                            : BlendFrames(audio, pos, silence, 0, xfSamples, xfType, temp.get(),
+                                          format, levelDb, clipped);
   if (result != kCrossfadeOk) return result;
   return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
 }

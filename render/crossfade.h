@@ -40,6 +40,17 @@ int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfT
               const OpenAudio& dest, const OpenAudio& source, const std::string& xfadeTempPath,
               const PcmFormat& format, double levelDb, int64_t& clipped);
 
+// A fade: the crossfade's arithmetic over xfSamples frames with silence on
+// one side. A fade in (fadeIn) blends silence (weight destGain) with audio
+// from frame `frame` (weight sourceGain x the level factor); a fade out
+// blends audio from frame `frame` (weight destGain) with silence. Appends
+// the frames to xfadeTempPath, which holds its header. Returns kCrossfadeOk,
+// or kCrossfadeTempFailed (kCrossfadeDestinationFailed: a format without a
+// codec).
+int FADE(bool fadeIn, const OpenAudio& audio, int64_t frame, int64_t xfSamples, int xfType,
+         const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
+         int64_t& clipped);
+
 // The curve weights of frame i of n for xfType 1..4.
 struct CrossfadeWeights {
   double destGain;

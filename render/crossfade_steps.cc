@@ -1,5 +1,6 @@
 #include "render/crossfade_steps.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -99,6 +100,50 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
            CrossfadeFramesPlaced(edit.insertPoint, edit.xfSamples, target.destLength), 0.0,
            target.destPath, kernel);
   return true;
+}
+
+int64_t FadeFrames(int32_t sampleRate, float xfWidth, int64_t readLength) {
+  int64_t frames = 0;
+  if (!CrossfadeSamples(sampleRate, xfWidth, frames)) frames = readLength;
+  return std::clamp<int64_t>(frames, 0, readLength);
+}
+
+namespace {
+
+// One fade of the edit, over frames [start, start + frames) of the
+// destination: generated into a scratch file and laid there.
+int64_t ApplyFade(const RenderTarget& target, const EditRender& edit, bool fadeIn, int xfType,
+                  int64_t frames, const OpenAudio& dest, const OpenAudio& source,
+                  KernelCopy& kernel) {
+  if (xfType == 0 || frames <= 0) return 0;
+  std::optional<StagedFile> scratch =
+      StagedFile::Create(target.destWritePath, ScratchLabel(target.destPath));
+  if (!scratch) FailToWrite(target);
+  if (MAKE_HEADER(scratch->path(), target.format, frames) != WriteResult::kOk) FailToWrite(target);
+  const int64_t start =
+      fadeIn ? edit.fadeInsertPoint : edit.fadeInsertPoint + edit.fadeLength - frames;
+  int64_t clipped = 0;
+  const int result = fadeIn ? FADE(true, source, edit.fadeReadStart, frames, xfType,
+                                   scratch->path(), target.format, edit.levelDb, clipped)
+                            : FADE(false, dest, start, frames, xfType, scratch->path(),
+                                   target.format, edit.levelDb, clipped);
+  if (result != kCrossfadeOk) FailToWrite(target);
+  FileHandle faded = OpenFile(scratch->path(), "rb");
+  if (!faded) Fail(kExitFile, "Cannot open file %s\n", target.destPath.c_str());
+  const OpenAudio fadedAudio{fileno(faded.get()), DataOffsetOrFail(faded.get(), target.destPath)};
+  CopySpan(dest, fadedAudio, target.format, start, 0, frames, 0.0, target.destPath, kernel);
+  return clipped;
+}
+
+}  // namespace
+
+int64_t ApplyFades(const RenderTarget& target, const EditRender& edit, const OpenAudio& dest,
+                   const OpenAudio& source, KernelCopy& kernel) {
+  const int32_t rate = target.format.sampleRate;
+  return ApplyFade(target, edit, true, edit.finType,
+                   FadeFrames(rate, edit.finWidth, edit.fadeLength), dest, source, kernel) +
+         ApplyFade(target, edit, false, edit.foutType,
+                   FadeFrames(rate, edit.foutWidth, edit.fadeLength), dest, source, kernel);
 }
 
 }  // namespace wavsplice

@@ -50,4 +50,17 @@ bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFi
 bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch,
                     const OpenAudio& dest, KernelCopy& kernel);
 
+// Frames of a fade of xfWidth milliseconds over a span of readLength
+// frames: as CrossfadeSamples (0 for a width not above 0), no more than the
+// span.
+int64_t FadeFrames(int32_t sampleRate, float xfWidth, int64_t readLength);
+
+// After the copy (and its crossfade): the edit's fade in over the first
+// frames of its span, then its fade out over the last, each generated into
+// a scratch file of its own and laid over the span. Returns the number of
+// values the fades limited. A scratch file that cannot be written ends the
+// run as a crossfade's does.
+int64_t ApplyFades(const RenderTarget& target, const EditRender& edit, const OpenAudio& dest,
+                   const OpenAudio& source, KernelCopy& kernel);
+
 }  // namespace wavsplice

@@ -57,7 +57,7 @@ int64_t EditRenderer::Render(EditRender& edit) {
   if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, kernel_)) {
     clipped += crossfadeClipped;
   }
-  return clipped;
+  return clipped + ApplyFades(target_, edit, dest, sourceAudio, kernel_);
 }
 
 void EditRenderer::Finish() {

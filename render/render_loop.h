@@ -44,6 +44,17 @@ struct EditRender {
   int32_t xfType = 0;        // 0 = none, 1..4 = curve; set to 0 when it fails
   float xfWidth = 100.0f;    // milliseconds
   int64_t xfSamples = 4410;  // worked out from xfWidth when the crossfade is made
+  // Fades over the first and last frames of the span as the task gives it
+  // (type 0: none), widths in milliseconds; a fade longer than that span
+  // covers it. The copy can reach further than that span: a crossfade that
+  // takes its material from the sources extends and moves spans.
+  int64_t fadeInsertPoint = 0;
+  int64_t fadeReadStart = 0;
+  int64_t fadeLength = 0;
+  int32_t finType = 0;
+  float finWidth = 0.0f;
+  int32_t foutType = 0;
+  float foutWidth = 0.0f;
 };
 
 // The render of a run's edits, one after another: the destination opened

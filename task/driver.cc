@@ -15,6 +15,7 @@
 #include "common/signal_cleanup.h"
 #include "render/render_loop.h"
 #include "task/command_line.h"
+#include "task/crossfade_handles.h"
 #include "task/destination.h"
 #include "task/destination_metadata.h"
 #include "task/edit_plan.h"
@@ -100,6 +101,10 @@ EditRender RenderOf(const EditEntry& entry) {
   edit.xfType = entry.xfType;
   edit.xfWidth = entry.xfWidth;
   edit.xfSamples = entry.xfSamples;
+  edit.finType = entry.finType;
+  edit.finWidth = entry.finWidth;
+  edit.foutType = entry.foutType;
+  edit.foutWidth = entry.foutWidth;
   return edit;
 }
 
@@ -113,18 +118,25 @@ RenderTarget TargetOf(const RunState& run) {
   return target;
 }
 
-// Writes every entry in write order, each after its report block.
+// Writes every entry in write order, each after its report block. With
+// `handles` the edits written are those of the plain plan it stands for.
 void RenderEdits(RunState& run) {
   EditRenderer renderer(TargetOf(run));
+  const RunState plain = PlainPlan(run);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];
     EditEntry& entry = run.entries[static_cast<size_t>(index)];
+    const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
     PrintEditBlock(run, index);
-    EditRender edit = RenderOf(entry);
+    PrintHandlesLine(run, entry);
+    EditRender edit = RenderOf(planned);
+    edit.fadeInsertPoint = entry.insertPoint;
+    edit.fadeReadStart = entry.readStart;
+    edit.fadeLength = entry.readLength;
     entry.clipped = renderer.Render(edit);
     entry.rendered = true;
-    if (entry.xfType != 0 && edit.xfType == 0) {
-      const char* cause = CrossfadeMessage(PlanCrossfade(run, entry).outcome);
+    if (planned.xfType != 0 && edit.xfType == 0) {
+      const char* cause = CrossfadeMessage(PlanCrossfade(plain, planned).outcome);
       if (*cause != '\0' && std::strcmp(cause, "Could not generate crossfade") != 0) {
         run.messages.push_back(cause);
       }
@@ -139,10 +151,13 @@ void RenderEdits(RunState& run) {
 // A check's report: the diagnostics, then every edit as it would be written.
 void PrintCheck(const RunState& run) {
   PrintDiagnostics(run);
+  const RunState plain = PlainPlan(run);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];
     PrintEditBlock(run, index);
-    PrintCrossfadeLine(run, run.entries[static_cast<size_t>(index)]);
+    if (!PrintHandlesLine(run, run.entries[static_cast<size_t>(index)])) {
+      PrintCrossfadeLine(plain, plain.entries[static_cast<size_t>(index)]);
+    }
     std::puts("");
   }
   PrintMetadataPlan(run);
@@ -196,6 +211,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   CheckOutputsSpareInputs(run);
   run.refusedLine = 0;
   PlanWriteOrder(run);
+  ApplyDefaultCrossfade(run);
   MatchSpanLevels(run, !line.check && !line.strict);
   PlanDestinationMetadata(run);
   session.record.planned = true;

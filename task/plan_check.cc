@@ -11,12 +11,19 @@
 
 #include "render/crossfade_fit.h"
 #include "render/crossfade_steps.h"
+#include "task/crossfade_handles.h"
 
 namespace wavsplice {
 
 namespace fs = std::filesystem;
 
 namespace {
+
+std::string Format(const char* format, int value) {
+  char text[64];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
 
 const EditEntry& EntryAt(const RunState& run, int32_t index) {
   return run.entries[static_cast<size_t>(index)];
@@ -55,10 +62,13 @@ std::string InsValue(const RunState& run, int64_t frame) {
   return text;
 }
 
-void CheckCrossfade(RunState& run, int32_t k) {
+// The crossfade of the entry at position k of the write order, as the plain
+// plan makes it (with `handles`: the task without handles that it stands
+// for; otherwise the run itself).
+void CheckCrossfade(RunState& run, const RunState& plain, int32_t k) {
   const int32_t index = run.writeOrder[static_cast<size_t>(k)];
-  const EditEntry& entry = EntryAt(run, index);
-  const CrossfadePlan plan = PlanCrossfade(run, entry);
+  const EditEntry& entry = EntryAt(plain, index);
+  const CrossfadePlan plan = PlanCrossfade(plain, entry);
   const int32_t line = entry.xfLine;
   const int64_t half = plan.xfSamples / 2;
   switch (plan.outcome) {
@@ -93,18 +103,18 @@ void CheckCrossfade(RunState& run, int32_t k) {
     Warn(run.diagnostics, line,
          "the crossfade of task %i is cut short: the destination ends %s after the splice, less "
          "than half the width (%s), and its last %s are not written",
-         index + 1, TaskUnits(run, run.destLength - entry.insertPoint).c_str(),
+         index + 1, TaskUnits(run, plain.destLength - entry.insertPoint).c_str(),
          TaskUnits(run, plan.xfSamples - half).c_str(), TaskUnits(run, plan.pastEnd).c_str());
   }
   // The crossfade blends the destination as the earlier edits left it.
   const int64_t splice = entry.insertPoint;
-  if (UncoveredBefore(run, k, splice - half, splice) * 2 > half) {
+  if (UncoveredBefore(plain, k, splice - half, splice) * 2 > half) {
     Warn(run.diagnostics, line,
          "the crossfade of task %i fades out of silence: no earlier edit covers the destination "
          "before the splice",
          index + 1);
   }
-  if (UncoveredBefore(run, k, splice, splice + half) * 2 > half) {
+  if (UncoveredBefore(plain, k, splice, splice + half) * 2 > half) {
     Warn(run.diagnostics, line,
          "the crossfade of task %i blends with silence after the splice, so the edit starts below "
          "its level: no earlier edit covers the destination there; an 'ins' of %s overlaps the "
@@ -404,13 +414,77 @@ void CheckSourcePaths(RunState& run) {
   }
 }
 
+// Crossfades with handles that shrank or vanished: which source ran out of
+// material, and by how much against a zone centred on the splice.
+void CheckHandles(RunState& run, int32_t index) {
+  const HandlesCrossfade handles = HandlesOfEntry(run, index);
+  const HandlesZoneKind kind = handles.zone.kind;
+  if (handles.outgoing < 0 ||
+      (kind != HandlesZoneKind::kShrunk && kind != HandlesZoneKind::kNone)) {
+    return;
+  }
+  const EditEntry& entry = EntryAt(run, index);
+  const EditEntry& outgoing = EntryAt(run, handles.outgoing);
+  const int64_t half = handles.askedSamples / 2;
+  std::string short_;
+  if (handles.pre < half) {
+    short_ += "; " + entry.sourcePath + Format(" (task %i) has ", index + 1) +
+              TaskUnits(run, handles.pre) + " before its span, " +
+              TaskUnits(run, half - handles.pre) + " short of half the width";
+  }
+  if (handles.post < handles.askedSamples - half) {
+    short_ += "; " + outgoing.sourcePath + Format(" (task %i) has ", handles.outgoing + 1) +
+              TaskUnits(run, handles.post) + " from the splice on, " +
+              TaskUnits(run, handles.askedSamples - half - handles.post) +
+              " short of half the width";
+  }
+  if (kind == HandlesZoneKind::kShrunk) {
+    Warn(run.diagnostics, entry.xfLine, "the crossfade of task %i shrinks from %s to %s%s",
+         index + 1, TaskUnits(run, handles.askedSamples).c_str(),
+         TaskUnits(run, handles.zone.xfSamples).c_str(), short_.c_str());
+  } else {
+    Warn(run.diagnostics, entry.xfLine,
+         "the crossfade of task %i is left out: the sources hold %s for it, less than 2 "
+         "samples%s",
+         index + 1, TaskUnits(run, handles.pre + handles.post).c_str(), short_.c_str());
+  }
+}
+
+// Fades longer than their span are shortened to it.
+void CheckFades(RunState& run) {
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const EditEntry& entry = EntryAt(run, j);
+    const struct {
+      const char* name;
+      int32_t type;
+      float width;
+      int32_t line;
+    } fades[] = {{"in", entry.finType, entry.finWidth, entry.finLine},
+                 {"out", entry.foutType, entry.foutWidth, entry.foutLine}};
+    for (const auto& fade : fades) {
+      int64_t frames = 0;
+      if (fade.type == 0) continue;
+      const bool fits = CrossfadeSamples(run.format.sampleRate, fade.width, frames);
+      if (fits && frames <= entry.readLength) continue;
+      Warn(run.diagnostics, fade.line,
+           "the fade %s of task %i is longer than its span (%s): it is shortened to the span",
+           fade.name, j + 1, TaskUnits(run, entry.readLength).c_str());
+    }
+  }
+}
+
 void CheckPlan(RunState& run) {
-  for (int32_t k = 0; k < run.entryCount; ++k) CheckCrossfade(run, k);
+  const RunState plain = PlainPlan(run);
+  for (int32_t k = 0; k < run.entryCount; ++k) {
+    CheckCrossfade(run, plain, k);
+    if (run.handles) CheckHandles(run, run.writeOrder[static_cast<size_t>(k)]);
+  }
   const std::vector<HeardSpan> heard = HeardMap(run);
   CheckHeard(run, heard);
   CheckStaleTail(run, heard);
   CheckHidden(run, heard);
   CheckCutSpans(run);
+  CheckFades(run);
   if (!EndsWithWav(run.destPath)) {
     Note(run.diagnostics, run.destLine, "the destination %s does not end in .wav",
          run.destPath.c_str());

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "task/crossfade_handles.h"
 #include "task/destination_metadata.h"
 #include "task/loudness_target.h"
 #include "task/plan_check.h"
@@ -75,7 +76,35 @@ Json Level(double decibels) {
   return std::isfinite(decibels) ? Json(std::round(decibels * 100.0) / 100.0) : Json(nullptr);
 }
 
-Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonText& text) {
+const char* ZoneKindName(HandlesZoneKind kind) {
+  switch (kind) {
+    case HandlesZoneKind::kCentred:
+      return "centred";
+    case HandlesZoneKind::kMoved:
+      return "moved";
+    case HandlesZoneKind::kShrunk:
+      return "shrunk";
+    default:
+      return "none";
+  }
+}
+
+Json HandlesJson(const HandlesCrossfade& handles) {
+  return {{"outgoing_task", handles.outgoing + 1},
+          {"zone", ZoneKindName(handles.zone.kind)},
+          {"asked_frames", handles.askedSamples},
+          {"frames", handles.zone.xfSamples},
+          {"destination_start", handles.destStart},
+          {"frames_before_splice", handles.zone.before},
+          {"frames_after_splice", handles.zone.xfSamples - handles.zone.before},
+          {"source_frames_before_span", handles.pre},
+          {"outgoing_frames_after_splice", handles.post},
+          {"moved_frames", handles.shift}};
+}
+
+// plain: the run as a task without handles gives it (PlainPlan).
+Json EditJson(const RunState& run, const RunState& plain, const RunRecord& record, int32_t index,
+              JsonText& text) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   Json edit;
   edit["task"] = index + 1;
@@ -104,10 +133,14 @@ Json EditJson(const RunState& run, const RunRecord& record, int32_t index, JsonT
     crossfade["width_ms"] = Number(entry.xfWidth);
     crossfade["type"] = entry.xfType;
     if (record.planned) {
-      const CrossfadePlan plan = PlanCrossfade(run, entry);
+      const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
+      const CrossfadePlan plan = PlanCrossfade(plain, planned);
       crossfade["frames"] = plan.xfSamples;
-      crossfade["outcome"] =
-          BlendsWithSilence(run, entry, plan) ? "made, with silence" : OutcomeName(plan.outcome);
+      crossfade["outcome"] = BlendsWithSilence(plain, planned, plan) ? "made, with silence"
+                                                                     : OutcomeName(plan.outcome);
+      const HandlesCrossfade handles =
+          run.handles ? HandlesOfEntry(run, index) : HandlesCrossfade();
+      if (handles.outgoing >= 0) crossfade["handles"] = HandlesJson(handles);
     }
     edit["crossfade"] = crossfade;
   }
@@ -203,6 +236,44 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
                         : plan.outcome == CrossfadeOutcome::kNotPlaced
                             ? "made but not placed (it would start at the first frame)"
                             : CrossfadeMessage(plan.outcome));
+}
+
+bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {
+  if (!run.handles) return false;
+  const int32_t index = static_cast<int32_t>(&entry - run.entries.data());
+  const HandlesCrossfade handles = HandlesOfEntry(run, index);
+  if (handles.outgoing < 0) return false;
+  const HandlesZone& zone = handles.zone;
+  std::printf("\tCrossfade with handles %.3f ms, %" PRId64 " samples, type %i",
+              static_cast<double>(entry.xfWidth),
+              zone.kind == HandlesZoneKind::kNone ? handles.askedSamples : zone.xfSamples,
+              entry.xfType);
+  if (zone.kind == HandlesZoneKind::kNone) {
+    std::printf(": none, the sources hold %" PRId64 " samples for it\n",
+                handles.pre + handles.post);
+    return true;
+  }
+  const int64_t start = handles.destStart;
+  const int64_t end = start + zone.xfSamples;
+  if (run.sampleMode == 1) {
+    std::printf(", destination %" PRId64 " to %" PRId64 " samples", start, end);
+  } else {
+    std::printf(", destination %.3f to %.3f sec",
+                static_cast<double>(start) / run.format.sampleRate,
+                static_cast<double>(end) / run.format.sampleRate);
+  }
+  std::printf(", %" PRId64 " samples from task %i after the splice, %" PRId64
+              " from task %i before it",
+              zone.xfSamples - zone.before, handles.outgoing + 1, zone.before, index + 1);
+  if (zone.kind == HandlesZoneKind::kShrunk) {
+    std::printf(", shrunk from %" PRId64 " samples", handles.askedSamples);
+  } else if (zone.kind == HandlesZoneKind::kMoved) {
+    std::printf(", moved %" PRId64 " samples %s",
+                handles.shift > 0 ? handles.shift : -handles.shift,
+                handles.shift > 0 ? "later" : "earlier");
+  }
+  std::puts("");
+  return true;
 }
 
 void PrintFinalReport(const RunState& run, const char* heading) {
@@ -348,11 +419,14 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   }
   Json edits = Json::array();
   if (record.planned) {
+    const RunState plain = PlainPlan(run);
     for (int32_t k = 0; k < run.entryCount; ++k) {
-      edits.push_back(EditJson(run, record, run.writeOrder[static_cast<size_t>(k)], text));
+      edits.push_back(EditJson(run, plain, record, run.writeOrder[static_cast<size_t>(k)], text));
     }
   } else {
-    for (int32_t j = 0; j < run.entryCount; ++j) edits.push_back(EditJson(run, record, j, text));
+    for (int32_t j = 0; j < run.entryCount; ++j) {
+      edits.push_back(EditJson(run, run, record, j, text));
+    }
   }
   if (run.loudnessLine != 0) report["loudness_lufs"] = run.loudnessLufs;
   report["edits"] = edits;

@@ -23,6 +23,13 @@ void PrintEditBlock(const RunState& run, int32_t entryIndex);
 // the destination it covers and its predicted outcome. Nothing without one.
 void PrintCrossfadeLine(const RunState& run, const EditEntry& entry);
 
+// For an entry whose crossfade takes its material from the sources
+// (`handles`): one line with its width, frames, type, the destination it
+// covers, the frames it takes on each side of the splice, and whether it
+// moved, shrank or vanished. A run and a check print it alike. Returns
+// false, printing nothing, for any other entry.
+bool PrintHandlesLine(const RunState& run, const EditEntry& entry);
+
 // "Built\t%s" (a run) or "Would build\t%s" (a check) and the destination's
 // length, bits, channels and sample rate.
 void PrintFinalReport(const RunState& run, const char* heading);

@@ -48,6 +48,15 @@ struct EditEntry {
   int32_t line = 0;
   int32_t insLine = 0;
   int32_t xfLine = 0;
+  // A fade in over the span's first finWidth ms and a fade out over its
+  // last foutWidth ms, along a crossfade curve (type 0: none), and their
+  // task-file lines.
+  int32_t finType = 0;
+  float finWidth = 0.0f;
+  int32_t finLine = 0;
+  int32_t foutType = 0;
+  float foutWidth = 0.0f;
+  int32_t foutLine = 0;
   // As the task file gave them, before the plan writes xout and ins back.
   double xoutGiven = 0;
   double insGiven = 0;
@@ -97,6 +106,15 @@ struct RunState {
   // edit whose source's bext, iXML and LIST/INFO it takes (-1: none).
   std::vector<PlannedMarker> destMarkers;
   int32_t metadataEntry = -1;
+  // Lines before the first `src`: `handles` (crossfades take their material
+  // from the sources beyond the spans) and `xf` (the crossfade of every
+  // edit with none of its own whose insert point is after the first frame;
+  // type 0 and line 0: none given).
+  bool handles = false;
+  int32_t handlesLine = 0;
+  int32_t defaultXfType = 0;
+  float defaultXfWidth = 100.0f;
+  int32_t defaultXfLine = 0;
   // The task-file line of the `src` or `dest` that a refusal of the plan
   // concerns, while the plan is worked out (0: none); a check names it.
   int32_t refusedLine = 0;

@@ -15,8 +15,8 @@ namespace {
 
 // The reader's command chain, in its order.
 constexpr const char* kChain[] = {"src", "xin", "xout", "ins", "trim", "lvl", "xf", "dest"};
-constexpr const char* kWords[] = {"src", "xin", "xout", "ins",           "trim",
-                                  "lvl", "xf",  "dest", "using_samples", "app"};
+constexpr const char* kWords[] = {"src",  "xin",           "xout", "ins",     "trim", "lvl", "xf",
+                                  "dest", "using_samples", "app",  "handles", "fin",  "fout"};
 
 int ChainIndex(const char* word) {
   for (int i = 0; i < 8; ++i) {
@@ -111,6 +111,13 @@ void TaskLint::Unrecognised(const TaskToken& token, bool firstOfFile) {
     return;
   }
   if (text == "app") return;
+  if (text == "handles" && token.firstOnLine) {
+    warnedLines_.insert(token.line);
+    Warn(diagnostics_, token.line,
+         "'handles' counts only before the first 'src': the line is ignored and crossfades "
+         "blend with what the destination holds");
+    return;
+  }
   if (const char* command = CommandBeforeSpace(token.text)) {
     warnedLines_.insert(token.line);
     Warn(diagnostics_, token.line,
@@ -145,7 +152,11 @@ void TaskLint::Value(const TaskToken& command, const TaskToken& value, const cha
   const int valueAt = ChainIndex(value.text);
   if (what == nullptr) what = "value";
   if (value.line != command.line) {
-    if (valueAt >= 0 && valueAt <= commandAt) {
+    // A command outside the chain (fin, fout) passes its value on to none.
+    const bool lost = commandAt < 0 ? !SuggestCommand(value.text).empty() &&
+                                          SuggestCommand(value.text) == value.text
+                                    : valueAt >= 0 && valueAt <= commandAt;
+    if (lost) {
       lostLines_.insert(value.line);
       Warn(diagnostics_, command.line,
            "'%s' has no %s on its line: '%s' is taken from line %i, and that line's '%s' command "
@@ -162,7 +173,7 @@ void TaskLint::Value(const TaskToken& command, const TaskToken& value, const cha
     }
     return;
   }
-  if (valueAt > commandAt) {
+  if (commandAt >= 0 && valueAt > commandAt) {
     Warn(diagnostics_, command.line, "the %s '%s' of '%s' also acts as the command '%s'", what,
          value.text, name, value.text);
   }
@@ -227,6 +238,15 @@ void TaskLint::CrossfadeType(const TaskToken& command, const TaskToken& type) {
   if (curve < 0 || curve > 4) {
     Warn(diagnostics_, type.line, "crossfade type '%s' is not 0 to 4: this edit gets no crossfade",
          type.text);
+  }
+}
+
+void TaskLint::FadeType(const TaskToken& command, const TaskToken& type, const char* name) {
+  if (type.line != command.line) return;
+  const long curve = std::strtol(type.text, nullptr, 10);
+  if (!WhollyInteger(type.text) || curve < 0 || curve > 4) {
+    Warn(diagnostics_, type.line, "'%s' type '%s' is not 0 to 4: it is read as %li%s", name,
+         type.text, curve, curve < 0 || curve > 4 ? ", no fade" : "");
   }
 }
 

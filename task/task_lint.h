@@ -50,6 +50,8 @@ class TaskLint {
   void Width(const TaskToken& width, float value);
   void LevelDropped(const TaskToken& value, double levelKept);
   void CrossfadeType(const TaskToken& command, const TaskToken& type);
+  // The curve of a `fin` or `fout` (command), given on its line.
+  void FadeType(const TaskToken& command, const TaskToken& type, const char* name);
   // A value command of the chain (xin, xout, ins, trim, lvl, xf) given for
   // entry (1-based) on line. The entries come in order: once a later entry
   // is named, an earlier one is given no more commands.

@@ -129,6 +129,11 @@ class TaskTokens {
 
   // True when the current token was a command word.
   bool RunChain() {
+    if (count_ == 0 && BeforeFirstSource()) return true;
+    if (Is(Current().text, "fin"))
+      return Fade("fin", &EditEntry::finType, &EditEntry::finWidth, &EditEntry::finLine);
+    if (Is(Current().text, "fout"))
+      return Fade("fout", &EditEntry::foutType, &EditEntry::foutWidth, &EditEntry::foutLine);
     bool matched = false;
     if (Is(Current().text, "loudness")) matched = Loudness();
     if (Is(Current().text, "src")) matched = Source();
@@ -258,6 +263,51 @@ class TaskTokens {
       std::puts("Crossfade-type (parameter 2) is invalid");
       run_.messages.push_back("Crossfade-type (parameter 2) is invalid");
     }
+    return true;
+  }
+
+  // The lines that stand before the first `src` and hold for the whole
+  // task: `handles`, and `xf` as the default crossfade. True when the
+  // current token was one of them. (Before any `src` every other command
+  // but `dest` is refused, so these lines change no task that ran before.)
+  bool BeforeFirstSource() {
+    if (Is(Current().text, "handles")) {
+      run_.handles = true;
+      run_.handlesLine = Current().line;
+      return true;
+    }
+    if (!Is(Current().text, "xf")) return false;
+    const TaskToken& command = Current();
+    if (!HasTokensAfter(2)) Fail(kExitTask, "Value missing after xf at end of task file\n");
+    const TaskToken& width = tokens_[++at_];
+    lint_.Value(command, width, "xf", "width");
+    lint_.Number(width, command.line, false);
+    const TaskToken& type = tokens_[++at_];
+    lint_.CrossfadeType(command, type);
+    run_.defaultXfWidth = NarrowToFloat(LeadingNumber(width.text));
+    if (width.line == command.line) lint_.Width(width, run_.defaultXfWidth);
+    const long curve = std::strtol(type.text, nullptr, 10);
+    run_.defaultXfType = curve >= 0 && curve <= 4 ? static_cast<int32_t>(curve) : 0;
+    run_.defaultXfLine = command.line;
+    return true;
+  }
+
+  // `fin` or `fout` with a width in ms and a curve: a fade of the current
+  // entry. Its type token goes no further down the chain.
+  bool Fade(const char* command, int32_t EditEntry::*type, float EditEntry::*width,
+            int32_t EditEntry::*line) {
+    const TaskToken& commandToken = Current();
+    const char* widthText = TakeValue(command);
+    if (!HasTokensAfter(1))
+      Fail(kExitTask, "Value missing after %s at end of task file\n", command);
+    lint_.Number(Current(), commandToken.line, false);
+    ++at_;
+    lint_.Value(commandToken, Current(), command, "type");
+    lint_.FadeType(commandToken, Current(), command);
+    const long curve = std::strtol(Current().text, nullptr, 10);
+    Entry().*width = NarrowToFloat(LeadingNumber(widthText));
+    Entry().*type = curve >= 0 && curve <= 4 ? static_cast<int32_t>(curve) : 0;
+    Entry().*line = commandToken.line;
     return true;
   }
 

@@ -243,14 +243,29 @@ TEST(ReadTaskFile, InsertAppendWords) {
 
 TEST(ReadTaskFile, CommandsBeforeAnySource) {
   testing::TempDir dir;
-  for (const char* word : {"xin", "xout", "ins", "trim", "lvl", "xf"}) {
+  for (const char* word : {"xin", "xout", "ins", "trim", "lvl", "fin", "fout"}) {
     EXPECT_EQ(FailureOf(std::string("using_samples\n") + word + "\t1\t1\nsrc\ta.wav\n"),
               std::string("1 Command ") + word + " comes before any src command\n");
   }
-  // dest and a leading using_samples are fine before the first src.
-  const Read read = ReadText("using_samples\ndest\tout.wav\nsrc\ta.wav\n");
+  // dest, a leading using_samples, handles and the default xf are fine
+  // before the first src.
+  const Read read = ReadText(
+      "using_samples\nhandles\nxf\t20\t3\ndest\tout.wav\nsrc\ta.wav\nxf\t5\t0\n"
+      "fin\t30\t2\nfout\t40\t4\nsrc\tb.wav\nhandles\n");
   EXPECT_FALSE(read.outcome.failed);
-  EXPECT_EQ(read.run.entryCount, 1);
+  EXPECT_EQ(read.run.entryCount, 2);
+  EXPECT_TRUE(read.run.handles);
+  EXPECT_EQ(read.run.handlesLine, 2);
+  EXPECT_EQ(read.run.defaultXfType, 3);
+  EXPECT_EQ(read.run.defaultXfWidth, 20.0f);
+  EXPECT_EQ(read.run.defaultXfLine, 3);
+  EXPECT_EQ(read.entry(0).xfType, 0);
+  EXPECT_EQ(read.entry(0).xfLine, 6);
+  EXPECT_EQ(read.entry(0).finType, 2);
+  EXPECT_EQ(read.entry(0).finWidth, 30.0f);
+  EXPECT_EQ(read.entry(0).foutType, 4);
+  EXPECT_EQ(read.entry(0).foutLine, 8);
+  EXPECT_EQ(read.entry(1).xfLine, 0);
 }
 
 TEST(ReadTaskFile, ValueMissingAtEndOfFile) {

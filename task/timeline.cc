@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "task/crossfade_handles.h"
 #include "task/plan_check.h"
 #include "task/valid_utf8.h"
 
@@ -213,9 +214,12 @@ int32_t EntryOfLine(const RunState& run, int32_t line) {
   return line > 0 ? found : -1;
 }
 
-std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
+// plain: the run as a task without handles gives it (PlainPlan), whose
+// crossfades are the ones made.
+std::string Lane(const RunState& run, const RunState& plain, const Scale& scale, int32_t k) {
   const int32_t index = run.writeOrder[static_cast<size_t>(k)];
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
   const int64_t y = (kFirstLaneY + k * kLaneHeight) * 10;
   std::string svg;
   if (k % 2 == 1) svg += Rect(0, y, kWidth * 10, kLaneHeight * 10, "fill=\"#f2f2f2\"");
@@ -223,9 +227,9 @@ std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
       TimeText(run, entry.readStart) + "-" + TimeText(run, entry.readStart + entry.readLength);
   std::string label = Format("Task %i  ", index + 1) + Escape(entry.sourcePath, kLabelChars) +
                       "  " + span + Format("  %+.1f dB", entry.lvl);
-  const CrossfadePlan plan = PlanCrossfade(run, entry);
+  const CrossfadePlan plan = PlanCrossfade(plain, planned);
   if (plan.outcome != CrossfadeOutcome::kNone) {
-    label += Format("  xf %i: %s", entry.xfType, OutcomeWord(run, entry, plan));
+    label += Format("  xf %i: %s", entry.xfType, OutcomeWord(plain, planned, plan));
   }
   svg += Text(60, y + 130, label);
   const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
@@ -236,7 +240,7 @@ std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
   svg += "</g>\n";
   if (plan.outcome != CrossfadeOutcome::kNone) {
     const bool made = plan.outcome == CrossfadeOutcome::kMade;
-    const char* outcome = made ? OutcomeWord(run, entry, plan)
+    const char* outcome = made ? OutcomeWord(plain, planned, plan)
                           : plan.outcome == CrossfadeOutcome::kNotPlaced
                               ? "not placed"
                               : CrossfadeMessage(plan.outcome);
@@ -260,6 +264,45 @@ std::string Lane(const RunState& run, const Scale& scale, int32_t k) {
     // listed under the strip.
     svg += Format("<path d=\"M%s %sl6 -11l6 11z\" fill=\"#e15759\"/>\n", Px(x - 60).c_str(),
                   Px(y + 160).c_str());
+  }
+  return svg;
+}
+
+// The lane of the entry: its position in the write order.
+int64_t LaneY(const RunState& run, int32_t index) {
+  int32_t k = 0;
+  while (run.writeOrder[static_cast<size_t>(k)] != index) ++k;
+  return (kFirstLaneY + k * kLaneHeight) * 10;
+}
+
+std::string Handle(const RunState& run, const Scale& scale, int32_t index, int64_t from, int64_t to,
+                   const char* where) {
+  if (from >= to) return "";
+  const EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  std::string svg = Format("<g><title>Task %i handle: ", index + 1) + TimeText(run, to - from) +
+                    (run.sampleMode == 1 ? " samples of " : " s of ") + Escape(entry.sourcePath) +
+                    " " + where + " its span</title>\n";
+  svg += Rect(scale.X(from), LaneY(run, index) + 30, scale.Width(from, to), 120,
+              Format("fill=\"%s\" fill-opacity=\"0.35\" stroke=\"%s\" stroke-dasharray=\"2 2\"",
+                     SourceColour(run, index), SourceColour(run, index)));
+  return svg + "</g>\n";
+}
+
+// The parts of the sources that crossfades with handles use beyond the
+// spans: the incoming source's before its span, in its lane, and the
+// outgoing source's after its span, in that edit's lane.
+std::string Handles(const RunState& run, const Scale& scale) {
+  if (!run.handles) return "";
+  std::string svg;
+  const std::vector<HandlesCrossfade> handles = PlanHandles(run);
+  for (int32_t j = 0; j < run.entryCount; ++j) {
+    const HandlesCrossfade& made = handles[static_cast<size_t>(j)];
+    if (made.outgoing < 0 || made.zone.kind == HandlesZoneKind::kNone) continue;
+    const EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    const EditEntry& outgoing = run.entries[static_cast<size_t>(made.outgoing)];
+    svg += Handle(run, scale, j, made.destStart, entry.insertPoint, "before");
+    svg += Handle(run, scale, made.outgoing, outgoing.insertPoint + outgoing.readLength,
+                  made.destStart + made.zone.xfSamples, "after");
   }
   return svg;
 }
@@ -352,7 +395,9 @@ std::string TimelineSvg(const RunState& run) {
       "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", run.entryCount),
       " font-size=\"14\" font-weight=\"bold\"");
   svg += Axis(run, scale);
-  for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, scale, k);
+  const RunState plain = PlainPlan(run);
+  for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, plain, scale, k);
+  svg += Handles(run, scale);
   svg += HeardStrip(run, scale, stripY);
   svg += WarningList(warningLines, listY);
   svg += "</svg>\n";

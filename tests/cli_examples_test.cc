@@ -36,7 +36,7 @@ struct Expected {
 const std::map<std::string, Expected>& ExpectedResults() {
   static const std::map<std::string, Expected> results = {
       {"task.txt", {"programme.wav", "6.300 sec", 16, 2, 44100, 277830}},
-      {"assemble.txt", {"programme.wav", "8.900 sec", 16, 2, 44100, 392490}},
+      {"assemble.txt", {"programme.wav", "8.500 sec", 16, 2, 44100, 374850}},
       {"replace.txt", {"replaced.wav", "8.000 sec", 16, 2, 44100, 352800}},
       {"insert.txt", {"inserted.wav", "10.000 sec", 16, 2, 44100, 441000}},
       {"level.txt", {"levelled.wav", "8.000 sec", 16, 2, 44100, 352800}},

@@ -331,11 +331,14 @@ TEST(CliHostile, HostileTaskFiles) {
   for (int i = 0; i < 4488; ++i) entries += "src\ta.wav\n";
   run(entries + dest, Fails(1, "Too many source tracks, at most 512 are allowed"));
 
-  // Value commands before any src, and with their value missing at the end.
-  for (const std::string command : {"xin", "xout", "ins", "trim", "lvl", "xf"}) {
+  // Value commands before any src (xf there is the default crossfade), and
+  // with their value missing at the end.
+  for (const std::string command : {"xin", "xout", "ins", "trim", "lvl", "xf", "fin", "fout"}) {
     SCOPED_TRACE(command);
-    run(command + "\t1\t1\nsrc\ta.wav\n" + dest,
-        Fails(1, "Command " + command + " comes before any src command"));
+    if (command != "xf") {
+      run(command + "\t1\t1\nsrc\ta.wav\n" + dest,
+          Fails(1, "Command " + command + " comes before any src command"));
+    }
     run("src\ta.wav\n" + dest + command,
         Fails(1, "Value missing after " + command + " at end of task file"));
   }

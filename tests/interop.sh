@@ -122,7 +122,7 @@ echo "== the bundled example and the recipes"
 # Sample counts of each destination (16-bit stereo at 44100 but the last).
 declare -A example_frames=(
   [task.txt]="programme.wav 44100 2 16 277830"
-  [assemble.txt]="programme.wav 44100 2 16 392490"
+  [assemble.txt]="programme.wav 44100 2 16 374850"
   [replace.txt]="replaced.wav 44100 2 16 352800"
   [insert.txt]="inserted.wav 44100 2 16 441000"
   [level.txt]="levelled.wav 44100 2 16 352800"
