@@ -30,7 +30,13 @@ step() {
 # The target's own libebur128, from Debian's multiarch packages.
 if ! dpkg -s "libebur128-dev:$target" >/dev/null 2>&1; then
   dpkg --add-architecture "$target"
-  apt-get update
+  # A mirror caught mid-sync fails an index now and then: try again, and let
+  # the install say whether the package was found.
+  for attempt in 1 2 3; do
+    apt-get update && break
+    echo "apt-get update failed (attempt $attempt)"
+    sleep 10
+  done
   apt-get install -y --no-install-recommends "libebur128-dev:$target"
 fi
 cmake -S . -B build -G Ninja >/dev/null
