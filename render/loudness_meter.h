@@ -1,5 +1,5 @@
 // Loudness of a stretch of a WAV file's audio, as listeners and delivery
-// specifications judge it: integrated loudness, loudness range and true peak
+// requirements judge it: integrated loudness, loudness range and true peak
 // (ITU-R BS.1770 and EBU R 128, measured by libebur128), sample peak, and
 // the unweighted RMS level and noise floor that audiobook deliveries ask for.
 // The frames are read through the program's PCM codec; nothing is printed.
