@@ -119,7 +119,7 @@ run_task() {
 }
 
 echo "== the bundled example and the recipes"
-# Sample counts of each destination (16-bit stereo at 44100 but the last).
+# Sample counts of each destination (16-bit stereo at 44100 but bells.wav).
 declare -A example_frames=(
   [task.txt]="programme.wav 44100 2 16 277830"
   [assemble.txt]="programme.wav 44100 2 16 374850"
@@ -127,6 +127,7 @@ declare -A example_frames=(
   [insert.txt]="inserted.wav 44100 2 16 441000"
   [level.txt]="levelled.wav 44100 2 16 352800"
   [samples.txt]="bells.wav 48000 1 24 68000"
+  [deliver.txt]="delivered.wav 44100 2 16 374850"
 )
 for task in "$root/examples/task.txt" "$root"/examples/recipes/*.txt; do
   name=$(basename "$task")
