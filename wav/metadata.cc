@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "wav/byte_order.h"
+#include "wav/byte_writer.h"
 
 namespace wavsplice {
 
@@ -131,45 +132,6 @@ BroadcastExtension ParseBext(const std::vector<unsigned char>& bytes) {
   bext.codingHistory = FixedText(b + kBextFixedBytes, bytes.size() - kBextFixedBytes);
   return bext;
 }
-
-// Little-endian fields and tags appended to a chunk under construction.
-struct ByteWriter {
-  std::vector<unsigned char> bytes;
-  void Tag(const char* tag) {
-    unsigned char field[4];
-    std::memcpy(field, tag, 4);
-    bytes.insert(bytes.end(), field, field + 4);
-  }
-  void Le16(uint32_t value) {
-    unsigned char field[2];
-    WriteLe16(field, value);
-    bytes.insert(bytes.end(), field, field + 2);
-  }
-  void Le32(uint32_t value) {
-    unsigned char field[4];
-    WriteLe32(field, value);
-    bytes.insert(bytes.end(), field, field + 4);
-  }
-  void Le64(uint64_t value) {
-    unsigned char field[8];
-    WriteLe64(field, value);
-    bytes.insert(bytes.end(), field, field + 8);
-  }
-  void Text(const std::string& text) { bytes.insert(bytes.end(), text.begin(), text.end()); }
-  // A text in a field of width bytes, cut to fit, zero-filled.
-  void Fixed(const std::string& text, size_t width) {
-    const size_t kept = std::min(text.size(), width);
-    bytes.insert(bytes.end(), text.begin(), text.begin() + static_cast<std::ptrdiff_t>(kept));
-    bytes.insert(bytes.end(), width - kept, 0);
-  }
-  // A chunk: tag, size (the pad byte not counted), payload, pad.
-  void Chunk(const char* tag, const std::vector<unsigned char>& payload) {
-    Tag(tag);
-    Le32(static_cast<uint32_t>(payload.size()));
-    bytes.insert(bytes.end(), payload.begin(), payload.end());
-    if (payload.size() % 2 != 0) bytes.push_back(0);
-  }
-};
 
 std::vector<unsigned char> BextPayload(const BroadcastExtension& bext) {
   ByteWriter out;

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "wav/byte_order.h"
+#include "wav/byte_writer.h"
 #include "wav/rf64_header.h"
 
 namespace wavsplice {
@@ -32,28 +33,6 @@ int64_t FmtPayloadBytes(HeaderLayout layout) {
       return kExtensibleFmtBytes;
   }
 }
-
-// Appends little-endian fields and tags to a header under construction.
-struct HeaderWriter {
-  std::vector<unsigned char> bytes;
-  void Tag(const char* text) {
-    // Through a local copy, as the fields are: GCC 12 misreads an insert
-    // straight from a string literal as an overflow.
-    unsigned char field[4];
-    std::memcpy(field, text, 4);
-    bytes.insert(bytes.end(), field, field + 4);
-  }
-  void Le16(uint32_t value) {
-    unsigned char field[2];
-    WriteLe16(field, value & 0xffff);
-    bytes.insert(bytes.end(), field, field + 2);
-  }
-  void Le32(uint32_t value) {
-    unsigned char field[4];
-    WriteLe32(field, value);
-    bytes.insert(bytes.end(), field, field + 4);
-  }
-};
 
 }  // namespace
 
@@ -84,7 +63,7 @@ std::vector<unsigned char> HeaderBytes(const PcmFormat& format, int64_t frameCou
   const uint32_t tag = layout == HeaderLayout::kExtensible ? kFormatTagExtensible
                        : format.IsFloat()                  ? kFormatTagFloat
                                                            : kFormatTagPcm;
-  HeaderWriter header;
+  ByteWriter header;
   header.Tag("RIFF");
   header.Le32(dataSize + headerLength - kChunkPreamble);
   header.Tag("WAVE");
