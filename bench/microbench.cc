@@ -4,10 +4,13 @@
 // (the scan's worst case: every candidate examined), and putting a finished
 // destination in place.
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -64,14 +67,23 @@ const std::filesystem::path& ScratchDir() {
 // A canonical WAV file of frames stereo frames of the given width.
 std::string WavFile(const std::string& name, int bytesPerSample, int64_t frames) {
   const std::string path = (ScratchDir() / name).string();
-  wavsplice::MAKE_HEADER(path, wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
-                         static_cast<int32_t>(frames));
+  const wavsplice::Descriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
+  wavsplice::WavWriter wav(file.get(), wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
+                           path);
   const std::vector<unsigned char> audio = PackedAudio(bytesPerSample, frames);
-  std::FILE* file = std::fopen(path.c_str(), "ab");
-  std::fwrite(audio.data(), 1, audio.size(), file);
-  std::fclose(file);
+  if (!wavsplice::MAKE_HEADER(wav, frames) || !wav.Append(audio.data(), audio.size())) {
+    std::abort();
+  }
   return path;
 }
+
+// The canonical file at path, open for reading and writing as a run holds
+// its files.
+struct OpenWav {
+  explicit OpenWav(const std::string& path) : fd(::open(path.c_str(), O_RDWR)) {}
+  wavsplice::Descriptor fd;
+  wavsplice::OpenAudio Audio() const { return {fd.get(), wavsplice::kCanonicalHeaderBytes}; }
+};
 
 void BM_DecodeStereo(benchmark::State& state) {
   const int bytesPerSample = static_cast<int>(state.range(0));
@@ -172,17 +184,22 @@ void BM_Crossfade(benchmark::State& state) {
   const int xfType = static_cast<int>(state.range(0));
   const int bytesPerSample = static_cast<int>(state.range(1));
   constexpr int32_t kXfSamples = 44100;
-  const std::string dest = WavFile("xf_dest.wav", bytesPerSample, 3 * kXfSamples);
-  const std::string source = WavFile("xf_source.wav", bytesPerSample, 3 * kXfSamples);
+  const OpenWav dest(WavFile("xf_dest.wav", bytesPerSample, 3 * kXfSamples));
+  const OpenWav source(WavFile("xf_source.wav", bytesPerSample, 3 * kXfSamples));
   const std::string temp = (ScratchDir() / "xfade_temp.wav").string();
+  const wavsplice::Descriptor scratch(::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
   int64_t clipped = 0;
   for (auto _ : state) {
-    wavsplice::MAKE_HEADER(temp, wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
-                           kXfSamples);
-    const int result =
-        wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest, source, temp,
-                             wavsplice::IntegerFormat(bytesPerSample, kChannels), -3.0, clipped);
-    if (result != wavsplice::kCrossfadeOk) state.SkipWithError("CROSSFADE failed");
+    if (::ftruncate(scratch.get(), 0) != 0) state.SkipWithError("cannot empty the scratch file");
+    wavsplice::WavWriter wav(scratch.get(),
+                             wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100), temp);
+    wavsplice::MAKE_HEADER(wav, kXfSamples);
+    const wavsplice::CrossfadeOutcome result =
+        wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest.Audio(),
+                             source.Audio(), wav, -3.0, clipped);
+    if (result != wavsplice::CrossfadeOutcome::kMade) {
+      state.SkipWithError(("CROSSFADE failed " + std::to_string(static_cast<int>(result))).c_str());
+    }
   }
   state.SetItemsProcessed(state.iterations() * kXfSamples * kChannels);
 }
@@ -193,11 +210,13 @@ BENCHMARK(BM_Crossfade)->ArgsProduct({{1, 2, 3, 4}, {2}})->Args({1, 3});
 void BM_InsertFile(benchmark::State& state) {
   const double levelDb = static_cast<double>(state.range(0));
   constexpr int32_t kFrames = 441000;
-  const std::string source = WavFile("copy_source.wav", 2, kFrames);
-  const std::string dest = WavFile("copy_dest.wav", 2, kFrames);
+  const OpenWav source(WavFile("copy_source.wav", 2, kFrames));
+  const OpenWav dest(WavFile("copy_dest.wav", 2, kFrames));
+  wavsplice::KernelCopy kernel;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(wavsplice::INSERT_FILE(
-        dest, source, 0, wavsplice::IntegerFormat(2, kChannels), kFrames, 0, levelDb));
+    benchmark::DoNotOptimize(wavsplice::INSERT_FILE(dest.Audio(), source.Audio(),
+                                                    wavsplice::IntegerFormat(2, kChannels), 0, 0,
+                                                    kFrames, levelDb, "copy_dest.wav", kernel));
   }
   state.SetItemsProcessed(state.iterations() * kFrames * kChannels);
   state.SetBytesProcessed(state.iterations() * kFrames * kChannels * 2);

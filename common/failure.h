@@ -3,6 +3,7 @@
 // process exit status.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 
 namespace wavsplice {
@@ -17,6 +18,10 @@ struct RunFailure {
   int exitCode;
   std::string message;  // printed as it stands; empty when already printed
 };
+
+// The text of a printf-style format and its values.
+std::string FormatMessage(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatMessageV(const char* format, va_list args);
 
 // Formats the message (printf style) and ends the run with exitCode.
 [[noreturn]] void Fail(int exitCode, const char* format, ...) __attribute__((format(printf, 2, 3)));

@@ -139,15 +139,27 @@ bool CloseWritten(FileHandle& file) {
   return flushed && closed;
 }
 
-bool AvailableBytes(const std::string& path, uint64_t& available) {
-  struct statvfs disk = {};
-  if (::statvfs(path.c_str(), &disk) != 0) return false;
+namespace {
+
+bool AvailableOn(const struct statvfs& disk, uint64_t& available) {
   available = UINT64_MAX;
   if (disk.f_frsize != static_cast<unsigned long>(-1) &&
       disk.f_bavail != static_cast<fsblkcnt_t>(-1)) {
     available = static_cast<uint64_t>(disk.f_bavail) * static_cast<uint64_t>(disk.f_frsize);
   }
   return true;
+}
+
+}  // namespace
+
+bool AvailableBytes(const std::string& path, uint64_t& available) {
+  struct statvfs disk = {};
+  return ::statvfs(path.c_str(), &disk) == 0 && AvailableOn(disk, available);
+}
+
+bool AvailableBytes(int fd, uint64_t& available) {
+  struct statvfs disk = {};
+  return ::fstatvfs(fd, &disk) == 0 && AvailableOn(disk, available);
 }
 
 }  // namespace wavsplice

@@ -80,6 +80,8 @@ bool WriteAt(int fd, int64_t pos, const void* buffer, size_t count);
 // file system counts them (all there can be when it gives no count); false
 // when that cannot be learned.
 bool AvailableBytes(const std::string& path, uint64_t& available);
+// The same for the disk that holds the open file fd.
+bool AvailableBytes(int fd, uint64_t& available);
 
 // Flushes and closes a file that was written; false when either fails.
 bool CloseWritten(FileHandle& file);

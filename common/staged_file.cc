@@ -190,6 +190,11 @@ StagedFile::~StagedFile() { Release(); }
 bool StagedFile::Commit() {
   if (path_.empty()) return false;
   TakeRightsOf(fd_, beside_);
+  // A file whose last writes fail only on closing (a network file system)
+  // is not put in place.
+  const int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) return false;
   const HandledSignalsHeld held;
   if (::rename(path_.c_str(), beside_.c_str()) != 0) return false;
   Forget();
@@ -205,7 +210,7 @@ void StagedFile::Release() {
 
 void StagedFile::Forget() {
   UnlistForRemoval(listSlot_);
-  ::close(fd_);
+  if (fd_ >= 0) ::close(fd_);
   path_.clear();
   fd_ = -1;
   listSlot_ = -1;

@@ -70,7 +70,8 @@ class StagedFile {
   // permission bits, and its owner and group as far as the user may set
   // them (a new file gets what the umask allows). No data is synced: the
   // rename is atomic, durability across a power cut is the file system's.
-  // False when the rename fails; the file is then removed like any other.
+  // The descriptor is closed first. False when closing or the rename fails;
+  // the file is then removed like any other.
   bool Commit();
 
  private:

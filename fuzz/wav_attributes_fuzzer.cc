@@ -53,23 +53,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
 
   wavsplice::TrackAttributes attributes;
-  try {
-    wavsplice::SourceMetadata metadata;
-    attributes = wavsplice::GET_ATTRIBUTES(path, &metadata);
-    for (const wavsplice::Marker& marker : metadata.markers) {
-      if (marker.frame < 0 || marker.frame > 0xFFFFFFFFll) Broken("marker frame");
-    }
-    if (metadata.ixml.size() > size || metadata.info.size() > size) Broken("metadata size");
-  } catch (const wavsplice::RunFailure& failure) {
-    // A "data" candidate may lie inside a well-formed metadata chunk, which
-    // the scan passes over: then the file can have no audio after all.
-    const bool noAudio = failure.message.rfind("Can't find data block", 0) == 0;
-    if (!wavsplice::fuzz::IsWellFormedFailure(failure) ||
-        failure.exitCode != wavsplice::kExitFile || (dataTagAt >= 0 && !noAudio)) {
-      Broken("attributes failure");
-    }
-    return 0;
+  wavsplice::SourceMetadata metadata;
+  switch (wavsplice::GET_ATTRIBUTES(path, attributes, &metadata)) {
+    case wavsplice::AttributesRead::kNoFile:
+      Broken("cannot read the written file");
+    case wavsplice::AttributesRead::kNoData:
+      // A "data" candidate may lie inside a well-formed metadata chunk, which
+      // the scan passes over: then the file can have no audio after all.
+      return 0;
+    case wavsplice::AttributesRead::kRead:
+      break;
   }
+  for (const wavsplice::Marker& marker : metadata.markers) {
+    if (marker.frame < 0 || marker.frame > 0xFFFFFFFFll) Broken("marker frame");
+  }
+  if (metadata.ixml.size() > size || metadata.info.size() > size) Broken("metadata size");
   if (dataTagAt < 0) Broken("attributes without a data chunk");
   // The first candidate, or a later one when the first lies inside a
   // well-formed metadata chunk.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -12,8 +11,6 @@
 #include "render/level.h"
 #include "render/portable_trig.h"
 #include "render/sample_limit.h"
-#include "wav/attributes.h"
-#include "wav/chunk_scan.h"
 #include "wav/pcm_codec.h"
 #include "wav/pcm_format.h"
 
@@ -97,11 +94,13 @@ void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& f
 
 // Blends xfSamples frames of dest from byte destPos (weight destGain) with
 // those of source from byte sourcePos (weight sourceGain x the level
-// factor) and appends them to temp.
-int BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source, int64_t sourcePos,
-                int64_t xfSamples, int xfType, std::FILE* temp, const PcmFormat& format,
-                double levelDb, int64_t& clipped) {
-  if (xfSamples <= 0) return kCrossfadeOk;
+// factor) and appends them to scratch.
+CrossfadeOutcome BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source,
+                             int64_t sourcePos, int64_t xfSamples, int xfType, WavWriter& scratch,
+                             double levelDb, int64_t& clipped) {
+  const PcmFormat& format = scratch.format();
+  if (!format.HasCodec()) return CrossfadeOutcome::kTooLong;
+  if (xfSamples <= 0) return CrossfadeOutcome::kMade;
   const double gain = LevelGain(levelDb);
   const int64_t frameSize = format.FrameBytes();
   const int64_t blockFrames = std::max<int64_t>(1, kBlockValues / format.channels);
@@ -145,41 +144,12 @@ int BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source,
     }
     EncodeValues(format, mixed.data(), destBlock.bytes.data(), int64_t{n} * format.channels);
     const size_t bytes = static_cast<size_t>(n * frameSize);
-    if (std::fwrite(destBlock.bytes.data(), 1, bytes, temp) != bytes) return kCrossfadeTempFailed;
+    if (!scratch.Append(destBlock.bytes.data(), bytes)) return CrossfadeOutcome::kNotWritten;
     destPos += static_cast<int64_t>(bytes);
     sourcePos += static_cast<int64_t>(bytes);
     done += n;
   }
-  return kCrossfadeOk;
-}
-
-// Checks that the crossfade lies within both files and appends its frames
-// to temp; the caller has checked the format and opened the files.
-int BlendCrossfade(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-                   const OpenAudio& dest, const OpenAudio& source, std::FILE* temp,
-                   const PcmFormat& format, double levelDb, int64_t& clipped) {
-  const int64_t destSize = FileSize(dest.fd);
-  // The source's audio ends where its data chunk does, or with the file.
-  const int64_t sourceEnd = std::min(FileSize(source.fd), source.audioEnd);
-  const int64_t destOffset = dest.audioStart;
-  const int64_t sourceOffset = source.audioStart;
-
-  const int64_t frameSize = format.FrameBytes();
-  const CrossfadeFit fit =
-      FitCrossfade(insertPoint, readStart, xfSamples, FramesInFile(destSize, destOffset, frameSize),
-                   FramesInFile(sourceEnd, sourceOffset, frameSize));
-  if (fit == CrossfadeFit::kDestinationTooShort) {
-    std::puts("Invalid crossfade for destination file");
-    return kCrossfadeDestinationFailed;
-  }
-  if (fit == CrossfadeFit::kSourceTooShort) {
-    std::puts("Invalid crossfade for source file");
-    return kCrossfadeSourceFailed;
-  }
-  const int64_t half = xfSamples / 2;
-  return BlendFrames(dest, destOffset + frameSize * (insertPoint - half), source,
-                     sourceOffset + frameSize * (readStart - half), xfSamples, xfType, temp, format,
-                     levelDb, clipped);
+  return CrossfadeOutcome::kMade;
 }
 
 }  // namespace
@@ -194,66 +164,30 @@ CrossfadeWeights PortableWeightsAt(int64_t i, int64_t n, int xfType) {
   return CurveWeights(i, n, xfType, PortableSine, PortableCosine);
 }
 
-int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-              const std::string& destPath, const std::string& sourcePath,
-              const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
-              int64_t& clipped) {
-  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
-  FileHandle dest = OpenFile(destPath, "rb");
-  FileHandle source = OpenFile(sourcePath, "rb");
-  FileHandle temp = OpenFile(xfadeTempPath, "ab");
-  if (!dest) return kCrossfadeDestinationFailed;
-  if (!source) return kCrossfadeSourceFailed;
-  if (!temp) return kCrossfadeTempFailed;
-
-  const int64_t destOffset = FindAudioStart(dest.get());
-  if (destOffset < 0) {
-    std::puts("Data block not found error");
-    return kCrossfadeDestinationFailed;
-  }
-  const int64_t sourceOffset = FindAudioStart(source.get());
-  if (sourceOffset < 0) {
-    std::puts("Data block not found error");
-    return kCrossfadeSourceFailed;
-  }
-  const int64_t sourceEnd = AudioEnd(source.get(), sourceOffset);
-  const int result = BlendCrossfade(insertPoint, readStart, xfSamples, xfType,
-                                    OpenAudio{fileno(dest.get()), destOffset},
-                                    OpenAudio{fileno(source.get()), sourceOffset, sourceEnd},
-                                    temp.get(), format, levelDb, clipped);
-  if (result != kCrossfadeOk) return result;
-  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
+CrossfadeOutcome CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
+                           const OpenAudio& dest, const OpenAudio& source, WavWriter& scratch,
+                           double levelDb, int64_t& clipped) {
+  const int64_t frameSize = scratch.format().FrameBytes();
+  // The source's audio ends where its data chunk does, or with the file.
+  const int64_t sourceEnd = std::min(FileSize(source.fd), source.audioEnd);
+  const CrossfadeOutcome fit =
+      FitCrossfade(insertPoint, readStart, xfSamples,
+                   FramesInFile(FileSize(dest.fd), dest.audioStart, frameSize),
+                   FramesInFile(sourceEnd, source.audioStart, frameSize));
+  if (fit != CrossfadeOutcome::kMade) return fit;
+  const int64_t half = xfSamples / 2;
+  return BlendFrames(dest, dest.audioStart + frameSize * (insertPoint - half), source,
+                     source.audioStart + frameSize * (readStart - half), xfSamples, xfType, scratch,
+                     levelDb, clipped);
 }
 
-int CROSSFADE(int64_t insertPoint, int64_t readStart, int64_t xfSamples, int xfType,
-              const OpenAudio& dest, const OpenAudio& source, const std::string& xfadeTempPath,
-              const PcmFormat& format, double levelDb, int64_t& clipped) {
-  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
-  FileHandle temp = OpenFile(xfadeTempPath, "ab");
-  if (dest.fd < 0) return kCrossfadeDestinationFailed;
-  if (source.fd < 0) return kCrossfadeSourceFailed;
-  if (!temp) return kCrossfadeTempFailed;
-  const int result = BlendCrossfade(insertPoint, readStart, xfSamples, xfType, dest, source,
-                                    temp.get(), format, levelDb, clipped);
-  if (result != kCrossfadeOk) return result;
-  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
-}
-
-int FADE(bool fadeIn, const OpenAudio& audio, int64_t frame, int64_t xfSamples, int xfType,
-         const std::string& xfadeTempPath, const PcmFormat& format, double levelDb,
-         int64_t& clipped) {
-  if (!format.HasCodec()) return kCrossfadeDestinationFailed;
-  FileHandle temp = OpenFile(xfadeTempPath, "ab");
-  if (!temp) return kCrossfadeTempFailed;
+CrossfadeOutcome FADE(bool fadeIn, const OpenAudio& audio, int64_t frame, int64_t xfSamples,
+                      int xfType, WavWriter& scratch, double levelDb, int64_t& clipped) {
   // Silence: a side with no audio bytes at all.
   const OpenAudio silence{-1, 0, 0};
-  const int64_t pos = audio.audioStart + format.FrameBytes() * frame;
-  const int result = fadeIn ? BlendFrames(silence, 0, audio, pos, xfSamples, xfType, temp.get(),
-                                          format, levelDb, clipped)
-                            : BlendFrames(audio, pos, silence, 0, xfSamples, xfType, temp.get(),
-                                          format, levelDb, clipped);
-  if (result != kCrossfadeOk) return result;
-  return CloseWritten(temp) ? kCrossfadeOk : kCrossfadeTempFailed;
+  const int64_t pos = audio.audioStart + scratch.format().FrameBytes() * frame;
+  return fadeIn ? BlendFrames(silence, 0, audio, pos, xfSamples, xfType, scratch, levelDb, clipped)
+                : BlendFrames(audio, pos, silence, 0, xfSamples, xfType, scratch, levelDb, clipped);
 }
 
 }  // namespace wavsplice

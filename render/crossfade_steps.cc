@@ -1,105 +1,75 @@
 #include "render/crossfade_steps.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
+#include <utility>
 
 #include "common/failure.h"
-#include "common/int64_range.h"
-#include "common/path_text.h"
+#include "common/messages.h"
 #include "render/crossfade.h"
-#include "render/crossfade_fit.h"
 #include "render/insert_file.h"
-#include "render/span_copy.h"
-#include "wav/chunk_scan.h"
-#include "wav/wav_header.h"
-#include "wav/wav_writer.h"
 
 namespace wavsplice {
 
 namespace {
 
 [[noreturn]] void FailToWrite(const RenderTarget& target) {
-  Fail(kExitFile, "Cannot write to file %s\n", target.destPath.c_str());
+  Fail(kExitFile, msg::kCannotWriteToFile, target.destPath.c_str());
 }
 
-// Works out the crossfade's frames and, when it fits, generates it into a
-// new scratch file with generate(scratchPath), which returns CROSSFADE's
-// result.
-template <typename Generate>
-std::optional<StagedFile> MakeCrossfade(const RenderTarget& target, EditRender& edit,
-                                        const Generate& generate) {
-  // A crossfade whose frames lie beyond any file offset, in the destination
-  // or in its own scratch file, cannot be written: it fails like any other.
-  int result = kCrossfadeDestinationFailed;
-  std::optional<StagedFile> scratch;
-  if (CrossfadeSamples(target.format.sampleRate, edit.xfWidth, edit.xfSamples) &&
-      CrossfadeWithinReach(edit.insertPoint, edit.xfSamples, target.format.FrameBytes())) {
-    scratch = StagedFile::Create(target.destWritePath, ScratchLabel(target.destPath));
-    if (!scratch) FailToWrite(target);
-    if (MAKE_HEADER(scratch->path(), target.format, edit.xfSamples) != WriteResult::kOk) {
-      FailToWrite(target);
-    }
-    result = generate(scratch->path());
-    // A full disk or a size limit is a failed run, never a crossfade left out.
-    if (result == kCrossfadeTempFailed) FailToWrite(target);
-  }
-  if (result != kCrossfadeOk) {
-    std::puts("Could not generate crossfade");
-    edit.xfType = 0;
-    return std::nullopt;
-  }
+// A new scratch file beside the destination, holding the header of frames
+// frames of the run's format.
+ScratchFrames MakeScratch(const RenderTarget& target, int64_t frames) {
+  std::optional<StagedFile> file =
+      StagedFile::Create(target.scratchBeside, ScratchLabel(target.destPath));
+  if (!file) FailToWrite(target);
+  const int fd = file->fd();
+  ScratchFrames scratch{std::move(*file), WavWriter(fd, target.format, target.destPath)};
+  if (!MAKE_HEADER(scratch.wav, frames)) FailToWrite(target);
   return scratch;
+}
+
+// Lays frames frames of the scratch file over the destination from frame
+// start.
+void LayScratch(const RenderTarget& target, const ScratchFrames& scratch, int64_t start,
+                int64_t frames, KernelCopy& kernel) {
+  const OpenAudio audio{scratch.wav.fd(), scratch.wav.audioStart()};
+  INSERT_FILE(target.dest, audio, target.format, start, 0, frames, 0.0, target.destPath, kernel);
 }
 
 }  // namespace
 
-bool CrossfadeSamples(int32_t sampleRate, float xfWidth, int64_t& xfSamples) {
-  if (!(xfWidth > 0)) return true;  // keeps its value, NaN included
-  const float product = static_cast<float>(sampleRate) * xfWidth;
-  return TruncToInt64(static_cast<double>(product) / 1000.0, xfSamples);
+PreparedCrossfade PrepareCrossfade(const RenderTarget& target, const EditRender& edit,
+                                   const OpenAudio& source) {
+  PreparedCrossfade prepared;
+  prepared.xfSamples = edit.xfSamples;
+  // A crossfade whose frames lie beyond any file offset, in the destination
+  // or in its own scratch file, cannot be written: it fails like any other.
+  if (!CrossfadeSamples(target.format.sampleRate, edit.xfWidth, prepared.xfSamples) ||
+      !CrossfadeWithinReach(edit.insertPoint, prepared.xfSamples, target.format.FrameBytes())) {
+    prepared.outcome = CrossfadeOutcome::kTooLong;
+    return prepared;
+  }
+  ScratchFrames scratch = MakeScratch(target, prepared.xfSamples);
+  prepared.outcome = CROSSFADE(edit.insertPoint, edit.readStart, prepared.xfSamples, edit.xfType,
+                               target.dest, source, scratch.wav, edit.levelDb, prepared.clipped);
+  // A full disk or a size limit is a failed run, never a crossfade left out.
+  if (prepared.outcome == CrossfadeOutcome::kNotWritten) FailToWrite(target);
+  if (prepared.outcome == CrossfadeOutcome::kMade) prepared.frames.emplace(std::move(scratch));
+  return prepared;
 }
 
-std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
-                                           int64_t& crossfadeClipped) {
-  return MakeCrossfade(target, edit, [&](const std::string& scratchPath) {
-    return CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType,
-                     target.destWritePath, edit.sourcePath, scratchPath, target.format,
-                     edit.levelDb, crossfadeClipped);
-  });
-}
-
-std::optional<StagedFile> PrepareCrossfade(const RenderTarget& target, EditRender& edit,
-                                           const OpenAudio& dest, const OpenAudio& source,
-                                           int64_t& crossfadeClipped) {
-  return MakeCrossfade(target, edit, [&](const std::string& scratchPath) {
-    return CROSSFADE(edit.insertPoint, edit.readStart, edit.xfSamples, edit.xfType, dest, source,
-                     scratchPath, target.format, edit.levelDb, crossfadeClipped);
-  });
-}
-
-bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch) {
-  const int64_t start = edit.insertPoint - edit.xfSamples / 2;
-  if (start < 1) return false;
-  // Whatever goes wrong with the scratch file goes wrong with the destination.
-  INSERT_FILE(Destination(target), NamedPath(scratch.path(), target.destPath), start, target.format,
-              CrossfadeFramesPlaced(edit.insertPoint, edit.xfSamples, target.destLength), 0, 0.0);
-  return true;
-}
-
-bool PlaceCrossfade(const RenderTarget& target, const EditRender& edit, StagedFile scratch,
-                    const OpenAudio& dest, KernelCopy& kernel) {
-  const int64_t start = edit.insertPoint - edit.xfSamples / 2;
-  if (start < 1) return false;
-  // Whatever goes wrong with the scratch file goes wrong with the destination.
-  FileHandle frames = OpenFile(scratch.path(), "rb");
-  if (!frames) Fail(kExitFile, "Cannot open file %s\n", target.destPath.c_str());
-  const OpenAudio scratchAudio{fileno(frames.get()),
-                               DataOffsetOrFail(frames.get(), target.destPath)};
-  CopySpan(dest, scratchAudio, target.format, start, 0,
-           CrossfadeFramesPlaced(edit.insertPoint, edit.xfSamples, target.destLength), 0.0,
-           target.destPath, kernel);
-  return true;
+CrossfadeOutcome PlaceCrossfade(const RenderTarget& target, const EditRender& edit,
+                                PreparedCrossfade& prepared, KernelCopy& kernel) {
+  if (!prepared.frames) return prepared.outcome;
+  const std::optional<ScratchFrames> frames = std::move(prepared.frames);
+  prepared.frames.reset();
+  const int64_t start = edit.insertPoint - prepared.xfSamples / 2;
+  if (start < 1) return CrossfadeOutcome::kNotPlaced;
+  LayScratch(target, *frames, start,
+             CrossfadeFramesPlaced(edit.insertPoint, prepared.xfSamples, target.destLength),
+             kernel);
+  return CrossfadeOutcome::kMade;
 }
 
 int64_t FadeFrames(int32_t sampleRate, float xfWidth, int64_t readLength) {
@@ -113,37 +83,30 @@ namespace {
 // One fade of the edit, over frames [start, start + frames) of the
 // destination: generated into a scratch file and laid there.
 int64_t ApplyFade(const RenderTarget& target, const EditRender& edit, bool fadeIn, int xfType,
-                  int64_t frames, const OpenAudio& dest, const OpenAudio& source,
-                  KernelCopy& kernel) {
+                  int64_t frames, const OpenAudio& source, KernelCopy& kernel) {
   if (xfType == 0 || frames <= 0) return 0;
-  std::optional<StagedFile> scratch =
-      StagedFile::Create(target.destWritePath, ScratchLabel(target.destPath));
-  if (!scratch) FailToWrite(target);
-  if (MAKE_HEADER(scratch->path(), target.format, frames) != WriteResult::kOk) FailToWrite(target);
+  ScratchFrames scratch = MakeScratch(target, frames);
   const int64_t start =
       fadeIn ? edit.fadeInsertPoint : edit.fadeInsertPoint + edit.fadeLength - frames;
   int64_t clipped = 0;
-  const int result = fadeIn ? FADE(true, source, edit.fadeReadStart, frames, xfType,
-                                   scratch->path(), target.format, edit.levelDb, clipped)
-                            : FADE(false, dest, start, frames, xfType, scratch->path(),
-                                   target.format, edit.levelDb, clipped);
-  if (result != kCrossfadeOk) FailToWrite(target);
-  FileHandle faded = OpenFile(scratch->path(), "rb");
-  if (!faded) Fail(kExitFile, "Cannot open file %s\n", target.destPath.c_str());
-  const OpenAudio fadedAudio{fileno(faded.get()), DataOffsetOrFail(faded.get(), target.destPath)};
-  CopySpan(dest, fadedAudio, target.format, start, 0, frames, 0.0, target.destPath, kernel);
+  const CrossfadeOutcome outcome =
+      fadeIn ? FADE(true, source, edit.fadeReadStart, frames, xfType, scratch.wav, edit.levelDb,
+                    clipped)
+             : FADE(false, target.dest, start, frames, xfType, scratch.wav, edit.levelDb, clipped);
+  if (outcome != CrossfadeOutcome::kMade) FailToWrite(target);
+  LayScratch(target, scratch, start, frames, kernel);
   return clipped;
 }
 
 }  // namespace
 
-int64_t ApplyFades(const RenderTarget& target, const EditRender& edit, const OpenAudio& dest,
-                   const OpenAudio& source, KernelCopy& kernel) {
+int64_t ApplyFades(const RenderTarget& target, const EditRender& edit, const OpenAudio& source,
+                   KernelCopy& kernel) {
   const int32_t rate = target.format.sampleRate;
   return ApplyFade(target, edit, true, edit.finType,
-                   FadeFrames(rate, edit.finWidth, edit.fadeLength), dest, source, kernel) +
+                   FadeFrames(rate, edit.finWidth, edit.fadeLength), source, kernel) +
          ApplyFade(target, edit, false, edit.foutType,
-                   FadeFrames(rate, edit.foutWidth, edit.fadeLength), dest, source, kernel);
+                   FadeFrames(rate, edit.foutWidth, edit.fadeLength), source, kernel);
 }
 
 }  // namespace wavsplice

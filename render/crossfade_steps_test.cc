@@ -2,16 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <optional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tests/open_wav.h"
 #include "tests/stdout_capture.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
@@ -24,38 +23,6 @@ using testing::Bytes;
 using testing::WavFormat;
 using Values = std::vector<int32_t>;
 
-int64_t SamplesFor(int32_t sampleRate, float width, int64_t before = 4410) {
-  int64_t xfSamples = before;
-  EXPECT_TRUE(CrossfadeSamples(sampleRate, width, xfSamples));
-  return xfSamples;
-}
-
-TEST(CrossfadeSamples, FromTheWidthInMilliseconds) {
-  EXPECT_EQ(SamplesFor(44100, 100.0f), 4410);
-  EXPECT_EQ(SamplesFor(48000, 100.0f), 4800);
-  // 44100 x 33.3 in single precision is 1468530, truncated after / 1000.
-  EXPECT_EQ(SamplesFor(44100, 33.3f), 1468);
-  EXPECT_EQ(SamplesFor(96000, 0.5f), 48);
-  EXPECT_EQ(SamplesFor(8000, 0.1f), 0);
-
-  // No positive width: the count stays as it was, whatever the rate.
-  EXPECT_EQ(SamplesFor(96000, 0.0f), 4410);
-  EXPECT_EQ(SamplesFor(96000, -0.0f), 4410);
-  EXPECT_EQ(SamplesFor(48000, -20.0f, 1234), 1234);
-  EXPECT_EQ(SamplesFor(48000, std::numeric_limits<float>::quiet_NaN()), 4410);
-
-  // Counts beyond the signed 32-bit range are made; beyond the 64-bit
-  // range (or from an infinite product) the crossfade cannot be.
-  int64_t xfSamples = 4410;
-  EXPECT_EQ(SamplesFor(44100, 1.0e8f), 4409999753);  // 4.41e12 in single precision
-  // The float product decides: 1000 x 2147483008 = 2147482992640.
-  EXPECT_EQ(SamplesFor(1000, 2.147483e9f), 2147482992);
-  EXPECT_FALSE(CrossfadeSamples(44100, 1.0e30f, xfSamples));
-  EXPECT_FALSE(CrossfadeSamples(44100, std::numeric_limits<float>::infinity(), xfSamples));
-  EXPECT_FALSE(CrossfadeSamples(44100, 3.4e38f, xfSamples));
-  EXPECT_EQ(xfSamples, 4410);
-}
-
 // The names in the working directory.
 std::set<std::string> Names() {
   std::set<std::string> names;
@@ -65,166 +32,170 @@ std::set<std::string> Names() {
   return names;
 }
 
-// A run with a 16-bit mono destination of 40 frames of 7 and a scratch file
-// holding the crossfade frames 1, 2, ..., xfSamples.
+// A run with a 16-bit mono destination of 40 frames of 7, open as a run
+// holds it, and a made crossfade whose frames are 1, 2, ..., xfSamples.
 struct Placement {
+  testing::OpenWav dest;
   RenderTarget run;
-  std::optional<StagedFile> scratch;
+  PreparedCrossfade prepared;
 };
 
 Placement PlacementRun(int32_t xfSamples) {
   const WavFormat format{1, 44100, 16};
-  Placement placement;
+  testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(40, 7)));
+  Placement placement{testing::OpenWavFile("dest.wav"), RenderTarget(), PreparedCrossfade()};
   RenderTarget& run = placement.run;
   run.destPath = "dest.wav";
-  run.destWritePath = "dest.wav";
+  run.scratchBeside = "dest.wav";
+  run.dest = placement.dest.audio;
   run.format = IntegerFormat(2, 1, 44100);
   run.destLength = 40;
-  testing::WriteFile(run.destPath, testing::CanonicalWav(format, Values(40, 7)));
+  std::optional<StagedFile> file = StagedFile::Create("dest.wav", "dest.wav.xfade");
+  EXPECT_TRUE(file.has_value());
+  const int fd = file->fd();
+  placement.prepared.frames.emplace(ScratchFrames{std::move(*file), WavWriter(fd, run.format, "")});
+  WavWriter& wav = placement.prepared.frames->wav;
+  EXPECT_TRUE(MAKE_HEADER(wav, xfSamples));
   Values crossfade;
   for (int32_t i = 1; i <= xfSamples; ++i) crossfade.push_back(i);
-  placement.scratch = StagedFile::Create(run.destWritePath, "dest.wav.xfade");
-  EXPECT_TRUE(placement.scratch.has_value());
-  testing::WriteFile(placement.scratch->path(), testing::CanonicalWav(format, crossfade));
+  const Bytes bytes = testing::EncodeSamples(crossfade, 16);
+  EXPECT_TRUE(wav.Append(bytes.data(), bytes.size()));
+  placement.prepared.outcome = CrossfadeOutcome::kMade;
+  placement.prepared.xfSamples = xfSamples;
   return placement;
 }
 
-TEST(PlaceCrossfade, LaysTheScratchFileFromHalfBeforeTheSpliceThenRemovesIt) {
-  testing::TempDir dir;
-  Placement placement = PlacementRun(5);
-  EditRender entry;
-  entry.xfSamples = 5;
-  entry.insertPoint = 3;  // start 3 - 5 / 2 = 1
-  EXPECT_TRUE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch)));
-  EXPECT_EQ(Names(), std::set<std::string>{"dest.wav"});
-  Values expected(40, 7);
-  for (int32_t i = 0; i < 5; ++i) expected[static_cast<size_t>(1 + i)] = i + 1;
-  EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16), expected);
-}
-
-TEST(PlaceCrossfade, StopsAtTheEndOfTheDestination) {
-  // Five frames from 40 - 3 - 5 / 2 on: the first three are placed, the
-  // rest would lie past the 40 frames the header declares. The file keeps
-  // its size, through the open destination as through its path.
-  for (const bool open : {false, true}) {
-    SCOPED_TRACE(open ? "open destination" : "by path");
+TEST(PlaceCrossfade, LaysTheFramesFromHalfBeforeTheSpliceThenRemovesThem) {
+  // From frame 3 - 5 / 2 = 1; from 39 - 5 / 2 = 37, where only three of
+  // the five frames lie within the 40 the header declares and the file
+  // keeps its size; from 2, 1 and 0 (starts 0, -1, -2) not at all.
+  const struct {
+    int64_t insertPoint;
+    CrossfadeOutcome outcome;
+    int64_t firstFrame;
+    int32_t framesLaid;
+  } kCases[] = {
+      {3, CrossfadeOutcome::kMade, 1, 5},      {39, CrossfadeOutcome::kMade, 37, 3},
+      {2, CrossfadeOutcome::kNotPlaced, 0, 0}, {1, CrossfadeOutcome::kNotPlaced, 0, 0},
+      {0, CrossfadeOutcome::kNotPlaced, 0, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.insertPoint);
     testing::TempDir dir;
     Placement placement = PlacementRun(5);
     EditRender entry;
-    entry.xfSamples = 5;
-    entry.insertPoint = 39;
-    if (open) {
-      FileHandle dest = OpenFile("dest.wav", "rb+");
-      ASSERT_TRUE(dest);
-      KernelCopy kernel;
-      EXPECT_TRUE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch),
-                                 OpenAudio{fileno(dest.get()), 44}, kernel));
-    } else {
-      EXPECT_TRUE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch)));
-    }
+    entry.insertPoint = c.insertPoint;
+    KernelCopy kernel;
+    EXPECT_EQ(PlaceCrossfade(placement.run, entry, placement.prepared, kernel), c.outcome);
+    EXPECT_EQ(Names(), std::set<std::string>{"dest.wav"});
     const Bytes dest = testing::ReadFile("dest.wav");
     ASSERT_EQ(dest.size(), 44u + 2u * 40u);
     Values expected(40, 7);
-    expected[37] = 1;
-    expected[38] = 2;
-    expected[39] = 3;
+    for (int32_t i = 0; i < c.framesLaid; ++i) {
+      expected[static_cast<size_t>(c.firstFrame + i)] = i + 1;
+    }
     EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(dest), 16), expected);
-  }
-}
-
-TEST(PlaceCrossfade, StartZeroOrBelowIsNotPlacedButTheScratchFileGoes) {
-  for (int32_t insertPoint : {2, 1, 0}) {  // starts 0, -1, -2
-    SCOPED_TRACE(insertPoint);
-    testing::TempDir dir;
-    Placement placement = PlacementRun(5);
-    const Bytes dest = testing::ReadFile("dest.wav");
-    EditRender entry;
-    entry.xfSamples = 5;
-    entry.insertPoint = insertPoint;
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(PlaceCrossfade(placement.run, entry, std::move(*placement.scratch)));
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(Names(), std::set<std::string>{"dest.wav"});
-    EXPECT_EQ(testing::ReadFile("dest.wav"), dest);
   }
 }
 
 // A run for the preparation step: 16-bit mono at 1000 samples per second,
 // destination 50 frames of 1000, source 50 frames of -1000.
-RenderTarget PreparationRun(EditRender& entry) {
-  const WavFormat format{1, 1000, 16};
+struct Preparation {
+  testing::OpenWav dest;
+  testing::OpenWav source;
   RenderTarget run;
-  run.destPath = "shown.wav";
-  run.destWritePath = "dest.wav";
-  run.format = IntegerFormat(2, 1, 1000);
-  testing::WriteFile(run.destWritePath, testing::CanonicalWav(format, Values(50, 1000)));
+  EditRender entry;
+};
+
+Preparation PreparationRun() {
+  const WavFormat format{1, 1000, 16};
+  testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(50, 1000)));
   testing::WriteFile("src.wav", testing::CanonicalWav(format, Values(50, -1000)));
+  Preparation preparation{testing::OpenWavFile("dest.wav"), testing::OpenWavFile("src.wav"),
+                          RenderTarget(), EditRender()};
+  RenderTarget& run = preparation.run;
+  run.destPath = "shown.wav";
+  run.scratchBeside = "dest.wav";
+  run.dest = preparation.dest.audio;
+  run.destLength = 50;
+  run.format = IntegerFormat(2, 1, 1000);
+  EditRender& entry = preparation.entry;
   entry.sourcePath = "src.wav";
   entry.xfType = 2;
   entry.xfWidth = 4.0f;  // 4 samples
   entry.insertPoint = 10;
   entry.readStart = 10;
-  return run;
+  return preparation;
 }
 
 TEST(PrepareCrossfade, FillsAScratchFileOfItsOwn) {
   testing::TempDir dir;
-  EditRender entry;
-  const RenderTarget run = PreparationRun(entry);
-  int64_t clipped = 0;
-  ::testing::internal::CaptureStdout();
-  std::optional<StagedFile> scratch = PrepareCrossfade(run, entry, clipped);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(entry.xfSamples, 4);
-  EXPECT_EQ(entry.xfType, 2);
-  ASSERT_TRUE(scratch.has_value());
+  Preparation p = PreparationRun();
+  PreparedCrossfade prepared = PrepareCrossfade(p.run, p.entry, p.source.audio);
+  EXPECT_EQ(prepared.outcome, CrossfadeOutcome::kMade);
+  EXPECT_EQ(prepared.xfSamples, 4);
+  ASSERT_TRUE(prepared.frames.has_value());
+  const std::string path = prepared.frames->file.path();
   // Beside the destination's file, named after the destination.
-  EXPECT_EQ(scratch->path().rfind(".shown.wav.xfade.wavsplice-", 0), 0u) << scratch->path();
-  const Bytes temp = testing::ReadFile(scratch->path());
+  EXPECT_EQ(path.rfind(".shown.wav.xfade.wavsplice-", 0), 0u) << path;
+  const Bytes temp = testing::ReadFile(path);
   ASSERT_EQ(temp.size(), 44u + 8u);
   EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(temp), 16), (Values{1000, 500, 0, -500}));
   // The header was written for the 4 samples.
   EXPECT_EQ(temp[40], 8);
-  scratch.reset();
+  prepared.frames.reset();
   EXPECT_EQ(Names(), (std::set<std::string>{"dest.wav", "src.wav"}));
 }
 
-TEST(PrepareCrossfade, FailureIsReportedAndDropsTheCrossfade) {
-  {
+// A crossfade that cannot be made says why and leaves no scratch file. One
+// that carries the destination past 2 GiB or 4 GiB is tried (and fails here
+// only because these files are short); one whose frames lie beyond any file
+// offset fails before its scratch file is made.
+TEST(PrepareCrossfade, ACrossfadeThatCannotBeMadeSaysWhy) {
+  const int64_t last = MaxDataFrames(2);
+  const struct {
+    int64_t insertPoint;
+    int64_t readStart;
+    int32_t rate;
+    float width;
+    CrossfadeOutcome outcome;
+    int64_t xfSamples;
+  } kCases[] = {
+      {10, 1, 1000, 4.0f, CrossfadeOutcome::kSourceTooShort, 4},
+      {1, 10, 1000, 4.0f, CrossfadeOutcome::kDestinationTooShort, 4},
+      // 1e30 samples at 1000 per second: no 64-bit count.
+      {10, 10, 1000, 1.0e30f, CrossfadeOutcome::kTooLong, 4410},
+      // 143999991 frames at 8 kHz (in single precision) up to frame
+      // 1082000000: past 2^31 bytes of 16-bit mono.
+      {1010000000, 1010000000, 8000, 18000000.0f, CrossfadeOutcome::kDestinationTooShort,
+       143999991},
+      // 800 frames ending on the last frame a file offset reaches, and one
+      // frame further.
+      {last - 400, last - 400, 8000, 100.0f, CrossfadeOutcome::kDestinationTooShort, 800},
+      {last - 399, last - 399, 8000, 100.0f, CrossfadeOutcome::kTooLong, 800},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.insertPoint);
     testing::TempDir dir;
-    EditRender entry;
-    const RenderTarget run = PreparationRun(entry);
-    entry.readStart = 1;  // below half
-    int64_t clipped = 0;
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
-              "Invalid crossfade for source file\nCould not generate crossfade\n");
-    EXPECT_EQ(entry.xfType, 0);
-    // No scratch file stays behind.
+    Preparation p = PreparationRun();
+    p.entry.insertPoint = c.insertPoint;
+    p.entry.readStart = c.readStart;
+    p.entry.xfWidth = c.width;
+    p.run.format.sampleRate = c.rate;
+    const PreparedCrossfade prepared = PrepareCrossfade(p.run, p.entry, p.source.audio);
+    EXPECT_EQ(prepared.outcome, c.outcome);
+    EXPECT_EQ(prepared.xfSamples, c.xfSamples);
+    EXPECT_FALSE(prepared.frames.has_value());
     EXPECT_EQ(Names(), (std::set<std::string>{"dest.wav", "src.wav"}));
-  }
-  {
-    testing::TempDir dir;
-    EditRender entry;
-    const RenderTarget run = PreparationRun(entry);
-    entry.xfWidth = 1.0e30f;  // 1e30 samples at 1000 per second: no 64-bit count
-    int64_t clipped = 0;
-    ::testing::internal::CaptureStdout();
-    EXPECT_FALSE(PrepareCrossfade(run, entry, clipped).has_value());
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Could not generate crossfade\n");
-    EXPECT_EQ(entry.xfType, 0);
   }
 }
 
 TEST(PrepareCrossfade, AScratchFileThatCannotBeMadeFailsTheRunNamingTheDestination) {
   testing::TempDir dir;
-  EditRender entry;
-  RenderTarget run = PreparationRun(entry);
-  run.destWritePath = "gone/dest.wav";  // no folder to put the scratch file in
-  int64_t clipped = 0;
+  Preparation p = PreparationRun();
+  p.run.scratchBeside = "gone/dest.wav";  // no folder to put the scratch file in
   const testing::Outcome outcome =
-      testing::RunCaptured([&] { PrepareCrossfade(run, entry, clipped); });
+      testing::RunCaptured([&] { PrepareCrossfade(p.run, p.entry, p.source.audio); });
   EXPECT_TRUE(outcome.failed);
   EXPECT_EQ(outcome.exitCode, 2);
   EXPECT_EQ(outcome.out + outcome.message, "Cannot write to file shown.wav\n");

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "tests/open_wav.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
+#include "wav/wav_header.h"
 #include "wav/wav_writer.h"
 
 namespace wavsplice {
@@ -27,34 +31,31 @@ PcmFormat IntegerFormatOf(const WavFormat& format) {
   return IntegerFormat(format.bits / 8, format.channels, static_cast<int32_t>(format.sampleRate));
 }
 
-// Files for one crossfade: destination and source from interleaved values,
-// and the temp file as the bare header the preparation step writes.
-void WriteFiles(const WavFormat& format, const Values& dest, const Values& source,
-                int32_t xfSamples) {
+// Files for one crossfade: destination and source from interleaved values.
+void WriteFiles(const WavFormat& format, const Values& dest, const Values& source) {
   testing::WriteFile(kDest, testing::CanonicalWav(format, dest));
   testing::WriteFile(kSource, testing::CanonicalWav(format, source));
-  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormatOf(format), xfSamples), WriteResult::kOk);
 }
 
 struct Outcome {
-  int result;
-  std::string output;  // what CROSSFADE printed
+  CrossfadeOutcome result;
   int64_t clipped;
-  Bytes temp;     // the temp file afterwards
+  Bytes temp;     // the scratch file afterwards
   Values values;  // its audio, decoded
 };
 
+// CROSSFADE over the files as a run holds them open, into a new scratch
+// file holding the header for xfSamples frames.
 Outcome RunCrossfade(const WavFormat& format, int32_t insertPoint, int32_t readStart,
                      int32_t xfSamples, int xfType, double levelDb = 0.0) {
   Outcome outcome{};
-  ::testing::internal::CaptureStdout();
-  outcome.result = CROSSFADE(insertPoint, readStart, xfSamples, xfType, kDest, kSource, kTemp,
-                             IntegerFormatOf(format), levelDb, outcome.clipped);
-  outcome.output = ::testing::internal::GetCapturedStdout();
-  if (testing::FileExists(kTemp)) {
-    outcome.temp = testing::ReadFile(kTemp);
-    outcome.values = testing::DecodeSamples(testing::AudioOf(outcome.temp), format.bits);
-  }
+  const testing::OpenWav dest = testing::OpenWavFile(kDest);
+  const testing::OpenWav source = testing::OpenWavFile(kSource);
+  testing::NewWav temp = testing::CreateWav(kTemp, IntegerFormatOf(format), xfSamples);
+  outcome.result = CROSSFADE(insertPoint, readStart, xfSamples, xfType, dest.audio, source.audio,
+                             temp.wav, levelDb, outcome.clipped);
+  outcome.temp = testing::ReadFile(kTemp);
+  outcome.values = testing::DecodeSamples(testing::AudioOf(outcome.temp), format.bits);
   return outcome;
 }
 
@@ -81,13 +82,11 @@ TEST(Crossfade, WorkedTableForEveryTypeAndFormat) {
         const WavFormat format{channels, 44100, bits};
         const Values destFrame = channels == 1 ? Values{1000} : Values{1000, -1000};
         const Values sourceFrame = channels == 1 ? Values{-1000} : Values{-1000, 1000};
-        WriteFiles(format, Repeat(destFrame, 20), Repeat(sourceFrame, 20), 4);
-        const Bytes header = testing::ReadFile(kTemp);
+        WriteFiles(format, Repeat(destFrame, 20), Repeat(sourceFrame, 20));
+        const Bytes header = HeaderBytes(IntegerFormatOf(format), 4);
 
         const Outcome out = RunCrossfade(format, 10, 6, 4, type);
-        EXPECT_EQ(out.result, kCrossfadeOk);
-        EXPECT_EQ(out.output, "");
-        EXPECT_EQ(out.clipped, 0);
+        EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
         ASSERT_EQ(out.temp.size(), 44u + 4u * static_cast<size_t>(bits / 8 * channels));
         EXPECT_EQ(Bytes(out.temp.begin(), out.temp.begin() + 44), header);
         Values expected;
@@ -126,9 +125,9 @@ TEST(Crossfade, LevelScalesOnlyTheSource) {
     SCOPED_TRACE(bits);
     testing::TempDir dir;
     const WavFormat format{1, 44100, bits};
-    WriteFiles(format, Values(20, 1000), Values(20, -1000), 4);
+    WriteFiles(format, Values(20, 1000), Values(20, -1000));
     const Outcome out = RunCrossfade(format, 10, 6, 4, 2, 6.0);
-    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
     EXPECT_EQ(out.values, (Values{1000, 251, -497, -1246}));
   }
 }
@@ -144,22 +143,20 @@ TEST(Crossfade, BlendsTheFramesCentredOnTheSplice) {
     dest.push_back(100 * k);
     source.push_back(-100 * k);
   }
-  WriteFiles(format, dest, source, 4);
+  WriteFiles(format, dest, source);
   const Outcome out = RunCrossfade(format, 10, 20, 4, 2);
-  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
   EXPECT_EQ(out.values, (Values{800, 200, -500, -1300}));
 }
 
 TEST(Crossfade, ZeroOrNegativeLengthAppendsNothing) {
   testing::TempDir dir;
   const WavFormat format{2, 44100, 16};
-  WriteFiles(format, Values(40, 1000), Values(40, -1000), 0);
-  const Bytes header = testing::ReadFile(kTemp);
+  WriteFiles(format, Values(40, 1000), Values(40, -1000));
   for (int32_t xfSamples : {0, -3}) {
     const Outcome out = RunCrossfade(format, 10, 10, xfSamples, 1);
-    EXPECT_EQ(out.result, kCrossfadeOk);
-    EXPECT_EQ(out.output, "");
-    EXPECT_EQ(out.temp, header);
+    EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
+    EXPECT_TRUE(out.values.empty());
   }
 }
 
@@ -171,9 +168,9 @@ TEST(Crossfade, NoSeamAtTheBlockBoundary) {
     testing::TempDir dir;
     const WavFormat format{2, 96000, 24};
     const int32_t frames = 3000;
-    WriteFiles(format, Repeat({1000000, 0}, frames), Repeat({-1000000, 0}, frames), 1025);
+    WriteFiles(format, Repeat({1000000, 0}, frames), Repeat({-1000000, 0}, frames));
     const Outcome out = RunCrossfade(format, 1500, 1500, 1025, type);
-    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
     ASSERT_EQ(out.values.size(), 2u * 1025u);
     const Values& v = out.values;
     const Values want = type == 1 ? Values{1000000, 998466, -996930, -998466}
@@ -200,7 +197,7 @@ TEST(Crossfade, EveryChannelCountGivesTheFramesOfMono) {
   Values mono;
   {
     testing::TempDir dir;
-    WriteFiles({1, 44100, 16}, dest, source, xfSamples);
+    WriteFiles({1, 44100, 16}, dest, source);
     mono = RunCrossfade({1, 44100, 16}, 4000, 3500, xfSamples, 1, -2.5).values;
     ASSERT_EQ(mono.size(), static_cast<size_t>(xfSamples));
   }
@@ -215,9 +212,9 @@ TEST(Crossfade, EveryChannelCountGivesTheFramesOfMono) {
       wideSource.insert(wideSource.end(), static_cast<size_t>(channels),
                         source[static_cast<size_t>(f)]);
     }
-    WriteFiles(format, wideDest, wideSource, xfSamples);
+    WriteFiles(format, wideDest, wideSource);
     const Outcome out = RunCrossfade(format, 4000, 3500, xfSamples, 1, -2.5);
-    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
     // The frames end the temp file, whatever its header (more than two
     // channels have the extensible one).
     const size_t count = mono.size() * static_cast<size_t>(channels);
@@ -240,9 +237,9 @@ TEST(Crossfade, OddLengthHalvesTowardZero) {
     dest.push_back(k + 1);
     source.push_back(-(k + 1));
   }
-  WriteFiles(format, dest, source, 4411);
+  WriteFiles(format, dest, source);
   const Outcome out = RunCrossfade(format, 3000, 2205, 4411, 2);
-  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
   ASSERT_EQ(out.values.size(), 4411u);
   EXPECT_EQ(out.values[0], 796);  // destination frame 3000 - 2205, at full weight
   // Frame 2205, the splice: 2206/4411 x 3001 - 2205/4411 x 2206 = 398.09.
@@ -253,53 +250,41 @@ TEST(Crossfade, StartChecks) {
   testing::TempDir dir;
   const WavFormat format{2, 44100, 16};
   const int32_t frames = 100;  // in both files
-  WriteFiles(format, Repeat({1000, 1000}, frames), Repeat({-1000, -1000}, frames), 8);
-  const Bytes header = testing::ReadFile(kTemp);
-  const std::string badDest = "Invalid crossfade for destination file\n";
-  const std::string badSource = "Invalid crossfade for source file\n";
+  WriteFiles(format, Repeat({1000, 1000}, frames), Repeat({-1000, -1000}, frames));
+  const Bytes header = HeaderBytes(IntegerFormatOf(format), 8);
 
   // The destination start is insertPoint - 4: below 0 fails, 0 passes.
   Outcome out = RunCrossfade(format, 3, 50, 8, 1);
-  EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
-  EXPECT_EQ(out.output, badDest);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kDestinationTooShort);
   EXPECT_EQ(out.temp, header);
   out = RunCrossfade(format, 4, 50, 8, 1);
-  EXPECT_EQ(out.result, kCrossfadeOk);
-  EXPECT_EQ(out.output, "");
-  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
 
   // The source start likewise, tested after the destination's.
   out = RunCrossfade(format, 50, 3, 8, 1);
-  EXPECT_EQ(out.result, kCrossfadeSourceFailed);
-  EXPECT_EQ(out.output, badSource);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kSourceTooShort);
   EXPECT_EQ(out.temp, header);
   out = RunCrossfade(format, 3, 3, 8, 1);
-  EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
-  EXPECT_EQ(out.output, badDest);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kDestinationTooShort);
   out = RunCrossfade(format, 50, 4, 8, 1);
-  EXPECT_EQ(out.result, kCrossfadeOk);
-  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
 
   // A start exactly at the end of a file passes; what lies past the end is
   // silence. One frame further fails.
   out = RunCrossfade(format, frames + 4, 50, 8, 2);
-  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
   EXPECT_EQ(out.values, (Values{0, 0, -125, -125, -250, -250, -375, -375, -500, -500, -625, -625,
                                 -750, -750, -875, -875}));
-  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
   out = RunCrossfade(format, frames + 5, 50, 8, 2);
-  EXPECT_EQ(out.result, kCrossfadeDestinationFailed);
-  EXPECT_EQ(out.output, badDest);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kDestinationTooShort);
   EXPECT_EQ(out.temp, header);
 
   out = RunCrossfade(format, 50, frames + 4, 8, 2);
-  EXPECT_EQ(out.result, kCrossfadeOk);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
   EXPECT_EQ(out.values, (Values{1000, 1000, 875, 875, 750, 750, 625, 625, 500, 500, 375, 375, 250,
                                 250, 125, 125}));
-  ASSERT_EQ(MAKE_HEADER(kTemp, IntegerFormat(2, 2, 44100), 8), WriteResult::kOk);
   out = RunCrossfade(format, 50, frames + 5, 8, 2);
-  EXPECT_EQ(out.result, kCrossfadeSourceFailed);
-  EXPECT_EQ(out.output, badSource);
+  EXPECT_EQ(out.result, CrossfadeOutcome::kSourceTooShort);
   EXPECT_EQ(out.temp, header);
 }
 
@@ -322,7 +307,7 @@ TEST(Crossfade, TheSourceIsSilentPastItsAudio) {
   Values asAudio;
   {
     testing::TempDir dir;
-    WriteFiles(format, Values(20, 1000), {}, 8);
+    WriteFiles(format, Values(20, 1000), {});
     testing::WriteFile(kSource, testing::WavBuilder().Fmt(format).Data(allAudio).Build());
     asAudio = RunCrossfade(format, 10, 8, 8, 2).values;
     ASSERT_EQ(asAudio.size(), 8u);
@@ -340,56 +325,25 @@ TEST(Crossfade, TheSourceIsSilentPastItsAudio) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.declaredSize);
     testing::TempDir dir;
-    WriteFiles(format, Values(20, 1000), {}, 8);
+    WriteFiles(format, Values(20, 1000), {});
     testing::WriteFile(kSource, sourceWithSize(c.declaredSize).Build());
     const Outcome out = RunCrossfade(format, 10, 8, 8, 2);
-    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
     EXPECT_EQ(out.values, c.expected);
   }
 }
 
-TEST(Crossfade, MissingFilesFailWithoutAMessage) {
+TEST(Crossfade, AScratchFileThatCannotBeWritten) {
   testing::TempDir dir;
   const WavFormat format{1, 44100, 16};
-  WriteFiles(format, Values(50, 1000), Values(50, -1000), 4);
+  WriteFiles(format, Values(50, 1000), Values(50, -1000));
+  const testing::OpenWav dest = testing::OpenWavFile(kDest);
+  const testing::OpenWav source = testing::OpenWavFile(kSource);
+  const Descriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+  WavWriter scratch(full.get(), IntegerFormat(2, 1, 44100), "full");
   int64_t clipped = 0;
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, "none.wav", kSource, kTemp, IntegerFormat(2, 1), 0.0, clipped),
-            kCrossfadeDestinationFailed);
-  EXPECT_EQ(
-      CROSSFADE(10, 10, 4, 1, "none.wav", "none.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
-      kCrossfadeDestinationFailed);
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "none.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
-            kCrossfadeSourceFailed);
-  EXPECT_EQ(
-      CROSSFADE(10, 10, 4, 1, kDest, kSource, "no/such/dir.wav", IntegerFormat(2, 1), 0.0, clipped),
-      kCrossfadeTempFailed);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(testing::ReadFile(kTemp).size(), 44u);
-}
-
-TEST(Crossfade, MissingDataChunk) {
-  testing::TempDir dir;
-  const WavFormat format{1, 44100, 16};
-  WriteFiles(format, Values(50, 1000), Values(50, -1000), 4);
-  testing::WriteFile("nodata.wav",
-                     testing::WavBuilder().Fmt(format).Chunk("junk", Bytes(100, 0x33)).Build());
-  int64_t clipped = 0;
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(
-      CROSSFADE(10, 10, 4, 1, "nodata.wav", kSource, kTemp, IntegerFormat(2, 1), 0.0, clipped),
-      kCrossfadeDestinationFailed);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, kDest, "nodata.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
-            kCrossfadeSourceFailed);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
-  ::testing::internal::CaptureStdout();
-  EXPECT_EQ(
-      CROSSFADE(10, 10, 4, 1, "nodata.wav", "nodata.wav", kTemp, IntegerFormat(2, 1), 0.0, clipped),
-      kCrossfadeDestinationFailed);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "Data block not found error\n");
-  EXPECT_EQ(testing::ReadFile(kTemp).size(), 44u);
+  EXPECT_EQ(CROSSFADE(10, 10, 4, 1, dest.audio, source.audio, scratch, 0.0, clipped),
+            CrossfadeOutcome::kNotWritten);
 }
 
 TEST(Crossfade, LimitsAndCountsClippedValues) {
@@ -401,16 +355,16 @@ TEST(Crossfade, LimitsAndCountsClippedValues) {
     const int32_t high = bits == 16 ? 32767 : 8388607;
     const int32_t low = -high - 1;
     const WavFormat format{2, 44100, bits};
-    WriteFiles(format, Repeat({high, low}, 20), Repeat({high, low}, 20), 4);
+    WriteFiles(format, Repeat({high, low}, 20), Repeat({high, low}, 20));
     const Outcome out = RunCrossfade(format, 10, 10, 4, 1);
-    EXPECT_EQ(out.result, kCrossfadeOk);
+    EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
     EXPECT_EQ(out.values, Repeat({high, low}, 4));
     EXPECT_EQ(out.clipped, 6);
   }
   // A level takes the source side past full scale: type 2, +12 dB.
   testing::TempDir dir;
   const WavFormat format{1, 44100, 16};
-  WriteFiles(format, Values(20, 0), Values(20, 20000), 4);
+  WriteFiles(format, Values(20, 0), Values(20, 20000));
   const Outcome out = RunCrossfade(format, 10, 10, 4, 2, 12.0);
   EXPECT_EQ(out.values, (Values{0, 19905, 32767, 32767}));
   EXPECT_EQ(out.clipped, 2);

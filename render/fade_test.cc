@@ -5,10 +5,9 @@
 #include <vector>
 
 #include "render/crossfade.h"
+#include "tests/open_wav.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
-#include "wav/chunk_scan.h"
-#include "wav/wav_writer.h"
 
 namespace wavsplice {
 namespace {
@@ -53,25 +52,22 @@ struct Made {
 
 Made Fade(const FadeFormat& f, bool fadeIn, int64_t frame, int64_t frames, int type,
           double levelDb) {
-  const PcmFormat format = PcmOf(f);
-  EXPECT_EQ(MAKE_HEADER("fade.wav", format, frames), WriteResult::kOk);
-  FileHandle file = OpenFile("audio.wav", "rb");
-  const OpenAudio audio{fileno(file.get()), FindAudioStart(file.get())};
+  testing::NewWav scratch = testing::CreateWav("fade.wav", PcmOf(f), frames);
+  const testing::OpenWav audio = testing::OpenWavFile("audio.wav");
   Made made;
-  EXPECT_EQ(FADE(fadeIn, audio, frame, frames, type, "fade.wav", format, levelDb, made.clipped),
-            kCrossfadeOk);
+  EXPECT_EQ(FADE(fadeIn, audio.audio, frame, frames, type, scratch.wav, levelDb, made.clipped),
+            CrossfadeOutcome::kMade);
   made.bytes = testing::ReadFile("fade.wav");
   return made;
 }
 
 Made Crossfade(const FadeFormat& f, const char* dest, const char* source, int64_t insertPoint,
                int64_t readStart, int64_t frames, int type, double levelDb) {
-  const PcmFormat format = PcmOf(f);
-  EXPECT_EQ(MAKE_HEADER("xfade.wav", format, frames), WriteResult::kOk);
+  testing::NewWav scratch = testing::CreateWav("xfade.wav", PcmOf(f), frames);
   Made made;
-  EXPECT_EQ(CROSSFADE(insertPoint, readStart, frames, type, dest, source, "xfade.wav", format,
-                      levelDb, made.clipped),
-            kCrossfadeOk);
+  EXPECT_EQ(CROSSFADE(insertPoint, readStart, frames, type, testing::OpenWavFile(dest).audio,
+                      testing::OpenWavFile(source).audio, scratch.wav, levelDb, made.clipped),
+            CrossfadeOutcome::kMade);
   made.bytes = testing::ReadFile("xfade.wav");
   return made;
 }

@@ -1,27 +1,28 @@
-// The splice copy: a span of one WAV file's audio laid over the data area of
-// the destination at an insert point, with a level change on the way.
+// The splice copy over open files: a span of one file's audio laid over the
+// destination's, through the program's buffer when its level changes, moved
+// by the kernel when it passes unchanged.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-#include "common/file_io.h"
+#include "common/kernel_copy.h"
+#include "render/open_audio.h"
 #include "wav/pcm_format.h"
 
 namespace wavsplice {
 
-// Positions and lengths are frames, 64 bits wide; the callers keep them
-// within both files' reach (MaxDataFrames).
-// Copies readLength frames from frame readStart of sourcePath's audio over
+// Copies readLength frames from frame readStart of the source's audio over
 // the destination's audio from frame insertPoint, overwriting what lay
-// there. Each file is opened at its path and named in messages by its name.
-// A level of exactly 0.0 copies the bytes unaltered; any other level
-// goes through NewLevel. Frames that cannot be read (a file changed under
-// the run) are written as the format's silence. Returns the number of sample values the
-// level change had to limit.
-// Ends the run with exit status 2 when a file cannot be opened, has no
-// "data" chunk, or the destination cannot be written.
-int64_t INSERT_FILE(const NamedPath& destPath, const NamedPath& sourcePath, int64_t insertPoint,
-                    const PcmFormat& format, int64_t readLength, int64_t readStart, double levelDb);
+// there. A level of exactly 0.0 copies the bytes unaltered (the kernel moves
+// them where it will); any other level goes through NewLevel, in a buffer
+// that lives as long as the copy. Frames that cannot be read (a file changed
+// under the run) are written as the format's silence. Returns the number of
+// sample values the level change had to limit. Ends the run with exit
+// status 2 ("Cannot write to file destName") when the destination cannot be
+// written.
+int64_t INSERT_FILE(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
+                    int64_t insertPoint, int64_t readStart, int64_t readLength, double levelDb,
+                    const std::string& destName, KernelCopy& kernel);
 
 }  // namespace wavsplice

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/failure.h"
+#include "tests/open_wav.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
 
@@ -28,14 +29,12 @@ Bytes Pattern(size_t size, unsigned seed) {
   return bytes;
 }
 
-// The run's failure, or an empty one when INSERT_FILE returned.
-RunFailure InsertExpectingFailure(const std::string& dest, const std::string& source) {
-  try {
-    INSERT_FILE(dest, source, 0, IntegerFormat(2, 1), 4, 0, 0.0);
-  } catch (const RunFailure& failure) {
-    return failure;
-  }
-  return RunFailure{0, ""};
+// INSERT_FILE over the two files as a run holds them open.
+int64_t Insert(const std::string& dest, const std::string& source, int64_t insertPoint,
+               const PcmFormat& format, int64_t readLength, int64_t readStart, double levelDb) {
+  KernelCopy kernel;
+  return INSERT_FILE(testing::OpenWavFile(dest).audio, testing::OpenWavFile(source).audio, format,
+                     insertPoint, readStart, readLength, levelDb, dest, kernel);
 }
 
 TEST(InsertFile, PlainCopyIsByteExactForEveryFormat) {
@@ -64,8 +63,8 @@ TEST(InsertFile, PlainCopyIsByteExactForEveryFormat) {
         const int32_t insertPoint = 5;
         const int32_t readStart = 7;
         const int32_t readLength = 1500;
-        EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", insertPoint, IntegerFormat(bits / 8, channels),
-                              readLength, readStart, level),
+        EXPECT_EQ(Insert("dest.wav", "src.wav", insertPoint, IntegerFormat(bits / 8, channels),
+                         readLength, readStart, level),
                   0);
         Bytes expected = destWav;
         std::copy(sourceAudio.begin() + static_cast<long>(readStart * frame),
@@ -116,10 +115,9 @@ TEST(InsertFile, LevelReachesEveryBlockOfTheSpan) {
         testing::WriteFile("dest.wav",
                            testing::CanonicalWav(format, Values(destFrames * channels, 77)));
 
-        EXPECT_EQ(
-            INSERT_FILE("dest.wav", "src.wav", insertPoint, IntegerFormat(c.bits / 8, channels),
-                        readLength, readStart, c.levelDb),
-            0);
+        EXPECT_EQ(Insert("dest.wav", "src.wav", insertPoint, IntegerFormat(c.bits / 8, channels),
+                         readLength, readStart, c.levelDb),
+                  0);
         const Values result =
             testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), c.bits);
         ASSERT_EQ(result.size(), static_cast<size_t>(destFrames * channels));
@@ -147,8 +145,8 @@ TEST(InsertFile, ReadLengthZeroOrNegativeCopiesNothing) {
   const Bytes dest = testing::CanonicalWav(format, Values(40, -5));
   testing::WriteFile("dest.wav", dest);
   for (int32_t readLength : {0, -1, -4096}) {
-    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, IntegerFormat(3, 2), readLength, 0, -6.0), 0);
-    EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 2, IntegerFormat(3, 2), readLength, 0, 0.0), 0);
+    EXPECT_EQ(Insert("dest.wav", "src.wav", 2, IntegerFormat(3, 2), readLength, 0, -6.0), 0);
+    EXPECT_EQ(Insert("dest.wav", "src.wav", 2, IntegerFormat(3, 2), readLength, 0, 0.0), 0);
   }
   EXPECT_EQ(testing::ReadFile("dest.wav"), dest);
 }
@@ -160,47 +158,33 @@ TEST(InsertFile, FramesPastTheSourceEndAreSilence) {
   testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(20, 77)));
 
   // Frames 6..9 exist, 10..13 do not.
-  INSERT_FILE("dest.wav", "src.wav", 1, IntegerFormat(2, 1), 8, 6, 0.0);
+  Insert("dest.wav", "src.wav", 1, IntegerFormat(2, 1), 8, 6, 0.0);
   // Wholly past the end, with a level.
-  INSERT_FILE("dest.wav", "src.wav", 12, IntegerFormat(2, 1), 3, 50, -6.0);
+  Insert("dest.wav", "src.wav", 12, IntegerFormat(2, 1), 3, 50, -6.0);
   // Partly past the end, with a level.
-  INSERT_FILE("dest.wav", "src.wav", 16, IntegerFormat(2, 1), 3, 9, -6.0);
+  Insert("dest.wav", "src.wav", 16, IntegerFormat(2, 1), 3, 9, -6.0);
   EXPECT_EQ(testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16),
             (Values{77, 7, 8, 9, 1000, 0, 0, 0, 0, 77, 77, 77, 0, 0, 0, 77, 501, 0, 0, 77}));
 }
 
-TEST(InsertFile, FileWithoutDataChunkEndsTheRun) {
+TEST(InsertFile, ADestinationThatCannotBeWrittenEndsTheRun) {
   testing::TempDir dir;
-  const WavFormat format{1, 44100, 16};
-  testing::WriteFile("good.wav", testing::CanonicalWav(format, Values(8, 300)));
-  const Bytes noData = testing::WavBuilder().Fmt(format).Chunk("junk", Bytes(16, 0x22)).Build();
-  testing::WriteFile("nodata.wav", noData);
-
-  RunFailure source = InsertExpectingFailure("good.wav", "nodata.wav");
-  EXPECT_EQ(source.exitCode, kExitFile);
-  EXPECT_EQ(source.message,
-            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB of "
-            "the file\n");
-  RunFailure dest = InsertExpectingFailure("nodata.wav", "good.wav");
-  EXPECT_EQ(dest.exitCode, kExitFile);
-  EXPECT_EQ(dest.message,
-            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB of "
-            "the file\n");
-  EXPECT_EQ(testing::ReadFile("nodata.wav"), noData);
-  EXPECT_EQ(testing::ReadFile("good.wav"), testing::CanonicalWav(format, Values(8, 300)));
-}
-
-TEST(InsertFile, MissingFileEndsTheRun) {
-  testing::TempDir dir;
-  testing::WriteFile("good.wav", testing::CanonicalWav(WavFormat{}, Values(8, 300)));
-
-  RunFailure source = InsertExpectingFailure("good.wav", "missing.wav");
-  EXPECT_EQ(source.exitCode, kExitFile);
-  EXPECT_EQ(source.message, "Cannot open file missing.wav\n");
-  RunFailure dest = InsertExpectingFailure("gone.wav", "good.wav");
-  EXPECT_EQ(dest.exitCode, kExitFile);
-  EXPECT_EQ(dest.message, "Cannot open file gone.wav\n");
-  EXPECT_FALSE(testing::FileExists("gone.wav"));
+  const Bytes good = testing::CanonicalWav(WavFormat{}, Values(8, 300));
+  testing::WriteFile("good.wav", good);
+  const testing::OpenWav source = testing::OpenWavFile("good.wav");
+  FileHandle readOnly = OpenFile("good.wav", "rb");
+  const OpenAudio dest{fileno(readOnly.get()), 44};
+  KernelCopy kernel;
+  for (double levelDb : {0.0, -6.0}) {
+    try {
+      INSERT_FILE(dest, source.audio, IntegerFormat(2, 1), 0, 0, 4, levelDb, "shown.wav", kernel);
+      ADD_FAILURE() << "no failure at " << levelDb << " dB";
+    } catch (const RunFailure& failure) {
+      EXPECT_EQ(failure.exitCode, kExitFile);
+      EXPECT_EQ(failure.message, "Cannot write to file shown.wav\n");
+    }
+  }
+  EXPECT_EQ(testing::ReadFile("good.wav"), good);
 }
 
 TEST(InsertFile, ReturnsTheNumberOfLimitedValues) {
@@ -215,13 +199,13 @@ TEST(InsertFile, ReturnsTheNumberOfLimitedValues) {
   testing::WriteFile("src.wav", testing::CanonicalWav(format, source));
   testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(6000, 0)));
 
-  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 12.0), 3000);
+  EXPECT_EQ(Insert("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 12.0), 3000);
   const Values result = testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16);
   EXPECT_EQ(result[0], 32767);
   EXPECT_EQ(result[1], -31848);
   EXPECT_EQ(result[5999], -31848);
   // A plain copy limits nothing.
-  EXPECT_EQ(INSERT_FILE("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 0.0), 0);
+  EXPECT_EQ(Insert("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 0.0), 0);
 }
 
 }  // namespace

@@ -168,8 +168,9 @@ void ReadResults(ebur128_state* state, const PcmFormat& format, LoudnessScope sc
 
 MeterOutcome MeasureLoudness(const AudioStretch& stretch, const PcmFormat& format,
                              LoudnessScope scope, LoudnessMeasure& measure) {
-  const Descriptor file = OpenCheckedFile(stretch.path);
-  if (!file) return MeterOutcome::kUnreadable;
+  const Descriptor opened = stretch.fd < 0 ? OpenCheckedFile(stretch.path) : Descriptor();
+  const int fd = stretch.fd < 0 ? opened.get() : stretch.fd;
+  if (fd < 0) return MeterOutcome::kUnreadable;
   MeterState state = OpenMeter(format, scope);
   if (!state) return MeterOutcome::kUnmeasurable;
   const int64_t frameBytes = format.FrameBytes();
@@ -183,7 +184,7 @@ MeterOutcome MeasureLoudness(const AudioStretch& stretch, const PcmFormat& forma
     const int64_t frames = std::min(blockFrames, stretch.frameCount - done);
     const size_t want = static_cast<size_t>(frames * frameBytes);
     const int64_t at = stretch.audioStart + (stretch.firstFrame + done) * frameBytes;
-    if (ReadAt(file.get(), at, bytes.data(), want) != want) return MeterOutcome::kUnreadable;
+    if (ReadAt(fd, at, bytes.data(), want) != want) return MeterOutcome::kUnreadable;
     DecodeValues(format, bytes.data(), values.data(), frames * format.channels);
     Normalise(values.data(), frames * format.channels, fullScale);
     if (ebur128_add_frames_double(state.get(), values.data(), static_cast<size_t>(frames)) !=

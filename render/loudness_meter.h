@@ -28,12 +28,14 @@ struct LoudnessMeasure {
 enum class LoudnessScope { kProgramme, kSpan };
 
 // Where the audio to measure lies: frameCount frames from frame firstFrame
-// of the audio that starts at byte audioStart of the file at path.
+// of the audio that starts at byte audioStart of the file at path, or of the
+// file open at fd (the destination, held by its owner) when that is not -1.
 struct AudioStretch {
   std::string path;
   int64_t audioStart = 0;
   int64_t firstFrame = 0;
   int64_t frameCount = 0;
+  int fd = -1;
 };
 
 enum class MeterOutcome { kMeasured, kUnreadable, kUnmeasurable };

@@ -12,6 +12,7 @@
 
 #include "render/crossfade.h"
 #include "render/level.h"
+#include "tests/open_wav.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
 #include "wav/pcm_format.h"
@@ -154,11 +155,11 @@ TEST(PcmFormats, LevelAndCrossfadeFollowTheRulesForEveryFormatAndChannelCount) {
                          testing::WavBuilder().Fmt(wavFormat).Data(Encode(c, values)).Build());
       testing::WriteFile("src.wav",
                          testing::WavBuilder().Fmt(wavFormat).Data(Encode(c, negated)).Build());
-      ASSERT_EQ(MAKE_HEADER("xfade_temp.wav", format, kXfSamples), WriteResult::kOk);
+      testing::NewWav scratch = testing::CreateWav("xfade_temp.wav", format, kXfSamples);
       int64_t xfClipped = 0;
-      ASSERT_EQ(CROSSFADE(20, 20, kXfSamples, 2, "dest.wav", "src.wav", "xfade_temp.wav", format,
-                          6.0, xfClipped),
-                kCrossfadeOk);
+      ASSERT_EQ(CROSSFADE(20, 20, kXfSamples, 2, testing::OpenWavFile("dest.wav").audio,
+                          testing::OpenWavFile("src.wav").audio, scratch.wav, 6.0, xfClipped),
+                CrossfadeOutcome::kMade);
       limited = 0;
       expected.clear();
       for (int i = 0; i < kXfSamples; ++i) {
@@ -193,11 +194,13 @@ TEST(PcmFormats, FloatSpecialsAndEightBitSilence) {
   const PcmFormat u8 = IntegerFormat(1, 2, 8000);
   const testing::WavFormat wavFormat{2, 8000, 8, 1};
   testing::WriteFile("d.wav", testing::WavBuilder().Fmt(wavFormat).Data(Bytes(8, 0x80)).Build());
-  ASSERT_EQ(MAKE_HEADER("t.wav", u8, 8), WriteResult::kOk);
+  testing::NewWav scratch = testing::CreateWav("t.wav", u8, 8);
+  const testing::OpenWav d = testing::OpenWavFile("d.wav");
   int64_t clipped = 0;
-  ASSERT_EQ(CROSSFADE(4, 4, 8, 1, "d.wav", "d.wav", "t.wav", u8, 0.0, clipped), kCrossfadeOk);
+  ASSERT_EQ(CROSSFADE(4, 4, 8, 1, d.audio, d.audio, scratch.wav, 0.0, clipped),
+            CrossfadeOutcome::kMade);
   EXPECT_EQ(AudioAfterDataTag(testing::ReadFile("t.wav")), Bytes(16, 0x80));
-  PAD_FILE("t.wav", u8, 8, 3);
+  PAD_FILE(scratch.wav, 8, 3);
   EXPECT_EQ(AudioAfterDataTag(testing::ReadFile("t.wav")), Bytes(22, 0x80));
 }
 

@@ -1,22 +1,14 @@
 #include "render/render_loop.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <optional>
 #include <utility>
 
 #include "common/failure.h"
+#include "common/messages.h"
 #include "render/crossfade_steps.h"
+#include "render/insert_file.h"
 
 namespace wavsplice {
-
-OpenAudio EditRenderer::TryDestination() {
-  if (!dest_ && !destTried_) {
-    dest_ = OpenFile(target_.destWritePath, "rb+");
-    destTried_ = true;
-  }
-  return OpenAudio{dest_ ? fileno(dest_.get()) : -1, target_.destAudioStart};
-}
 
 namespace {
 
@@ -33,37 +25,25 @@ int EditRenderer::SourceDescriptor(const std::string& path) {
     }
   }
   Descriptor opened = OpenCheckedFile(path);
-  if (!opened) return -1;
+  if (!opened) Fail(kExitFile, msg::kCannotOpenFile, path.c_str());
   if (sources_.size() == kKeptSources) sources_.erase(sources_.begin());
   sources_.emplace_back(path, std::move(opened));
   return sources_.back().second.get();
 }
 
-int64_t EditRenderer::Render(EditRender& edit) {
-  // Each file is opened once; one that cannot be opened fails the crossfade
-  // on its side first, then the copy, as if each step opened it anew.
-  const int source = SourceDescriptor(edit.sourcePath);
-  const OpenAudio sourceAudio{source, edit.sourceAudioStart, edit.sourceAudioEnd};
-  int64_t crossfadeClipped = 0;
-  std::optional<StagedFile> scratch;
-  if (edit.xfType != 0) {
-    scratch = PrepareCrossfade(target_, edit, TryDestination(), sourceAudio, crossfadeClipped);
-  }
-  const OpenAudio dest = TryDestination();
-  if (dest.fd < 0) Fail(kExitFile, "Cannot open file %s\n", target_.destPath.c_str());
-  if (source < 0) Fail(kExitFile, "Cannot open file %s\n", edit.sourcePath.c_str());
-  int64_t clipped = CopySpan(dest, sourceAudio, target_.format, edit.insertPoint, edit.readStart,
-                             edit.readLength, edit.levelDb, target_.destPath, kernel_);
-  if (scratch && PlaceCrossfade(target_, edit, std::move(*scratch), dest, kernel_)) {
-    clipped += crossfadeClipped;
-  }
-  return clipped + ApplyFades(target_, edit, dest, sourceAudio, kernel_);
-}
-
-void EditRenderer::Finish() {
-  if (dest_ && !CloseWritten(dest_)) {
-    Fail(kExitFile, "Cannot write to file %s\n", target_.destPath.c_str());
-  }
+EditOutcome EditRenderer::Render(const EditRender& edit) {
+  const OpenAudio source{SourceDescriptor(edit.sourcePath), edit.sourceAudioStart,
+                         edit.sourceAudioEnd};
+  PreparedCrossfade crossfade;
+  if (edit.xfType != 0) crossfade = PrepareCrossfade(target_, edit, source);
+  EditOutcome outcome;
+  outcome.clipped =
+      INSERT_FILE(target_.dest, source, target_.format, edit.insertPoint, edit.readStart,
+                  edit.readLength, edit.levelDb, target_.destPath, kernel_);
+  outcome.crossfade = PlaceCrossfade(target_, edit, crossfade, kernel_);
+  if (outcome.crossfade == CrossfadeOutcome::kMade) outcome.clipped += crossfade.clipped;
+  outcome.clipped += ApplyFades(target_, edit, source, kernel_);
+  return outcome;
 }
 
 }  // namespace wavsplice

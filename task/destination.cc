@@ -10,8 +10,9 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/messages.h"
 #include "common/path_text.h"
-#include "task/plan_check.h"
+#include "task/crossfade_plan.h"
 
 namespace wavsplice {
 
@@ -22,8 +23,7 @@ namespace {
 [[noreturn]] void FailToCreate(const RunState& run, const std::string& target) {
   struct stat existing = {};
   const bool exists = ::lstat(target.c_str(), &existing) == 0;
-  Fail(kExitFile, "Cannot %s destination file %s\n", exists ? "replace" : "create",
-       run.destPath.c_str());
+  Fail(kExitFile, msg::kCannotMakeDestination, exists ? "replace" : "create", run.destPath.c_str());
 }
 
 // A file system with no file left to give cannot hold a temporary file.
@@ -54,6 +54,7 @@ StagedFile StageDestination(RunState& run) {
   std::optional<StagedFile> staged = StagedFile::Create(target, name);
   if (!staged) FailToCreate(run, target);
   run.destWritePath = staged->path();
+  run.destFd = staged->fd();
   for (const AbandonedFile& file : AbandonedFilesOf(run)) RemoveAbandoned(file);
   return std::move(*staged);
 }
@@ -106,7 +107,7 @@ void NoteAbandonedFiles(RunState& run) {
 }
 
 void CommitDestination(StagedFile& destination, const RunState& run) {
-  if (!destination.Commit()) Fail(kExitFile, "Cannot write to file %s\n", run.destPath.c_str());
+  if (!destination.Commit()) Fail(kExitFile, msg::kCannotWriteToFile, run.destPath.c_str());
 }
 
 }  // namespace wavsplice

@@ -4,7 +4,7 @@
 #include <cinttypes>
 #include <cstdio>
 
-#include "task/plan_check.h"
+#include "task/crossfade_plan.h"
 #include "task/version.h"
 
 namespace wavsplice {

@@ -4,7 +4,6 @@
 
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -12,6 +11,7 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/messages.h"
 #include "common/signal_cleanup.h"
 #include "render/render_loop.h"
 #include "task/command_line.h"
@@ -23,6 +23,7 @@
 #include "task/level_match.h"
 #include "task/loudness_report.h"
 #include "task/loudness_target.h"
+#include "task/messages.h"
 #include "task/plan_check.h"
 #include "task/report.h"
 #include "task/report_files.h"
@@ -111,11 +112,18 @@ EditRender RenderOf(const EditEntry& entry) {
 RenderTarget TargetOf(const RunState& run) {
   RenderTarget target;
   target.destPath = run.destPath;
-  target.destWritePath = run.destWritePath;
-  target.destAudioStart = run.destAudioStart;
+  target.scratchBeside = run.destWritePath;
+  target.dest = OpenAudio{run.destFd, run.destAudioStart};
   target.destLength = run.destLength;
   target.format = run.format;
   return target;
+}
+
+// A crossfade that could not be made: why, then that it was not.
+void PrintCrossfadeNotMade(RunState& run, CrossfadeOutcome outcome) {
+  const char* cause = WordsOf(outcome).cause;
+  if (*cause != '\0') PrintMessage(run, "%s", cause);
+  PrintMessage(run, "%s", msg::kCrossfadeNotMade);
 }
 
 // Writes every entry in write order, each after its report block. With
@@ -133,19 +141,17 @@ void RenderEdits(RunState& run) {
     edit.fadeInsertPoint = entry.insertPoint;
     edit.fadeReadStart = entry.readStart;
     edit.fadeLength = entry.readLength;
-    entry.clipped = renderer.Render(edit);
+    const EditOutcome outcome = renderer.Render(edit);
+    entry.clipped = outcome.clipped;
     entry.rendered = true;
-    if (planned.xfType != 0 && edit.xfType == 0) {
-      const char* cause = CrossfadeMessage(PlanCrossfade(plain, planned).outcome);
-      if (*cause != '\0' && std::strcmp(cause, "Could not generate crossfade") != 0) {
-        run.messages.push_back(cause);
-      }
-      run.messages.push_back("Could not generate crossfade");
+    if (outcome.crossfade != CrossfadeOutcome::kNone &&
+        outcome.crossfade != CrossfadeOutcome::kMade &&
+        outcome.crossfade != CrossfadeOutcome::kNotPlaced) {
+      PrintCrossfadeNotMade(run, outcome.crossfade);
     }
     if (entry.clipped > 0) std::printf("\tClipped %" PRId64 " samples\n", entry.clipped);
     std::puts("\tDone\n");  // the extra newline leaves a blank line after each edit
   }
-  renderer.Finish();
 }
 
 // A check's report: the diagnostics, then every edit as it would be written.
@@ -198,8 +204,8 @@ void RunPhases(Session& session, const CommandLine& line) {
   run.targetName = line.target;
   ReadTaskFile(run);
   std::printf("\nRead %i entries in task file\n\n", run.entryCount);
-  if (run.entryCount == 0) Fail(kExitTask, "No source tracks found in task file\n");
-  if (run.destPath.empty()) Fail(kExitTask, "No destination file given in task file\n");
+  if (run.entryCount == 0) Fail(kExitTask, msg::kNoSources);
+  if (run.destPath.empty()) Fail(kExitTask, msg::kNoDestination);
   session.reportsRefused = true;
   CheckReportPaths(run, line);
   session.reportsRefused = false;
@@ -245,8 +251,7 @@ void RunPhases(Session& session, const CommandLine& line) {
 
 // Prints a failure of the run's last steps and records it for the JSON.
 void FailLate(Session& session, int& status, const std::string& message) {
-  std::fputs(message.c_str(), stdout);
-  session.run.messages.push_back(message.substr(0, message.find_last_not_of('\n') + 1));
+  PrintFailure(session.run, message);
   status = kExitFile;
 }
 
@@ -258,7 +263,7 @@ std::vector<ReportText> ReportsToWrite(Session& session, const CommandLine& line
     try {
       CheckReportPaths(session.run, line);
     } catch (const RunFailure& refusal) {
-      std::fputs(refusal.message.c_str(), stdout);
+      PrintFailure(session.run, refusal.message);
       return {};
     }
   }
@@ -282,7 +287,7 @@ int Finish(Session& session, const CommandLine& line, int status) {
   std::string failedPath;
   std::vector<StagedReport> reports = StageReports(ReportsToWrite(session, line), failedPath);
   if (!failedPath.empty()) {
-    FailLate(session, status, "Cannot write to file " + failedPath + "\n");
+    FailLate(session, status, FormatMessage(msg::kCannotWriteToFile, failedPath.c_str()));
   } else if (status == kExitOk && session.destination) {
     try {
       CommitDestination(*session.destination, session.run);
@@ -293,7 +298,7 @@ int Finish(Session& session, const CommandLine& line, int status) {
   }
   for (StagedReport& report : reports) {
     if (!report.file.Commit())
-      FailLate(session, status, "Cannot write to file " + report.path + "\n");
+      FailLate(session, status, FormatMessage(msg::kCannotWriteToFile, report.path.c_str()));
   }
   std::fflush(stdout);
   return status;
@@ -326,14 +331,10 @@ int RunWavsplice(int argc, const char* const* argv) {
       PrintDiagnostics(session.run);
       PrintRefusedLine(session.run, failure.message);
     }
-    std::fputs(failure.message.c_str(), stdout);
+    PrintFailure(session.run, failure.message);
     status = failure.exitCode;
-    if (!failure.message.empty()) {
-      session.run.messages.push_back(
-          failure.message.substr(0, failure.message.find_last_not_of('\n') + 1));
-    }
   } catch (const std::bad_alloc&) {
-    std::puts("Not enough memory for this task");
+    PrintFailure(session.run, msg::kNotEnoughMemory);
     status = kExitFile;
   }
   return Finish(session, line, status);

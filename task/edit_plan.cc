@@ -4,6 +4,8 @@
 #include <string>
 
 #include "common/failure.h"
+#include "common/messages.h"
+#include "task/messages.h"
 #include "task/task_units.h"
 #include "wav/attributes.h"
 #include "wav/pcm_format.h"
@@ -12,10 +14,13 @@ namespace wavsplice {
 
 namespace {
 
-void ListSources(const RunState& run, const char* format, int32_t TrackAttributes::*field) {
+// A mismatch's heading, then every source with its value of the field.
+void ListSources(RunState& run, const char* heading, const char* format,
+                 int32_t TrackAttributes::*field) {
+  PrintMessage(run, "%s", heading);
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    std::printf(format, entry.sourcePath.c_str(), entry.attributes.*field);
+    PrintMessage(run, format, entry.sourcePath.c_str(), entry.attributes.*field);
   }
 }
 
@@ -23,8 +28,25 @@ const char* SampleTypeName(const TrackAttributes& attributes) {
   return FormatOf(attributes).IsFloat() ? "float" : "integer";
 }
 
+// The source's attributes, with the notice of a missing format chunk; ends
+// the run when it cannot be opened or has no data chunk.
+TrackAttributes ReadSource(RunState& run, const std::string& path, SourceMetadata* metadata) {
+  TrackAttributes attributes;
+  switch (GET_ATTRIBUTES(path, attributes, metadata)) {
+    case AttributesRead::kNoFile:
+      Fail(kExitFile, msg::kSourceNotFound, path.c_str());
+    case AttributesRead::kNoData:
+      if (attributes.formatChunkMissing) PrintMessage(run, "%s", msg::kNoFormatChunk);
+      Fail(kExitFile, msg::kNoDataChunk, path.c_str());
+    case AttributesRead::kRead:
+      break;
+  }
+  if (attributes.formatChunkMissing) PrintMessage(run, "%s", msg::kNoFormatChunk);
+  return attributes;
+}
+
 [[noreturn]] void FailSpan(const EditEntry& entry) {
-  Fail(kExitTask, "Edit start/stop set incorrectly for %s\n", entry.sourcePath.c_str());
+  Fail(kExitTask, msg::kSpanIncorrect, entry.sourcePath.c_str());
 }
 
 // In seconds mode, a time past the source's end that would lie within it,
@@ -88,25 +110,22 @@ void CompareSourceFormats(RunState& run) {
     const TrackAttributes& other = run.entries[static_cast<size_t>(m)].attributes;
     if (!mismatch) run.refusedLine = run.entries[static_cast<size_t>(m)].line;
     if (other.sampleRate != first.sampleRate) {
-      std::puts("Sample rates do not match for source tracks:");
-      ListSources(run, "%s\t%i Hz\n", &TrackAttributes::sampleRate);
+      ListSources(run, msg::kRatesDiffer, "%s\t%i Hz", &TrackAttributes::sampleRate);
       mismatch = true;
     }
     if (other.channels != first.channels) {
-      std::puts("Number of channels do not match for source tracks:");
-      ListSources(run, "%s\t%i channels\n", &TrackAttributes::channels);
+      ListSources(run, msg::kChannelsDiffer, "%s\t%i channels", &TrackAttributes::channels);
       mismatch = true;
     }
     if (other.bits != first.bits) {
-      std::puts("Number of bits do not match for source tracks:");
-      ListSources(run, "%s\t%i\n", &TrackAttributes::bits);
+      ListSources(run, msg::kBitsDiffer, "%s\t%i", &TrackAttributes::bits);
       mismatch = true;
     }
     if (FormatOf(other).sampleType != FormatOf(first).sampleType) {
-      std::puts("Sample types do not match for source tracks:");
+      PrintMessage(run, "%s", msg::kSampleTypesDiffer);
       for (int32_t j = 0; j < run.entryCount; ++j) {
         const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-        std::printf("%s\t%s\n", entry.sourcePath.c_str(), SampleTypeName(entry.attributes));
+        PrintMessage(run, "%s\t%s", entry.sourcePath.c_str(), SampleTypeName(entry.attributes));
       }
       mismatch = true;
     }
@@ -120,7 +139,7 @@ void CheckSupportedFormats(RunState& run) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
     if (!IsSupportedFormat(entry.attributes)) {
       run.refusedLine = entry.line;
-      Fail(kExitTask, "Unsupported audio format in %s\n", entry.sourcePath.c_str());
+      Fail(kExitTask, msg::kUnsupportedFormat, entry.sourcePath.c_str());
     }
   }
 }
@@ -142,14 +161,14 @@ void ReadSources(RunState& run) {
       run.refusedLine = entry.line;
       // Markers and metadata are read only for a task that asks for them.
       const bool wantsMetadata = run.markersLine != 0 || run.keepMetadataLine != 0;
-      entry.attributes = GET_ATTRIBUTES(
-          entry.sourcePath, wantsMetadata ? &run.sourceMetadata[entry.sourcePath] : nullptr);
+      entry.attributes = ReadSource(
+          run, entry.sourcePath, wantsMetadata ? &run.sourceMetadata[entry.sourcePath] : nullptr);
       run.refusedLine = 0;
       continue;
     }
     entry.attributes = first.attributes;
-    // The output stays that of reading the file again.
-    if (entry.attributes.formatChunkMissing) std::puts(kNoFormatChunkNotice);
+    // Every entry of a file without a format chunk gets the notice.
+    if (entry.attributes.formatChunkMissing) PrintMessage(run, "%s", msg::kNoFormatChunk);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/failure.h"
+#include "common/messages.h"
 #include "render/loudness_meter.h"
 #include "task/diagnostics.h"
 
@@ -20,9 +21,9 @@ LoudnessMeasure MeasureSpan(const RunState& run, const EditEntry& entry) {
   LoudnessMeasure measure;
   switch (MeasureLoudness(span, run.format, LoudnessScope::kSpan, measure)) {
     case MeterOutcome::kUnreadable:
-      Fail(kExitFile, "Cannot read file %s\n", entry.sourcePath.c_str());
+      Fail(kExitFile, msg::kCannotReadFile, entry.sourcePath.c_str());
     case MeterOutcome::kUnmeasurable:
-      Fail(kExitTask, "Cannot measure the loudness of %s\n", entry.sourcePath.c_str());
+      Fail(kExitTask, msg::kCannotMeasure, entry.sourcePath.c_str());
     case MeterOutcome::kMeasured:
       break;
   }

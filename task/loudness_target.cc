@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "common/failure.h"
+#include "common/messages.h"
 
 namespace wavsplice {
 
@@ -63,12 +64,12 @@ std::vector<TargetMiss> MissesOf(const LoudnessTarget& target, const LoudnessMea
 }
 
 void MeasureDestination(RunState& run) {
-  const AudioStretch stretch{run.destWritePath, run.destAudioStart, 0, run.destLength};
+  const AudioStretch stretch{run.destPath, run.destAudioStart, 0, run.destLength, run.destFd};
   switch (MeasureLoudness(stretch, run.format, LoudnessScope::kProgramme, run.loudness)) {
     case MeterOutcome::kUnreadable:
-      Fail(kExitFile, "Cannot read file %s\n", run.destPath.c_str());
+      Fail(kExitFile, msg::kCannotReadFile, run.destPath.c_str());
     case MeterOutcome::kUnmeasurable:
-      Fail(kExitTask, "Cannot measure the loudness of %s\n", run.destPath.c_str());
+      Fail(kExitTask, msg::kCannotMeasure, run.destPath.c_str());
     case MeterOutcome::kMeasured:
       break;
   }

@@ -8,9 +8,9 @@
 #include <cstdio>
 
 #include "task/crossfade_handles.h"
+#include "task/crossfade_plan.h"
 #include "task/destination_metadata.h"
 #include "task/loudness_target.h"
-#include "task/plan_check.h"
 #include "task/valid_utf8.h"
 
 namespace wavsplice {
@@ -18,20 +18,6 @@ namespace wavsplice {
 namespace {
 
 using Json = nlohmann::ordered_json;
-
-// The outcome as the JSON names it: a failure by the run's own message.
-const char* OutcomeName(CrossfadeOutcome outcome) {
-  switch (outcome) {
-    case CrossfadeOutcome::kNone:
-      return "none";
-    case CrossfadeOutcome::kMade:
-      return "made";
-    case CrossfadeOutcome::kNotPlaced:
-      return "not placed";
-    default:
-      return CrossfadeMessage(outcome);
-  }
-}
 
 // Diagnostics in line order, each line's in the order they were found.
 std::vector<Diagnostic> ByLine(const Diagnostics& diagnostics) {
@@ -136,8 +122,7 @@ Json EditJson(const RunState& run, const RunState& plain, const RunRecord& recor
       const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
       const CrossfadePlan plan = PlanCrossfade(plain, planned);
       crossfade["frames"] = plan.xfSamples;
-      crossfade["outcome"] = BlendsWithSilence(plain, planned, plan) ? "made, with silence"
-                                                                     : OutcomeName(plan.outcome);
+      crossfade["outcome"] = WordsOf(plain, planned, plan).json;
       const HandlesCrossfade handles =
           run.handles ? HandlesOfEntry(run, index) : HandlesCrossfade();
       if (handles.outgoing >= 0) crossfade["handles"] = HandlesJson(handles);
@@ -231,11 +216,7 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
     std::printf("destination %.3f to %.3f sec", static_cast<double>(start) / run.format.sampleRate,
                 static_cast<double>(end) / run.format.sampleRate);
   }
-  std::printf(": %s\n", BlendsWithSilence(run, entry, plan)       ? "will be made, with silence"
-                        : plan.outcome == CrossfadeOutcome::kMade ? "will be made"
-                        : plan.outcome == CrossfadeOutcome::kNotPlaced
-                            ? "made but not placed (it would start at the first frame)"
-                            : CrossfadeMessage(plan.outcome));
+  std::printf(": %s\n", WordsOf(run, entry, plan).check);
 }
 
 bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {

@@ -83,7 +83,8 @@ struct PlannedMarker {
 struct RunState {
   std::string taskPath = "task.txt";
   std::string destPath;       // as the task file names it; every message uses it
-  std::string destWritePath;  // where the destination is written: its temporary file
+  std::string destWritePath;  // where the destination is written: its staged file
+  int destFd = -1;            // the staged file, held open by the run's owner of it
   int32_t entryCount = 0;
   int32_t sampleMode = 0;
   // One entry per `src` read (entryCount of them). The reader reserves room

@@ -11,6 +11,8 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/messages.h"
+#include "task/messages.h"
 #include "task/task_lint.h"
 #include "task/task_values.h"
 
@@ -93,7 +95,7 @@ class TaskTokens {
   void ReadAll() {
     if (!tokens_.empty() && Is(tokens_[0].text, "using_samples")) {
       run_.sampleMode = 1;
-      std::puts("Reading time values as samples.");
+      PrintMessage(run_, "%s", msg::kReadingSamples);
     }
     for (at_ = 0; at_ < tokens_.size(); ++at_) {
       if (!RunChain() && !WordBeforeFirstSource()) lint_.Unrecognised(tokens_[at_], at_ == 0);
@@ -108,9 +110,8 @@ class TaskTokens {
 
   // Takes the value token of command; it becomes the current token.
   const char* TakeValue(const char* command) {
-    if (count_ == 0) Fail(kExitTask, "Command %s comes before any src command\n", command);
-    if (!HasTokensAfter(1))
-      Fail(kExitTask, "Value missing after %s at end of task file\n", command);
+    if (count_ == 0) Fail(kExitTask, msg::kCommandBeforeSource, command);
+    if (!HasTokensAfter(1)) Fail(kExitTask, msg::kValueMissing, command);
     const TaskToken& commandToken = tokens_[at_];
     ++at_;
     lint_.Value(commandToken, tokens_[at_], command, Is(command, "xf") ? "width" : nullptr);
@@ -154,14 +155,14 @@ class TaskTokens {
   // `src`.
   bool Loudness() {
     const TaskToken& command = Current();
-    if (count_ > 0) Fail(kExitTask, "Command loudness comes after a src command\n");
-    if (run_.loudnessLine != 0) Fail(kExitTask, "Command loudness is given twice\n");
-    if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after loudness at end of task file\n");
+    if (count_ > 0) Fail(kExitTask, msg::kLoudnessAfterSource);
+    if (run_.loudnessLine != 0) Fail(kExitTask, msg::kLoudnessTwice);
+    if (!HasTokensAfter(1)) Fail(kExitTask, msg::kValueMissing, "loudness");
     ++at_;
     lint_.Value(command, Current(), "loudness");
     const double lufs = LeadingNumber(Current().text);
     if (!WhollyNumber(Current().text, false) || !(lufs >= kQuietestTargetLufs && lufs <= 0.0)) {
-      Fail(kExitTask, "Loudness %s is not a level from -70 to 0 LUFS\n", Current().text);
+      Fail(kExitTask, msg::kLoudnessOutOfRange, Current().text);
     }
     run_.loudnessLufs = lufs;
     run_.loudnessLine = command.line;
@@ -198,9 +199,9 @@ class TaskTokens {
 
   bool Source() {
     if (!HasTokensAfter(1) || std::strlen(tokens_[at_ + 1].text) < kShortestPath) {
-      Fail(kExitTask, "Source track %i appears to be too short or missing\n", count_ + 1);
+      Fail(kExitTask, msg::kSourceNameMissing, count_ + 1);
     }
-    if (count_ == MAX_EDITS) Fail(kExitTask, "Too many source tracks, at most 512 are allowed\n");
+    if (count_ == MAX_EDITS) Fail(kExitTask, msg::kTooManySources);
     run_.entries.emplace_back();
     ++count_;
     Entry().line = Current().line;
@@ -246,7 +247,7 @@ class TaskTokens {
   bool Crossfade() {
     const TaskToken& command = Current();
     const char* width = TakeValue("xf");
-    if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after xf at end of task file\n");
+    if (!HasTokensAfter(1)) Fail(kExitTask, msg::kValueMissing, "xf");
     lint_.Repeated(count_, "xf", command.line);
     lint_.Number(Current(), command.line, false);
     Entry().xfLine = command.line;
@@ -260,8 +261,7 @@ class TaskTokens {
       Entry().xfType = static_cast<int32_t>(curve);
     } else {
       Entry().xfType = 0;
-      std::puts("Crossfade-type (parameter 2) is invalid");
-      run_.messages.push_back("Crossfade-type (parameter 2) is invalid");
+      PrintMessage(run_, "%s", msg::kInvalidCrossfadeType);
     }
     return true;
   }
@@ -278,7 +278,7 @@ class TaskTokens {
     }
     if (!Is(Current().text, "xf")) return false;
     const TaskToken& command = Current();
-    if (!HasTokensAfter(2)) Fail(kExitTask, "Value missing after xf at end of task file\n");
+    if (!HasTokensAfter(2)) Fail(kExitTask, msg::kValueMissing, "xf");
     const TaskToken& width = tokens_[++at_];
     lint_.Value(command, width, "xf", "width");
     lint_.Number(width, command.line, false);
@@ -298,8 +298,7 @@ class TaskTokens {
             int32_t EditEntry::*line) {
     const TaskToken& commandToken = Current();
     const char* widthText = TakeValue(command);
-    if (!HasTokensAfter(1))
-      Fail(kExitTask, "Value missing after %s at end of task file\n", command);
+    if (!HasTokensAfter(1)) Fail(kExitTask, msg::kValueMissing, command);
     lint_.Number(Current(), commandToken.line, false);
     ++at_;
     lint_.Value(commandToken, Current(), command, "type");
@@ -313,7 +312,7 @@ class TaskTokens {
 
   bool Destination() {
     if (!HasTokensAfter(1) || std::strlen(tokens_[at_ + 1].text) < kShortestPath) {
-      Fail(kExitTask, "Your destination name appears to be too short or missing\n");
+      Fail(kExitTask, msg::kDestinationNameMissing);
     }
     const int32_t line = Current().line;
     lint_.Value(Current(), tokens_[at_ + 1], "dest", "path");
@@ -347,7 +346,7 @@ bool NamesInTaskFile(const std::string& path, std::vector<std::string>& names) {
 void ReadTaskFile(RunState& run) {
   std::string text;
   if (!ReadWholeFile(run.taskPath, text)) {
-    Fail(kExitTask, "Cannot find file %s that holds your instructions\n", run.taskPath.c_str());
+    Fail(kExitTask, msg::kTaskFileNotFound, run.taskPath.c_str());
   }
   TaskLint lint(run.diagnostics);
   if (text.compare(0, sizeof kByteOrderMark - 1, kByteOrderMark) == 0) {

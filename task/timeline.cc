@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "task/crossfade_handles.h"
-#include "task/plan_check.h"
+#include "task/crossfade_plan.h"
 #include "task/valid_utf8.h"
 
 namespace wavsplice {
@@ -168,23 +168,6 @@ std::string Axis(const RunState& run, const Scale& scale) {
   return svg;
 }
 
-// A crossfade's outcome in a word or two, for the lane's label.
-const char* OutcomeWord(const RunState& run, const EditEntry& entry, const CrossfadePlan& plan) {
-  if (BlendsWithSilence(run, entry, plan)) return "made, with silence";
-  switch (plan.outcome) {
-    case CrossfadeOutcome::kMade:
-      return "made";
-    case CrossfadeOutcome::kNotPlaced:
-      return "not placed";
-    case CrossfadeOutcome::kDestinationTooShort:
-      return "fails (destination)";
-    case CrossfadeOutcome::kSourceTooShort:
-      return "fails (source)";
-    default:
-      return "fails";
-  }
-}
-
 // One colour per source file, in the order the files first appear, so that
 // every span of a file has its colour in every lane and in the strip.
 const char* SourceColour(const RunState& run, int32_t index) {
@@ -229,7 +212,7 @@ std::string Lane(const RunState& run, const RunState& plain, const Scale& scale,
                       "  " + span + Format("  %+.1f dB", entry.lvl);
   const CrossfadePlan plan = PlanCrossfade(plain, planned);
   if (plan.outcome != CrossfadeOutcome::kNone) {
-    label += Format("  xf %i: %s", entry.xfType, OutcomeWord(plain, planned, plan));
+    label += Format("  xf %i: %s", entry.xfType, WordsOf(plain, planned, plan).label);
   }
   svg += Text(60, y + 130, label);
   const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
@@ -240,10 +223,7 @@ std::string Lane(const RunState& run, const RunState& plain, const Scale& scale,
   svg += "</g>\n";
   if (plan.outcome != CrossfadeOutcome::kNone) {
     const bool made = plan.outcome == CrossfadeOutcome::kMade;
-    const char* outcome = made ? OutcomeWord(plain, planned, plan)
-                          : plan.outcome == CrossfadeOutcome::kNotPlaced
-                              ? "not placed"
-                              : CrossfadeMessage(plan.outcome);
+    const char* outcome = WordsOf(plain, planned, plan).tooltip;
     const int64_t from = std::max<int64_t>(plan.destStart, 0);
     svg += Format("<g><title>Task %i crossfade type %i: %s</title>\n", index + 1, entry.xfType,
                   outcome);

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "common/failure.h"
+#include "common/messages.h"
 #include "task/destination_metadata.h"
 #include "task/task_units.h"
 #include "wav/wav_writer.h"
@@ -13,7 +14,7 @@ namespace wavsplice {
 namespace {
 
 [[noreturn]] void FailInsertPoint(const EditEntry& entry) {
-  Fail(kExitTask, "Insert point set incorrectly for %s\n", entry.sourcePath.c_str());
+  Fail(kExitTask, msg::kInsertPointIncorrect, entry.sourcePath.c_str());
 }
 
 // Sets insertPoint from `ins`, refusing a point below 0 or an edit whose
@@ -108,16 +109,13 @@ void CreateDestination(RunState& run) {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  const WriteResult header = MAKE_HEADER(run.destWritePath, format, run.destLength,
-                                         MetadataChunkBytes(DestinationMetadataOf(run, local)));
-  if (header == WriteResult::kCannotCreate) {
-    Fail(kExitFile, "Cannot create destination file %s\n", run.destPath.c_str());
+  WavWriter destination(run.destFd, format, run.destPath);
+  if (!MAKE_HEADER(destination, run.destLength,
+                   MetadataChunkBytes(DestinationMetadataOf(run, local)))) {
+    Fail(kExitFile, msg::kCannotWriteToFile, run.destPath.c_str());
   }
-  if (header == WriteResult::kCannotWrite) {
-    Fail(kExitFile, "Cannot write to file %s\n", run.destPath.c_str());
-  }
-  run.destAudioStart =
-      PAD_FILE(NamedPath(run.destWritePath, run.destPath), format, 0, run.destLength);
+  PAD_FILE(destination, 0, run.destLength);
+  run.destAudioStart = destination.audioStart();
 }
 
 }  // namespace wavsplice

@@ -21,9 +21,10 @@ void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector
 // insert point below 0, or an edit whose end lies beyond any file offset.
 void PlanWriteOrder(RunState& run);
 
-// Writes the destination at run.destWritePath: the header for destLength
-// frames (with the markers and metadata the plan gives it), then silence; sets destAudioStart. Ends
-// the run with exit status 2 when it cannot be created or written; messages name run.destPath.
+// Writes the destination through its staged file (run.destFd): the header
+// for destLength frames (with the markers and metadata the plan gives it),
+// then silence; sets destAudioStart. Ends the run with exit status 2
+// ("Cannot write to file", naming run.destPath) when it cannot be written.
 void CreateDestination(RunState& run);
 
 }  // namespace wavsplice

@@ -2,11 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+
 #include <cmath>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/file_io.h"
+#include "common/staged_file.h"
 #include "tests/stdout_capture.h"
 #include "tests/temp_dir.h"
 #include "tests/wav_fixture.h"
@@ -222,25 +227,21 @@ TEST(PlanWriteOrder, InsertPointRefusals) {
 TEST(CreateDestination, HeaderAndSilence) {
   testing::TempDir dir;
   RunState run = PlanOf(1, {});
-  run.destPath = "shown.wav";  // messages name it; the bytes go to destWritePath
-  run.destWritePath = "out.wav";
+  run.destPath = "shown.wav";  // messages name it; the bytes go to its staged file
   run.destLength = 1000;
-  testing::WriteFile("out.wav", testing::Bytes(9000, 0xAA));
-  CreateDestination(run);
-  testing::Bytes expected = testing::CanonicalWav({2, 44100, 16}, std::vector<int32_t>(2000, 0));
-  EXPECT_EQ(testing::ReadFile("out.wav"), expected);
-  EXPECT_FALSE(testing::FileExists("shown.wav"));
-
-  run.destLength = 0;
-  CreateDestination(run);
-  EXPECT_EQ(testing::ReadFile("out.wav"), testing::CanonicalWav({2, 44100, 16}, {}));
-
-  run.destWritePath = "no/such/out.wav";
-  testing::Outcome outcome = testing::RunCaptured([&run] { CreateDestination(run); });
-  EXPECT_EQ(outcome.exitCode, 2);
-  EXPECT_EQ(outcome.message, "Cannot create destination file shown.wav\n");
-  run.destWritePath = "/dev/full";
-  outcome = testing::RunCaptured([&run] { CreateDestination(run); });
+  {
+    std::optional<StagedFile> staged = StagedFile::Create("out.wav", "out.wav");
+    ASSERT_TRUE(staged.has_value());
+    run.destFd = staged->fd();
+    CreateDestination(run);
+    EXPECT_EQ(run.destAudioStart, 44);
+    EXPECT_EQ(testing::ReadFile(staged->path()),
+              testing::CanonicalWav({2, 44100, 16}, std::vector<int32_t>(2000, 0)));
+    EXPECT_FALSE(testing::FileExists("shown.wav"));
+  }
+  const Descriptor full(::open("/dev/full", O_WRONLY | O_CLOEXEC));
+  run.destFd = full.get();
+  const testing::Outcome outcome = testing::RunCaptured([&run] { CreateDestination(run); });
   EXPECT_EQ(outcome.exitCode, 2);
   EXPECT_EQ(outcome.message, "Cannot write to file shown.wav\n");
 }

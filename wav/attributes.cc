@@ -8,7 +8,6 @@
 #include <limits>
 #include <vector>
 
-#include "common/failure.h"
 #include "common/file_io.h"
 #include "wav/byte_order.h"
 #include "wav/chunk_scan.h"
@@ -128,26 +127,27 @@ int64_t AudioEnd(std::FILE* wavFile, int64_t dataOffset) {
   return fileSize;
 }
 
-TrackAttributes GET_ATTRIBUTES(const std::string& wavPath, SourceMetadata* metadata) {
+AttributesRead GET_ATTRIBUTES(const std::string& wavPath, TrackAttributes& attributes,
+                              SourceMetadata* metadata) {
+  attributes = TrackAttributes();
   FileHandle file = OpenFile(wavPath, "rb");
-  if (!file) Fail(kExitFile, "Cannot find file in track list called %s!!\n", wavPath.c_str());
+  if (!file) return AttributesRead::kNoFile;
 
-  TrackAttributes attributes;
   int64_t fmtAt = FIND_CHUNK(file.get(), "fmt");
   if (fmtAt < 0) {
-    std::puts(kNoFormatChunkNotice);
     fmtAt = kLastChunkCandidate;
     attributes.formatChunkMissing = true;
   }
   ReadFormatFields(file.get(), fmtAt, attributes);
 
-  attributes.dataOffset = DataOffsetOrFail(file.get(), wavPath);
+  attributes.dataOffset = FindAudioStart(file.get());
+  if (attributes.dataOffset < 0) return AttributesRead::kNoData;
   attributes.audioEnd = AudioEnd(file.get(), attributes.dataOffset);
   const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
   attributes.lengthSamples =
       frameSize == 0 ? 0 : (attributes.audioEnd - attributes.dataOffset) / frameSize;
   if (metadata != nullptr) *metadata = ReadMetadata(file.get(), attributes);
-  return attributes;
+  return AttributesRead::kRead;
 }
 
 }  // namespace wavsplice

@@ -10,8 +10,12 @@
 
 namespace wavsplice {
 
-// The notice of a source without a "fmt" chunk.
-constexpr char kNoFormatChunkNotice[] = "Can't find format chunk in wave file!";
+// What reading a source came to.
+enum class AttributesRead {
+  kRead,
+  kNoFile,  // it cannot be opened
+  kNoData,  // it has no "data" chunk where the chunk scan looks
+};
 
 // Reads the source at wavPath: channels, sample rate, bits and format tag
 // from its "fmt" chunk, the first audio byte from its "data" chunk, and the
@@ -21,13 +25,13 @@ constexpr char kNoFormatChunkNotice[] = "Can't find format chunk in wave file!";
 // chunk. Otherwise (0, 0xFFFFFFFF in a plain RIFF file, a size that runs
 // past the file) every byte to the end of the file is audio. Fields missing
 // from a short file read as 0; a frame size of 0 gives a length of 0.
-// Ends the run (exit status 2) when the file cannot be opened or has no
-// "data" chunk; prints kNoFormatChunkNotice, reads the fields at the last
-// candidate position and sets formatChunkMissing when it has no "fmt" chunk.
+// Without a "fmt" chunk it reads the fields at the last candidate position
+// and sets formatChunkMissing. Prints nothing: the caller tells the user.
 // With metadata given, also reads the file's markers, bext, iXML and
 // LIST/INFO into it, from the chunks of its chunk list before its "data"
 // chunk and, when the data chunk's size counts, after its audio.
-TrackAttributes GET_ATTRIBUTES(const std::string& wavPath, SourceMetadata* metadata = nullptr);
+AttributesRead GET_ATTRIBUTES(const std::string& wavPath, TrackAttributes& attributes,
+                              SourceMetadata* metadata = nullptr);
 
 // The file position just past the audio of a file whose first audio byte is
 // at dataOffset, by the rule above: the end of its "data" chunk when the

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "common/failure.h"
 #include "common/file_io.h"
 #include "wav/byte_order.h"
 
@@ -106,18 +105,6 @@ int64_t FindAudioStart(std::FILE* wavFile) {
     tagAt = ScanBuffer(bytes, bytes.size(), "data", from);
   }
   return -1;
-}
-
-int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath) {
-  const int64_t audioStart = FindAudioStart(wavFile);
-  // A data chunk placed after a large chunk (a 200 KB XMP packet) is past
-  // the scanned range: say so, since the file is otherwise a good WAV file.
-  if (audioStart < 0) {
-    Fail(kExitFile,
-         "Can't find data block in %s: the audio must start within the first 128 KiB of the file\n",
-         wavPath.c_str());
-  }
-  return audioStart;
 }
 
 }  // namespace wavsplice

@@ -47,8 +47,4 @@ bool IsMetadataChunk(const ChunkPlace& chunk);
 // the answer.
 int64_t FindAudioStart(std::FILE* wavFile);
 
-// The same, ending the run with exit status 2 when the file has no "data"
-// chunk among the candidates, naming the file as wavPath.
-int64_t DataOffsetOrFail(std::FILE* wavFile, const std::string& wavPath);
-
 }  // namespace wavsplice

@@ -53,7 +53,8 @@ Bytes Entry(const std::string& tag, const Bytes& body) {
 SourceMetadata ReadBack(const Bytes& wav) {
   testing::WriteFile("meta.wav", wav);
   SourceMetadata metadata;
-  GET_ATTRIBUTES("meta.wav", &metadata);
+  TrackAttributes attributes;
+  GET_ATTRIBUTES("meta.wav", attributes, &metadata);
   return metadata;
 }
 
@@ -92,7 +93,8 @@ TEST(Metadata, WrittenChunksReadBackInTheirLayout) {
   testing::WriteFile("meta.wav", wav);
 
   SourceMetadata read;
-  const TrackAttributes attributes = GET_ATTRIBUTES("meta.wav", &read);
+  TrackAttributes attributes;
+  ASSERT_EQ(GET_ATTRIBUTES("meta.wav", attributes, &read), AttributesRead::kRead);
   EXPECT_EQ(attributes.dataOffset, static_cast<int64_t>(header.size()));
   EXPECT_EQ(attributes.lengthSamples, 4);
   EXPECT_TRUE(read.faults.empty());

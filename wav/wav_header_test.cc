@@ -65,14 +65,17 @@ TEST(WavHeader, ExtensibleSourcesGiveValidBitsAndMask) {
                                   .FmtExtensible({6, 48000, 24, 1}, 1, 20, 0x3f)
                                   .Data(Bytes(36, 0))
                                   .Build());
-  const PcmFormat format = FormatOf(GET_ATTRIBUTES("x.wav"));
+  TrackAttributes attributes;
+  ASSERT_EQ(GET_ATTRIBUTES("x.wav", attributes), AttributesRead::kRead);
+  const PcmFormat format = FormatOf(attributes);
   EXPECT_EQ(format.validBits, 20);
   EXPECT_EQ(format.channelMask, 0x3fu);
   EXPECT_EQ(format.FrameBytes(), 18);
   EXPECT_FALSE(format.IsFloat());
   // Plain headers have no mask and every bit valid.
   testing::WriteFile("p.wav", testing::CanonicalWav({2, 8000, 32, 3}, {0, 0}));
-  const PcmFormat plain = FormatOf(GET_ATTRIBUTES("p.wav"));
+  ASSERT_EQ(GET_ATTRIBUTES("p.wav", attributes), AttributesRead::kRead);
+  const PcmFormat plain = FormatOf(attributes);
   EXPECT_EQ(plain.validBits, 32);
   EXPECT_EQ(plain.channelMask, 0u);
   EXPECT_TRUE(plain.IsFloat());

@@ -10,8 +10,8 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/messages.h"
 #include "wav/byte_order.h"
-#include "wav/chunk_scan.h"
 #include "wav/wav_header.h"
 
 namespace wavsplice {
@@ -46,88 +46,70 @@ bool FileSizeLimitAllows(int64_t endBytes) {
 // byte by byte: writing the last byte extends the file, and the file system
 // supplies zeros for the gap, as for any gap. For a new destination, whose
 // data area the edits then write again, that halves the bytes written. The
-// zeros are written as before (so that any failure comes at the same byte
-// and leaves the same file) unless the outcome is sure to be the same: no
-// file size limit stops the file short of its end, and the disk has room for
-// the zeros twice over and 64 MiB more, against everything else the run
-// writes after them.
-bool MayLeaveZerosToFileSystem(const std::string& wavPath, std::FILE* file, int64_t position,
-                               int64_t bytes) {
+// zeros are written out (so that any failure comes at the same byte and
+// leaves the same file) unless the outcome is sure to be the same: no file
+// size limit stops the file short of its end, and the disk has room for the
+// zeros twice over and 64 MiB more, against everything else the run writes
+// after them.
+bool MayLeaveZerosToFileSystem(int fd, int64_t position, int64_t bytes) {
   constexpr uint64_t kSpareBytes = 64ull << 20;
-  const int64_t fileSize = FileSize(file);
+  const int64_t fileSize = FileSize(fd);
   if (bytes <= 0 || fileSize < 0 || position < fileSize) return false;
   if (!FileSizeLimitAllows(position + bytes)) return false;
   uint64_t available = 0;
-  return AvailableBytes(wavPath, available) &&
+  return AvailableBytes(fd, available) &&
          available >= 2 * static_cast<uint64_t>(bytes) + kSpareBytes;
 }
 
 // Silence past the end of the file that the disk has no room for: writing
 // it would only fill the disk before failing, so the run fails at once.
-bool CannotHoldSilence(const std::string& wavPath, std::FILE* file, int64_t position,
-                       int64_t bytes) {
-  const int64_t fileSize = FileSize(file);
+bool CannotHoldSilence(int fd, int64_t position, int64_t bytes) {
+  const int64_t fileSize = FileSize(fd);
   if (bytes <= 0 || fileSize < 0 || position < fileSize) return false;
   uint64_t available = 0;
-  return AvailableBytes(wavPath, available) && available < static_cast<uint64_t>(bytes);
+  return AvailableBytes(fd, available) && available < static_cast<uint64_t>(bytes);
 }
 
-// Opens wavPath to be written from its start, empty. A file that is empty
-// already (as every file a run creates for itself is) is not truncated:
-// ext4 takes a truncation to zero for a file being replaced and sends the
-// file's blocks to the disk when it is closed, which for a crossfade's
-// scratch file meant a disk write, and a block to free, every crossfade.
-FileHandle OpenEmptied(const std::string& wavPath) {
-  FileHandle file = OpenFile(wavPath, "rb+");
-  if (file && FileSize(file.get()) == 0) return file;
-  file.reset();
-  return OpenFile(wavPath, "wb");
+[[noreturn]] void FailToWrite(const WavWriter& wav) {
+  Fail(kExitFile, msg::kCannotWriteToFile, wav.name().c_str());
 }
 
 }  // namespace
 
-WriteResult MAKE_HEADER(const std::string& wavPath, const PcmFormat& format, int64_t frameCount,
-                        const std::vector<unsigned char>& metadataChunks) {
-  const std::vector<unsigned char> header = HeaderBytes(format, frameCount, metadataChunks);
-  FileHandle file = OpenEmptied(wavPath);
-  if (!file) return WriteResult::kCannotCreate;
-  const bool written = std::fwrite(header.data(), 1, header.size(), file.get()) == header.size();
-  const bool closed = CloseWritten(file);
-  return written && closed ? WriteResult::kOk : WriteResult::kCannotWrite;
+bool WavWriter::Append(const void* bytes, size_t count) {
+  if (!WriteAt(fd_, end_, bytes, count)) return false;
+  end_ += static_cast<int64_t>(count);
+  return true;
 }
 
-int64_t PAD_FILE(const NamedPath& wavPath, const PcmFormat& format, int64_t startSample,
-                 int64_t frameCount) {
-  FileHandle file = OpenFile(wavPath.path, "rb+");
-  if (!file) Fail(kExitFile, "Cannot create destination file %s\n", wavPath.name.c_str());
-  const int64_t audioStart = DataOffsetOrFail(file.get(), wavPath.name);
+bool MAKE_HEADER(WavWriter& wav, int64_t frameCount,
+                 const std::vector<unsigned char>& metadataChunks) {
+  const std::vector<unsigned char> header = HeaderBytes(wav.format(), frameCount, metadataChunks);
+  wav.end_ = 0;
+  if (!wav.Append(header.data(), header.size())) return false;
+  wav.audioStart_ = wav.end_;
+  return true;
+}
 
-  const int64_t frameSize = format.FrameBytes();
-  int64_t position = audioStart + startSample * frameSize;
+void PAD_FILE(const WavWriter& wav, int64_t startSample, int64_t frameCount) {
+  const int64_t frameSize = wav.format().FrameBytes();
+  int64_t position = wav.audioStart() + startSample * frameSize;
   int64_t remaining = frameCount > 0 ? frameCount * frameSize : 0;
-  if (CannotHoldSilence(wavPath.path, file.get(), position, remaining)) {
-    Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
-  }
-  const unsigned char silence = format.SilenceByte();
-  if (silence == 0 && MayLeaveZerosToFileSystem(wavPath.path, file.get(), position, remaining)) {
+  if (CannotHoldSilence(wav.fd(), position, remaining)) FailToWrite(wav);
+  const unsigned char silence = wav.format().SilenceByte();
+  if (silence == 0 && MayLeaveZerosToFileSystem(wav.fd(), position, remaining)) {
     const unsigned char zero = 0;
-    if (!WriteAt(file.get(), position + remaining - 1, &zero, 1)) {
-      Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
-    }
+    if (!WriteAt(wav.fd(), position + remaining - 1, &zero, 1)) FailToWrite(wav);
     remaining = 0;
   }
   const std::vector<unsigned char> silentBytes(
       static_cast<size_t>(std::min<int64_t>(remaining, kSilenceChunkBytes)), silence);
   while (remaining > 0) {
     const size_t count = static_cast<size_t>(std::min<int64_t>(remaining, kSilenceChunkBytes));
-    if (!WriteAt(file.get(), position, silentBytes.data(), count)) {
-      Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
-    }
+    if (!WriteAt(wav.fd(), position, silentBytes.data(), count)) FailToWrite(wav);
     position += static_cast<int64_t>(count);
     remaining -= static_cast<int64_t>(count);
   }
-  if (!CloseWritten(file)) Fail(kExitFile, "Cannot write to file %s\n", wavPath.name.c_str());
-  return audioStart;
 }
 
 }  // namespace wavsplice
