@@ -3,6 +3,7 @@
 #include <string>
 
 #include "common/failure.h"
+#include "common/messages.h"
 #include "task/loudness_target.h"
 
 namespace wavsplice {
@@ -29,20 +30,19 @@ int TakeOption(CommandLine& line, int argc, const char* const* argv, int at) {
   } else if (option == "--warnings") {
     line.warnings = true;
   } else if (option == "--timeline" || option == "--json") {
-    if (at + 1 >= argc) Fail(kExitTask, "Option %s needs a file name\n", option.c_str());
+    if (at + 1 >= argc) Fail(kExitTask, msg::kOptionNeedsFile, option.c_str());
     (option == "--json" ? line.jsonPath : line.timelinePath) = argv[++at];
   } else if (option == "--loudness") {
     line.loudness = true;
   } else if (option == "--target") {
-    if (at + 1 >= argc) Fail(kExitTask, "Option %s needs a target name\n", option.c_str());
+    if (at + 1 >= argc) Fail(kExitTask, msg::kOptionNeedsTarget, option.c_str());
     line.target = argv[++at];
     if (FindLoudnessTarget(line.target) == nullptr) {
-      Fail(kExitTask, "Unknown loudness target %s: podcast, podcast-mono, ebu or acx\n",
-           line.target.c_str());
+      Fail(kExitTask, msg::kUnknownTarget, line.target.c_str());
     }
     line.loudness = true;
   } else {
-    Fail(kExitTask, "Unknown option %s\n", option.c_str());
+    Fail(kExitTask, msg::kUnknownOption, option.c_str());
   }
   return at;
 }
@@ -72,7 +72,7 @@ CommandLine ReadCommandLine(int argc, const char* const* argv) {
   if (asHelp) line.help = true;
   // Help is printed whatever follows it.
   if (!line.help && !extra.empty()) {
-    Fail(kExitTask, "Only one task file can be given, not also %s\n", extra.c_str());
+    Fail(kExitTask, msg::kOneTaskFile, extra.c_str());
   }
   return line;
 }

@@ -4,6 +4,7 @@
 #include <sys/statvfs.h>
 
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -50,12 +51,14 @@ std::vector<AbandonedFile> AbandonedFilesOf(const RunState& run) {
 StagedFile StageDestination(RunState& run) {
   const std::string target = FollowLinks(run.destPath);
   if (!MayBeReplaced(target)) FailToCreate(run, target);
+  // What interrupted runs left goes first, so that the scan never opens
+  // this run's own file.
+  for (const AbandonedFile& file : AbandonedFilesOf(run)) RemoveAbandoned(file);
   const std::string name = FileName(target);
   std::optional<StagedFile> staged = StagedFile::Create(target, name);
   if (!staged) FailToCreate(run, target);
   run.destWritePath = staged->path();
   run.destFd = staged->fd();
-  for (const AbandonedFile& file : AbandonedFilesOf(run)) RemoveAbandoned(file);
   return std::move(*staged);
 }
 
@@ -91,10 +94,12 @@ void WarnOfDiskRoom(RunState& run, int64_t bytes) {
       available >= static_cast<uint64_t>(bytes)) {
     return;
   }
+  // The failure's message up to the file's name.
+  const std::string failure(msg::kCannotWriteToFile, std::strlen(msg::kCannotWriteToFile) - 4);
   Warn(run.diagnostics, run.destLine,
        "the destination's file system has %llu bytes free, but the run writes up to %lld bytes "
-       "there: it will fail with \"Cannot write to file\"",
-       static_cast<unsigned long long>(available), static_cast<long long>(bytes));
+       "there: it will fail with \"%s\"",
+       static_cast<unsigned long long>(available), static_cast<long long>(bytes), failure.c_str());
 }
 
 void NoteAbandonedFiles(RunState& run) {

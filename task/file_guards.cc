@@ -10,6 +10,7 @@
 
 #include "common/failure.h"
 #include "common/file_io.h"
+#include "common/messages.h"
 #include "common/path_text.h"
 #include "task/task_reader.h"
 
@@ -136,7 +137,7 @@ void CheckOutputsSpareInputs(const RunState& run) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
     if (&FirstEntryNaming(run, j) == &entry) clash = dest.Same(FileIdentity(entry.sourcePath));
   }
-  if (clash) Fail(kExitTask, "Destination file %s is also an input file\n", run.destPath.c_str());
+  if (clash) Fail(kExitTask, msg::kDestinationIsInput, run.destPath.c_str());
 }
 
 std::string ReportFileRefusal(const std::string& path, const std::string& otherReport,

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/failure.h"
+#include "common/messages.h"
 #include "task/loudness_target.h"
 
 namespace wavsplice {
@@ -88,8 +89,7 @@ void PrintLoudnessReport(const RunState& run) {
 
 void RefuseDelivery(const RunState& run) {
   PrintLoudnessReport(run);
-  Fail(kExitTask, "Target %s missed: %s left as it was\n", run.targetName.c_str(),
-       run.destPath.c_str());
+  Fail(kExitTask, msg::kTargetMissed, run.targetName.c_str(), run.destPath.c_str());
 }
 
 }  // namespace wavsplice

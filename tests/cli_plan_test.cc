@@ -3,6 +3,8 @@
 // and the destination's creation failing.
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <sys/stat.h>
 #include <unistd.h>
 #include <string>
@@ -63,6 +65,14 @@ TEST(CliPlan, FormatMismatchListsEverySourceForEachDifference) {
                     "a.wav\t16\nd.wav\t24\ne.wav\t16\n"
                     "Number of channels do not match for source tracks:\n"
                     "a.wav\t1 channels\nd.wav\t1 channels\ne.wav\t2 channels\n");
+
+  // The JSON report's messages hold the listing as the terminal shows it.
+  WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\tb.wav\ndest\tout.wav\n");
+  const CliResult json = RunCli(dir.path(), {"--json", "report.json", "task.txt"});
+  EXPECT_EQ(json.exitCode, 1);
+  EXPECT_EQ(nlohmann::json::parse(ReadFile(dir / "report.json"))["messages"],
+            nlohmann::json::array({"Sample rates do not match for source tracks:",
+                                   "a.wav\t44100 Hz", "b.wav\t48000 Hz"}));
 }
 
 TEST(CliPlan, UnsupportedFormatsAreRefusedInTableOrder) {
