@@ -8,6 +8,7 @@
 #include "common/messages.h"
 #include "render/loudness_meter.h"
 #include "task/diagnostics.h"
+#include "task/messages.h"
 
 namespace wavsplice {
 
@@ -33,9 +34,7 @@ LoudnessMeasure MeasureSpan(const RunState& run, const EditEntry& entry) {
 // A warning of the run: a diagnostic, and when asked printed as a message.
 void WarnRun(RunState& run, bool print, int32_t line, const std::string& text) {
   Warn(run.diagnostics, line, "%s", text.c_str());
-  if (!print) return;
-  std::printf("%s\n", text.c_str());
-  run.messages.push_back(text);
+  if (print) PrintMessage(run, "%s", text.c_str());
 }
 
 void MatchEntry(RunState& run, int32_t index, bool printWarnings) {
