@@ -17,7 +17,8 @@ namespace wavsplice {
 namespace {
 
 constexpr char kNothingLeft[] = "Cuts leave nothing of %s\n";
-constexpr char kTooManyPieces[] = "Too many pieces: the cuts make %i edits, at most %i are allowed\n";
+constexpr char kTooManyPieces[] =
+    "Too many pieces: the cuts make %i edits, at most %i are allowed\n";
 constexpr char kRegionEmpty[] =
     "%s of task %i ends at or before its start (%s to %s): it is ignored";
 constexpr char kRegionOutside[] =
@@ -78,8 +79,8 @@ bool PlaceRegion(RunState& run, const EditEntry& entry, int32_t task, SourceRegi
                  const char* word, Boundary& start, Boundary& end) {
   Boundary from;
   Boundary to;
-  const bool finite = BoundaryOf(run, region, region.from, from) &&
-                      BoundaryOf(run, region, region.to, to);
+  const bool finite =
+      BoundaryOf(run, region, region.from, from) && BoundaryOf(run, region, region.to, to);
   if (finite && from.frame >= to.frame) {
     region.fate = RegionFate::kEmpty;
     Warn(run.diagnostics, region.line, kRegionEmpty, RegionName(run, region, word).c_str(), task,
@@ -119,9 +120,8 @@ std::vector<Placed> MergedRegions(RunState& run, const EditEntry& entry, int32_t
       placed.push_back(item);
     }
   }
-  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
-    return a.start.frame < b.start.frame;
-  });
+  std::stable_sort(placed.begin(), placed.end(),
+                   [](const Placed& a, const Placed& b) { return a.start.frame < b.start.frame; });
   std::vector<Placed> merged;
   for (const Placed& item : placed) {
     if (!merged.empty() && item.start.frame <= merged.back().end.frame) {
@@ -144,7 +144,8 @@ std::vector<KeptPart> CutWithin(const std::vector<KeptPart>& parts,
   for (KeptPart rest : parts) {
     for (const Placed& cut : cuts) {
       if (cut.end.frame <= rest.start.frame || cut.start.frame >= rest.end.frame) continue;
-      if (cut.start.frame > rest.start.frame) left.push_back({rest.start, cut.start, rest.cutBefore});
+      if (cut.start.frame > rest.start.frame)
+        left.push_back({rest.start, cut.start, rest.cutBefore});
       rest.start = cut.end;
       rest.cutBefore = cut.region;
       if (rest.start.frame >= rest.end.frame) break;

@@ -76,7 +76,8 @@ bool ParseLabels(const std::string& text, std::vector<Label>& labels, int32_t& e
 void AddLabelRegions(const std::string& path, const std::string& taskPath, int32_t taskLine,
                      std::vector<SourceRegion>& regions, Diagnostics& diagnostics) {
   std::string text;
-  if (!ReadWhole(path, text)) Fail(kExitTask, kUnreadable, taskPath.c_str(), taskLine, path.c_str());
+  if (!ReadWhole(path, text))
+    Fail(kExitTask, kUnreadable, taskPath.c_str(), taskLine, path.c_str());
   std::vector<Label> labels;
   int32_t errorLine = 0;
   std::string error;

@@ -79,17 +79,19 @@ void CheckCrossfade(RunState& run, const RunState& plain, int32_t k) {
       Warn(run.diagnostics, line,
            "the crossfade of task %i cannot be made: the destination has %s before the splice, "
            "less than half the width (%s); the edit is copied without it",
-           TaskNumber(run, index), TaskUnits(run, entry.insertPoint).c_str(), TaskUnits(run, half).c_str());
+           TaskNumber(run, index), TaskUnits(run, entry.insertPoint).c_str(),
+           TaskUnits(run, half).c_str());
       return;
     case CrossfadeOutcome::kSourceTooShort:
       Warn(run.diagnostics, line,
            "the crossfade of task %i cannot be made: %s has %s before the splice, less than half "
            "the width (%s); start the span later or leave out 'xf'",
-           TaskNumber(run, index), entry.sourcePath.c_str(), TaskUnits(run, entry.readStart).c_str(),
-           TaskUnits(run, half).c_str());
+           TaskNumber(run, index), entry.sourcePath.c_str(),
+           TaskUnits(run, entry.readStart).c_str(), TaskUnits(run, half).c_str());
       return;
     case CrossfadeOutcome::kTooLong:
-      Warn(run.diagnostics, line, "the crossfade of task %i is too long to be made", TaskNumber(run, index));
+      Warn(run.diagnostics, line, "the crossfade of task %i is too long to be made",
+           TaskNumber(run, index));
       return;
     case CrossfadeOutcome::kNotPlaced:
       Warn(run.diagnostics, line,
@@ -132,7 +134,8 @@ void CheckHeard(RunState& run, const std::vector<HeardSpan>& heard) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     if (heardFrames[static_cast<size_t>(j)] == 0) {
       Warn(run.diagnostics, EntryAt(run, j).line,
-           "task %i is never heard: edits written after it overwrite all of it", TaskNumber(run, j));
+           "task %i is never heard: edits written after it overwrite all of it",
+           TaskNumber(run, j));
     }
   }
   for (const HeardSpan& span : heard) {
@@ -171,8 +174,8 @@ void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
     Warn(run.diagnostics, entry.line,
          "task %i ends %s before task %i, which then repeats the last %s of %s at the end of the "
          "destination; shorten task %i or move task %i",
-         TaskNumber(run, over), stale.c_str(), TaskNumber(run, last), stale.c_str(), tail.sourcePath.c_str(), TaskNumber(run, last),
-         TaskNumber(run, over));
+         TaskNumber(run, over), stale.c_str(), TaskNumber(run, last), stale.c_str(),
+         tail.sourcePath.c_str(), TaskNumber(run, last), TaskNumber(run, over));
   } else {
     Note(run.diagnostics, tail.line,
          "task %i overwrites part of task %i, whose last %s (%s) still end the destination",
@@ -199,8 +202,9 @@ void CheckCutSpans(RunState& run) {
         std::trunc(run.sampleMode == 1 ? entry.xout : entry.xout * run.format.sampleRate);
     if (asked > entry.readEnd) {
       Note(run.diagnostics, entry.line,
-           "the span of task %i stops %s past the end of %s: it is cut at the source's end", TaskNumber(run, j),
-           TaskUnits(run, FramesPast(asked, entry.readEnd)).c_str(), entry.sourcePath.c_str());
+           "the span of task %i stops %s past the end of %s: it is cut at the source's end",
+           TaskNumber(run, j), TaskUnits(run, FramesPast(asked, entry.readEnd)).c_str(),
+           entry.sourcePath.c_str());
     }
   }
 }
@@ -263,12 +267,11 @@ void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
       if (frames <= overlap || !everHeard[earlier]) continue;
       const EditEntry& gone = run.entries[earlier];
       const bool most = frames * 2 > gone.readLength;
-      (most ? Warn : Note)(run.diagnostics, run.entries[later].line,
-                           "task %i hides %s of task %i (%s)%s",
-                           TaskNumber(run, static_cast<int32_t>(later)),
-                           TaskUnits(run, frames).c_str(),
-                           TaskNumber(run, static_cast<int32_t>(earlier)), gone.sourcePath.c_str(),
-                           most ? ", more than half of it: check this edit's ins" : "");
+      (most ? Warn : Note)(
+          run.diagnostics, run.entries[later].line, "task %i hides %s of task %i (%s)%s",
+          TaskNumber(run, static_cast<int32_t>(later)), TaskUnits(run, frames).c_str(),
+          TaskNumber(run, static_cast<int32_t>(earlier)), gone.sourcePath.c_str(),
+          most ? ", more than half of it: check this edit's ins" : "");
     }
   }
 }
@@ -436,10 +439,10 @@ void CheckHandles(RunState& run, int32_t index) {
               TaskUnits(run, half - handles.pre) + " short of half the width";
   }
   if (handles.post < handles.askedSamples - half) {
-    short_ += "; " + outgoing.sourcePath + Format(" (task %i) has ", TaskNumber(run, handles.outgoing)) +
-              TaskUnits(run, handles.post) + " from the splice on, " +
-              TaskUnits(run, handles.askedSamples - half - handles.post) +
-              " short of half the width";
+    short_ +=
+        "; " + outgoing.sourcePath + Format(" (task %i) has ", TaskNumber(run, handles.outgoing)) +
+        TaskUnits(run, handles.post) + " from the splice on, " +
+        TaskUnits(run, handles.askedSamples - half - handles.post) + " short of half the width";
   }
   if (kind == HandlesZoneKind::kShrunk) {
     Warn(run.diagnostics, entry.xfLine, "the crossfade of task %i shrinks from %s to %s%s",
@@ -449,7 +452,8 @@ void CheckHandles(RunState& run, int32_t index) {
     Warn(run.diagnostics, entry.xfLine,
          "the crossfade of task %i is left out: the sources hold %s for it, less than 2 "
          "samples%s",
-         TaskNumber(run, index), TaskUnits(run, handles.pre + handles.post).c_str(), short_.c_str());
+         TaskNumber(run, index), TaskUnits(run, handles.pre + handles.post).c_str(),
+         short_.c_str());
   }
 }
 

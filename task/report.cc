@@ -468,10 +468,9 @@ void AddMetadataJson(const RunState& run, JsonText& text, Json& report) {
     names.push_back(chunks.substr(at, end - at));
     at = end + 2;
   }
-  report["metadata"] = {
-      {"task", TaskNumber(run, run.metadataEntry)},
-      {"source", text(entry.sourcePath)},
-      {"chunks", names}};
+  report["metadata"] = {{"task", TaskNumber(run, run.metadataEntry)},
+                        {"source", text(entry.sourcePath)},
+                        {"chunks", names}};
 }
 
 }  // namespace

@@ -247,10 +247,9 @@ std::string LaneLabel(const RunState& run, const RunState& plain, int32_t index)
 std::string CutMark(const RunState& run, const Scale& scale, const EditEntry& entry, int64_t y) {
   const SourceRegion& cut = entry.cutBefore;
   const std::string origin = CutOrigin(cut);
-  std::string svg = Format("<g><title>Task %i cut: ", entry.task) +
-                    TimeText(run, cut.startFrame) + "-" + TimeText(run, cut.endFrame) +
-                    (run.sampleMode == 1 ? " samples" : " s") + " of the source" +
-                    Escape(origin) + "</title>\n";
+  std::string svg = Format("<g><title>Task %i cut: ", entry.task) + TimeText(run, cut.startFrame) +
+                    "-" + TimeText(run, cut.endFrame) + (run.sampleMode == 1 ? " samples" : " s") +
+                    " of the source" + Escape(origin) + "</title>\n";
   svg += Rect(scale.X(entry.insertPoint) - 10, y, 20, kLaneHeight * 10, "fill=\"#e15759\"");
   return svg + "</g>\n";
 }
@@ -273,8 +272,7 @@ std::string Lane(const RunState& run, const RunState& plain, const Scale& scale,
   const CrossfadePlan plan = PlanCrossfade(plain, planned);
   const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
   svg += Format("<g><title>Task %s: ", TaskName(run, index).c_str()) + Escape(entry.sourcePath) +
-         " from " + span +
-         (run.sampleMode == 1 ? " samples" : " s") + "</title>\n";
+         " from " + span + (run.sampleMode == 1 ? " samples" : " s") + "</title>\n";
   svg += Rect(scale.X(entry.insertPoint), y + 30, scale.Width(entry.insertPoint, end), 120,
               Format("fill=\"%s\"", SourceColour(run, index)));
   svg += "</g>\n";
@@ -322,9 +320,8 @@ std::string Handle(const RunState& run, const Scale& scale, int32_t index, int64
   if (from >= to) return "";
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   std::string svg = Format("<g><title>Task %s handle: ", TaskName(run, index).c_str()) +
-                    TimeText(run, to - from) +
-                    (run.sampleMode == 1 ? " samples of " : " s of ") + Escape(entry.sourcePath) +
-                    " " + where + " its span</title>\n";
+                    TimeText(run, to - from) + (run.sampleMode == 1 ? " samples of " : " s of ") +
+                    Escape(entry.sourcePath) + " " + where + " its span</title>\n";
   svg += Rect(scale.X(from), LaneY(run, index) + 30, scale.Width(from, to), 120,
               Format("fill=\"%s\" fill-opacity=\"0.35\" stroke=\"%s\" stroke-dasharray=\"2 2\"",
                      SourceColour(run, index), SourceColour(run, index)));
@@ -433,10 +430,9 @@ std::string TimelineSvg(const RunState& run) {
                 "font-size=\"11\">\n",
                 kWidth, height, kWidth, height);
   svg += Rect(0, 0, kWidth * 10, height * 10, "fill=\"#fff\"");
-  svg += Text(
-      60, 200,
-      "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", lanes),
-      " font-size=\"14\" font-weight=\"bold\"");
+  svg += Text(60, 200,
+              "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", lanes),
+              " font-size=\"14\" font-weight=\"bold\"");
   svg += Axis(run, scale);
   const RunState plain = PlainPlan(run);
   for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, plain, scale, k);
