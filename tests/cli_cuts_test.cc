@@ -28,11 +28,12 @@ Bytes Source(int frames, int seed) {
 
 using Pieces = std::vector<std::pair<int, int>>;  // xin, xout in samples
 
-std::string PieceLines(const Pieces& pieces) {
+// The pieces as edits of b.wav, each with the lines extra.
+std::string PieceLines(const Pieces& pieces, const std::string& extra = "") {
   std::string text;
   for (const auto& piece : pieces) {
     text += "src\tb.wav\nxin\t" + std::to_string(piece.first) + "\nxout\t" +
-            std::to_string(piece.second) + "\n";
+            std::to_string(piece.second) + "\n" + extra;
   }
   return text;
 }
@@ -75,11 +76,8 @@ TEST(CliCuts, HardJoinsRenderAsTheHandWrittenPieces) {
         Render(dir, "cut.txt", before + "src\tb.wav\n" + c.edit + "lvl\t-2\n" + after);
     ASSERT_EQ(cut.exitCode, 0) << cut.out;
     const Bytes withCuts = ReadFile(dir / "out.wav");
-    std::string pieces = PieceLines(c.pieces);
-    for (size_t at = pieces.find("\nsrc"); at != std::string::npos;
-         at = pieces.find("\nsrc", at + 1))
-      pieces.insert(at + 1, "lvl\t-2\n"), at += 7;
-    const CliResult hand = Render(dir, "hand.txt", before + pieces + "lvl\t-2\n" + after);
+    const CliResult hand =
+        Render(dir, "hand.txt", before + PieceLines(c.pieces, "lvl\t-2\n") + after);
     ASSERT_EQ(hand.exitCode, 0) << hand.out;
     EXPECT_EQ(withCuts, ReadFile(dir / "out.wav"));
   }
@@ -128,6 +126,11 @@ TEST(CliCuts, LabelFilesReadAsTheirRegions) {
       {"cuts", "src\tb.wav\ncuts\tums.labels\n", "src\tb.wav\ncut\t0.5\t0.75\ncut\t2\t2.1\n"},
       {"keeps", "src\tb.wav\nkeeps\tums.labels\n",
        "src\tb.wav\nxin\t0.5\nxout\t0.75\nsrc\tb.wav\nxin\t2\nxout\t2.1\n"},
+      {"keeps with a cut inside one",
+       "using_samples\nsrc\tb.wav\nkeeps\tums.labels\ncut\t600\t650\n",
+       "using_samples\nsrc\tb.wav\nxin\t500\nxout\t600\n"
+       "src\tb.wav\nxin\t650\nxout\t750\n"
+       "src\tb.wav\nxin\t2000\nxout\t2100\n"},
       {"cuts in sample mode", "using_samples\nsrc\tb.wav\ncuts\tums.labels\n",
        "using_samples\nsrc\tb.wav\ncut\t500\t750\ncut\t2000\t2100\n"},
   };
