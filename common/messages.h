@@ -51,6 +51,13 @@ constexpr char kUnsupportedFormat[] = "Unsupported audio format in %s\n";
 constexpr char kSpanIncorrect[] = "Edit start/stop set incorrectly for %s\n";
 constexpr char kInsertPointIncorrect[] = "Insert point set incorrectly for %s\n";
 
+// Cut lists.
+constexpr char kNothingLeft[] = "Cuts leave nothing of %s\n";
+constexpr char kTooManyPieces[] =
+    "Too many pieces: the cuts make %i edits, at most %i are allowed\n";
+constexpr char kLabelFileUnreadable[] = "%s:%i: error: cannot read label file %s\n";
+constexpr char kLabelFileLineError[] = "%s:%i: error: %s\n";
+
 // The render.
 constexpr char kCrossfadeNotMade[] = "Could not generate crossfade";
 constexpr char kCrossfadeDestinationShort[] = "Invalid crossfade for destination file";

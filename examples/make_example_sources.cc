@@ -8,6 +8,8 @@
 //   jingle.wav                       3 s chord to insert
 //   bells48k.wav                     1 s, 24-bit mono, 48 kHz: four bell
 //                                    strikes, one every 12000 samples
+//   narration-ums.labels             the regions of narration.wav to cut, as
+//                                    an audio editor exports a label track
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -93,6 +95,21 @@ double Bells(int, double t) {
   return 0.5 * std::exp(-12.0 * sinceStrike) * Tone(1200.0 + 200.0 * std::floor(t / 0.25), t);
 }
 
+// Labels as an audio editor exports them: START, END and text by tabs, in
+// seconds; a label with a frequency range has a line after it that starts
+// with a backslash, and a point label has START equal to END.
+bool WriteLabels(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fputs(
+                           "1.200000\t1.450000\tum\n"
+                           "\\\t120.000000\t800.000000\n"
+                           "3.600000\t3.600000\tcheck the level here\n"
+                           "5.100000\t5.500000\tbreath\n",
+                           file) >= 0;
+  return std::fclose(file) == 0 && written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -103,7 +120,8 @@ int main(int argc, char** argv) {
                        WriteWav(folder + "narration.wav", kCd, 8.0, Voice(196.0)) &&
                        WriteWav(folder + "retake.wav", kCd, 4.0, Voice(246.94)) &&
                        WriteWav(folder + "jingle.wav", kCd, 3.0, Chord) &&
-                       WriteWav(folder + "bells48k.wav", kBells, 1.0, Bells);
+                       WriteWav(folder + "bells48k.wav", kBells, 1.0, Bells) &&
+                       WriteLabels(folder + "narration-ums.labels");
   if (!written) {
     std::puts("Cannot write the example sources");
     return 1;

@@ -23,7 +23,7 @@ int32_t OutgoingEntry(const RunState& run, int32_t k, int64_t frame) {
 HandlesCrossfade HandlesOf(const RunState& run, int32_t k) {
   HandlesCrossfade handles;
   const EditEntry& entry = run.entries[static_cast<size_t>(run.writeOrder[static_cast<size_t>(k)])];
-  if (!run.handles || entry.xfType == 0 || entry.insertPoint < 1) return handles;
+  if (!TakesHandles(run, entry) || entry.xfType == 0 || entry.insertPoint < 1) return handles;
   int64_t xfSamples = entry.xfSamples;
   if (!CrossfadeSamples(run.format.sampleRate, entry.xfWidth, xfSamples) || xfSamples < 0) {
     return handles;  // too long for any file: it fails as without handles
@@ -37,6 +37,13 @@ HandlesCrossfade HandlesOf(const RunState& run, int32_t k) {
   handles.askedSamples = xfSamples;
   handles.pre = entry.readStart;
   handles.post = std::min(before.attributes.lengthSamples - spliceFrame, entry.readLength);
+  if (entry.piece > 1) {
+    // A join inside an edit crossfades over the region cut there and no
+    // further, so that no audio kept on either side is heard twice.
+    const int64_t cut = entry.cutBefore.endFrame - entry.cutBefore.startFrame;
+    handles.pre = std::min(handles.pre, cut);
+    handles.post = std::min(handles.post, cut);
+  }
   handles.zone = PlaceHandlesZone(xfSamples, handles.pre, handles.post);
   handles.shift = handles.zone.xfSamples / 2 - handles.zone.before;
   handles.destStart = entry.insertPoint - handles.zone.before;
@@ -58,6 +65,10 @@ HandlesZone PlaceHandlesZone(int64_t xfSamples, int64_t pre, int64_t post) {
   const int64_t shrunk = pre + post;
   if (shrunk < 2) return {HandlesZoneKind::kNone, 0, 0};
   return {HandlesZoneKind::kShrunk, shrunk, pre};
+}
+
+bool TakesHandles(const RunState& run, const EditEntry& entry) {
+  return run.handles || entry.piece > 1;
 }
 
 std::vector<HandlesCrossfade> PlanHandles(const RunState& run) {
@@ -104,7 +115,10 @@ std::vector<EditEntry> EntriesWithHandles(const RunState& run,
 
 RunState PlainPlan(const RunState& run) {
   RunState plain = run;
-  if (!run.handles) return plain;
+  const auto joinsPieces = [](const EditEntry& entry) { return entry.piece > 1; };
+  if (!run.handles && std::none_of(run.entries.begin(), run.entries.end(), joinsPieces)) {
+    return plain;
+  }
   std::vector<EditEntry> entries = EntriesWithHandles(run, PlanHandles(run));
   std::copy(entries.begin(), entries.end(), plain.entries.begin());
   return plain;

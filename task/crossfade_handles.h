@@ -52,6 +52,11 @@ struct HandlesCrossfade {
   int64_t destStart = 0;  // first destination frame of the zone
 };
 
+// True when the entry's crossfade takes its material from the sources: in
+// a task with `handles`, and at every join between the pieces of an edit
+// with cuts, whose material is the region cut there.
+bool TakesHandles(const RunState& run, const EditEntry& entry);
+
 // For every entry of a planned run (insert points set, attributes read),
 // by entry index: its crossfade with handles. Entries without a crossfade,
 // without `handles`, or with no edit written before them that covers the
@@ -68,7 +73,8 @@ std::vector<EditEntry> EntriesWithHandles(const RunState& run,
                                           const std::vector<HandlesCrossfade>& handles);
 
 // The run with its entries as EntriesWithHandles gives them (the run
-// unchanged without `handles`), for the functions that read a plan.
+// unchanged when no crossfade takes handles), for the functions that read a
+// plan.
 RunState PlainPlan(const RunState& run);
 
 // Gives the default crossfade (`xf` before the first `src`) to every entry

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "task/crossfade_plan.h"
+#include "task/cut_list.h"
 #include "task/version.h"
 
 namespace wavsplice {
@@ -139,12 +140,13 @@ void PlanMarkers(RunState& run) {
       if (over >= 0) {
         Note(run.diagnostics, planned.line,
              "the marker %s of task %i at %s is dropped: task %i overwrites its frame",
-             MarkerName(planned.marker).c_str(), index + 1, TaskUnits(run, frame).c_str(),
-             over + 1);
+             MarkerName(planned.marker).c_str(), TaskNumber(run, index),
+             TaskUnits(run, frame).c_str(), TaskNumber(run, over));
       } else if (frame > kLastMarkerFrame) {
         Warn(run.diagnostics, planned.line,
              "the marker %s of task %i at %s is dropped: markers reach frame 4294967295 at most",
-             MarkerName(planned.marker).c_str(), index + 1, TaskUnits(run, frame).c_str());
+             MarkerName(planned.marker).c_str(), TaskNumber(run, index),
+             TaskUnits(run, frame).c_str());
       } else {
         kept.push_back(std::move(planned));
       }

@@ -16,6 +16,7 @@
 #include "render/render_loop.h"
 #include "task/command_line.h"
 #include "task/crossfade_handles.h"
+#include "task/cut_list.h"
 #include "task/destination.h"
 #include "task/destination_metadata.h"
 #include "task/edit_plan.h"
@@ -216,6 +217,7 @@ void RunPhases(Session& session, const CommandLine& line) {
   run.refusedLine = run.destLine;
   CheckOutputsSpareInputs(run);
   run.refusedLine = 0;
+  ExpandCuts(run);
   PlanWriteOrder(run);
   ApplyDefaultCrossfade(run);
   MatchSpanLevels(run, !line.check && !line.strict);

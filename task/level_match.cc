@@ -7,6 +7,7 @@
 #include "common/failure.h"
 #include "common/messages.h"
 #include "render/loudness_meter.h"
+#include "task/cut_list.h"
 #include "task/diagnostics.h"
 #include "task/messages.h"
 
@@ -16,9 +17,13 @@ namespace {
 
 constexpr double kHighestLevelDb = 23.99;  // the largest 0.01 dB step below `lvl`'s +24 dB
 
-LoudnessMeasure MeasureSpan(const RunState& run, const EditEntry& entry) {
+// The span of an edit with cuts is measured whole, from its first piece's
+// start to its last piece's end, so that its pieces share one level.
+LoudnessMeasure MeasureSpan(const RunState& run, int32_t index) {
+  const EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  const EditEntry& last = run.entries[static_cast<size_t>(LastPieceOf(run, index))];
   const AudioStretch span{entry.sourcePath, entry.attributes.dataOffset, entry.readStart,
-                          entry.readLength};
+                          last.readEnd - entry.readStart};
   LoudnessMeasure measure;
   switch (MeasureLoudness(span, run.format, LoudnessScope::kSpan, measure)) {
     case MeterOutcome::kUnreadable:
@@ -39,8 +44,8 @@ void WarnRun(RunState& run, bool print, int32_t line, const std::string& text) {
 
 void MatchEntry(RunState& run, int32_t index, bool printWarnings) {
   EditEntry& entry = run.entries[static_cast<size_t>(index)];
-  const LoudnessMeasure measure = MeasureSpan(run, entry);
-  const std::string task = "Task " + std::to_string(index + 1);
+  const LoudnessMeasure measure = MeasureSpan(run, index);
+  const std::string task = "Task " + std::to_string(TaskNumber(run, index));
   if (!std::isfinite(measure.integratedLufs)) {
     WarnRun(run, printWarnings, entry.line,
             task + " is too quiet to measure its loudness: its level stays 0 dB");
@@ -75,7 +80,18 @@ double MatchedLevel(double spanLufs, double targetLufs) {
 void MatchSpanLevels(RunState& run, bool printWarnings) {
   if (run.loudnessLine == 0) return;
   for (int32_t j = 0; j < run.entryCount; ++j) {
-    if (run.entries[static_cast<size_t>(j)].lvlLine == 0) MatchEntry(run, j, printWarnings);
+    EditEntry& entry = run.entries[static_cast<size_t>(j)];
+    if (entry.lvlLine != 0) continue;
+    if (entry.piece < 2) {
+      MatchEntry(run, j, printWarnings);
+      continue;
+    }
+    // A later piece takes the level of the first.
+    const EditEntry& first = run.entries[static_cast<size_t>(j - entry.piece + 1)];
+    entry.lvl = first.lvl;
+    entry.levelMatched = first.levelMatched;
+    entry.spanLufs = first.spanLufs;
+    entry.spanPeakDbfs = first.spanPeakDbfs;
   }
 }
 

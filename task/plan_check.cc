@@ -12,6 +12,7 @@
 #include "render/crossfade_fit.h"
 
 #include "task/crossfade_handles.h"
+#include "task/cut_list.h"
 
 namespace wavsplice {
 
@@ -58,24 +59,26 @@ void CheckCrossfade(RunState& run, const RunState& plain, int32_t k) {
       Warn(run.diagnostics, line,
            "the crossfade of task %i cannot be made: the destination has %s before the splice, "
            "less than half the width (%s); the edit is copied without it",
-           index + 1, TaskUnits(run, entry.insertPoint).c_str(), TaskUnits(run, half).c_str());
+           TaskNumber(run, index), TaskUnits(run, entry.insertPoint).c_str(),
+           TaskUnits(run, half).c_str());
       return;
     case CrossfadeOutcome::kSourceTooShort:
       Warn(run.diagnostics, line,
            "the crossfade of task %i cannot be made: %s has %s before the splice, less than half "
            "the width (%s); start the span later or leave out 'xf'",
-           index + 1, entry.sourcePath.c_str(), TaskUnits(run, entry.readStart).c_str(),
-           TaskUnits(run, half).c_str());
+           TaskNumber(run, index), entry.sourcePath.c_str(),
+           TaskUnits(run, entry.readStart).c_str(), TaskUnits(run, half).c_str());
       return;
     case CrossfadeOutcome::kTooLong:
     case CrossfadeOutcome::kNotWritten:  // a run's failure, never planned
-      Warn(run.diagnostics, line, "the crossfade of task %i is too long to be made", index + 1);
+      Warn(run.diagnostics, line, "the crossfade of task %i is too long to be made",
+           TaskNumber(run, index));
       return;
     case CrossfadeOutcome::kNotPlaced:
       Warn(run.diagnostics, line,
            "the crossfade of task %i would start at the destination's first frame and is not "
            "placed",
-           index + 1);
+           TaskNumber(run, index));
       return;
     case CrossfadeOutcome::kMade:
       break;
@@ -84,7 +87,7 @@ void CheckCrossfade(RunState& run, const RunState& plain, int32_t k) {
     Warn(run.diagnostics, line,
          "the crossfade of task %i is cut short: the destination ends %s after the splice, less "
          "than half the width (%s), and its last %s are not written",
-         index + 1, TaskUnits(run, plain.destLength - entry.insertPoint).c_str(),
+         TaskNumber(run, index), TaskUnits(run, plain.destLength - entry.insertPoint).c_str(),
          TaskUnits(run, plan.xfSamples - half).c_str(), TaskUnits(run, plan.pastEnd).c_str());
   }
   // The crossfade blends the destination as the earlier edits left it.
@@ -93,14 +96,14 @@ void CheckCrossfade(RunState& run, const RunState& plain, int32_t k) {
     Warn(run.diagnostics, line,
          "the crossfade of task %i fades out of silence: no earlier edit covers the destination "
          "before the splice",
-         index + 1);
+         TaskNumber(run, index));
   }
   if (UncoveredBefore(plain, k, splice, splice + half) * 2 > half) {
     Warn(run.diagnostics, line,
          "the crossfade of task %i blends with silence after the splice, so the edit starts below "
          "its level: no earlier edit covers the destination there; an 'ins' of %s overlaps the "
          "earlier edit by half the width",
-         index + 1, InsValue(run, splice - half).c_str());
+         TaskNumber(run, index), InsValue(run, splice - half).c_str());
   }
 }
 
@@ -112,7 +115,8 @@ void CheckHeard(RunState& run, const std::vector<HeardSpan>& heard) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     if (heardFrames[static_cast<size_t>(j)] == 0) {
       Warn(run.diagnostics, EntryAt(run, j).line,
-           "task %i is never heard: edits written after it overwrite all of it", j + 1);
+           "task %i is never heard: edits written after it overwrite all of it",
+           TaskNumber(run, j));
     }
   }
   for (const HeardSpan& span : heard) {
@@ -151,12 +155,12 @@ void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
     Warn(run.diagnostics, entry.line,
          "task %i ends %s before task %i, which then repeats the last %s of %s at the end of the "
          "destination; shorten task %i or move task %i",
-         over + 1, stale.c_str(), last + 1, stale.c_str(), tail.sourcePath.c_str(), last + 1,
-         over + 1);
+         TaskNumber(run, over), stale.c_str(), TaskNumber(run, last), stale.c_str(),
+         tail.sourcePath.c_str(), TaskNumber(run, last), TaskNumber(run, over));
   } else {
     Note(run.diagnostics, tail.line,
          "task %i overwrites part of task %i, whose last %s (%s) still end the destination",
-         over + 1, last + 1, stale.c_str(), tail.sourcePath.c_str());
+         TaskNumber(run, over), TaskNumber(run, last), stale.c_str(), tail.sourcePath.c_str());
   }
 }
 
@@ -179,8 +183,9 @@ void CheckCutSpans(RunState& run) {
         std::trunc(run.sampleMode == 1 ? entry.xout : entry.xout * run.format.sampleRate);
     if (asked > entry.readEnd) {
       Note(run.diagnostics, entry.line,
-           "the span of task %i stops %s past the end of %s: it is cut at the source's end", j + 1,
-           TaskUnits(run, FramesPast(asked, entry.readEnd)).c_str(), entry.sourcePath.c_str());
+           "the span of task %i stops %s past the end of %s: it is cut at the source's end",
+           TaskNumber(run, j), TaskUnits(run, FramesPast(asked, entry.readEnd)).c_str(),
+           entry.sourcePath.c_str());
     }
   }
 }
@@ -243,10 +248,11 @@ void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
       if (frames <= overlap || !everHeard[earlier]) continue;
       const EditEntry& gone = run.entries[earlier];
       const bool most = frames * 2 > gone.readLength;
-      (most ? Warn : Note)(run.diagnostics, run.entries[later].line,
-                           "task %zu hides %s of task %zu (%s)%s", later + 1,
-                           TaskUnits(run, frames).c_str(), earlier + 1, gone.sourcePath.c_str(),
-                           most ? ", more than half of it: check this edit's ins" : "");
+      (most ? Warn : Note)(
+          run.diagnostics, run.entries[later].line, "task %i hides %s of task %i (%s)%s",
+          TaskNumber(run, static_cast<int32_t>(later)), TaskUnits(run, frames).c_str(),
+          TaskNumber(run, static_cast<int32_t>(earlier)), gone.sourcePath.c_str(),
+          most ? ", more than half of it: check this edit's ins" : "");
     }
   }
 }
@@ -325,25 +331,26 @@ void CheckHandles(RunState& run, int32_t index) {
   const int64_t half = handles.askedSamples / 2;
   std::string short_;
   if (handles.pre < half) {
-    short_ += "; " + entry.sourcePath + Format(" (task %i) has ", index + 1) +
+    short_ += "; " + entry.sourcePath + Format(" (task %i) has ", TaskNumber(run, index)) +
               TaskUnits(run, handles.pre) + " before its span, " +
               TaskUnits(run, half - handles.pre) + " short of half the width";
   }
   if (handles.post < handles.askedSamples - half) {
-    short_ += "; " + outgoing.sourcePath + Format(" (task %i) has ", handles.outgoing + 1) +
-              TaskUnits(run, handles.post) + " from the splice on, " +
-              TaskUnits(run, handles.askedSamples - half - handles.post) +
-              " short of half the width";
+    short_ +=
+        "; " + outgoing.sourcePath + Format(" (task %i) has ", TaskNumber(run, handles.outgoing)) +
+        TaskUnits(run, handles.post) + " from the splice on, " +
+        TaskUnits(run, handles.askedSamples - half - handles.post) + " short of half the width";
   }
   if (kind == HandlesZoneKind::kShrunk) {
     Warn(run.diagnostics, entry.xfLine, "the crossfade of task %i shrinks from %s to %s%s",
-         index + 1, TaskUnits(run, handles.askedSamples).c_str(),
+         TaskNumber(run, index), TaskUnits(run, handles.askedSamples).c_str(),
          TaskUnits(run, handles.zone.xfSamples).c_str(), short_.c_str());
   } else {
     Warn(run.diagnostics, entry.xfLine,
          "the crossfade of task %i is left out: the sources hold %s for it, less than 2 "
          "samples%s",
-         index + 1, TaskUnits(run, handles.pre + handles.post).c_str(), short_.c_str());
+         TaskNumber(run, index), TaskUnits(run, handles.pre + handles.post).c_str(),
+         short_.c_str());
   }
 }
 
@@ -365,7 +372,7 @@ void CheckFades(RunState& run) {
       if (fits && frames <= entry.readLength) continue;
       Warn(run.diagnostics, fade.line,
            "the fade %s of task %i is longer than its span (%s): it is shortened to the span",
-           fade.name, j + 1, TaskUnits(run, entry.readLength).c_str());
+           fade.name, TaskNumber(run, j), TaskUnits(run, entry.readLength).c_str());
     }
   }
 }
@@ -374,8 +381,11 @@ void CheckPlan(RunState& run) {
   const RunState plain = PlainPlan(run);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     CheckCrossfade(run, plain, k);
-    if (run.handles) CheckHandles(run, run.writeOrder[static_cast<size_t>(k)]);
+    const int32_t index = run.writeOrder[static_cast<size_t>(k)];
+    // A join between pieces is checked against its cut (CheckCutJoins).
+    if (run.handles && EntryAt(run, index).piece < 2) CheckHandles(run, index);
   }
+  CheckCutJoins(run);
   const std::vector<HeardSpan> heard = HeardMap(run);
   CheckHeard(run, heard);
   CheckStaleTail(run, heard);

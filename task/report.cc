@@ -9,6 +9,7 @@
 
 #include "task/crossfade_handles.h"
 #include "task/crossfade_plan.h"
+#include "task/cut_list.h"
 #include "task/destination_metadata.h"
 #include "task/loudness_target.h"
 #include "task/valid_utf8.h"
@@ -75,8 +76,8 @@ const char* ZoneKindName(HandlesZoneKind kind) {
   }
 }
 
-Json HandlesJson(const HandlesCrossfade& handles) {
-  return {{"outgoing_task", handles.outgoing + 1},
+Json HandlesJson(const RunState& run, const HandlesCrossfade& handles) {
+  return {{"outgoing_task", TaskNumber(run, handles.outgoing)},
           {"zone", ZoneKindName(handles.zone.kind)},
           {"asked_frames", handles.askedSamples},
           {"frames", handles.zone.xfSamples},
@@ -88,13 +89,68 @@ Json HandlesJson(const HandlesCrossfade& handles) {
           {"moved_frames", handles.shift}};
 }
 
+const char* FateName(RegionFate fate) {
+  switch (fate) {
+    case RegionFate::kApplied:
+      return "applied";
+    case RegionFate::kOutside:
+      return "outside the span";
+    case RegionFate::kEmpty:
+      return "ends before it starts";
+    default:
+      return "given";
+  }
+}
+
+Json RegionJson(const SourceRegion& region, JsonText& text) {
+  Json item = {{"line", region.line}};
+  if (!region.labelFile.empty()) {
+    item["label_file"] = text(region.labelFile);
+    item["label_line"] = region.labelLine;
+  }
+  item["from"] = Number(region.from);
+  item["to"] = Number(region.to);
+  item["units"] = region.inSeconds ? "seconds" : "task";
+  item["outcome"] = FateName(region.fate);
+  if (region.fate == RegionFate::kApplied) {
+    item["start_frame"] = region.startFrame;
+    item["end_frame"] = region.endFrame;
+  }
+  return item;
+}
+
+// A piece of an edit with cuts: its number, the region left out before it,
+// and on the first piece every region its lines give.
+void AddPieceJson(const EditEntry& entry, JsonText& text, Json& edit) {
+  if (entry.piece == 0) return;
+  edit["piece"] = entry.piece;
+  edit["pieces"] = entry.pieces;
+  if (entry.piece > 1) {
+    Json cut = {{"line", entry.cutBefore.line}};
+    if (!entry.cutBefore.labelFile.empty()) {
+      cut["label_file"] = text(entry.cutBefore.labelFile);
+      cut["label_line"] = entry.cutBefore.labelLine;
+    }
+    cut["start_frame"] = entry.cutBefore.startFrame;
+    cut["end_frame"] = entry.cutBefore.endFrame;
+    edit["cut_before"] = cut;
+  }
+  if (entry.piece != 1) return;
+  for (const auto* list : {&entry.cuts, &entry.keeps}) {
+    Json regions = Json::array();
+    for (const SourceRegion& region : *list) regions.push_back(RegionJson(region, text));
+    edit[list == &entry.cuts ? "cuts" : "keeps"] = regions;
+  }
+}
+
 // plain: the run as a task without handles gives it (PlainPlan).
 Json EditJson(const RunState& run, const RunState& plain, const RunRecord& record, int32_t index,
               JsonText& text) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   Json edit;
-  edit["task"] = index + 1;
+  edit["task"] = TaskNumber(run, index);
   edit["line"] = entry.line;
+  if (record.planned) AddPieceJson(entry, text, edit);
   edit["source"] = text(entry.sourcePath);
   Json given;
   given["xin"] = Number(entry.xin);
@@ -124,8 +180,8 @@ Json EditJson(const RunState& run, const RunState& plain, const RunRecord& recor
       crossfade["frames"] = plan.xfSamples;
       crossfade["outcome"] = WordsOf(plain, planned, plan).json;
       const HandlesCrossfade handles =
-          run.handles ? HandlesOfEntry(run, index) : HandlesCrossfade();
-      if (handles.outgoing >= 0) crossfade["handles"] = HandlesJson(handles);
+          TakesHandles(run, entry) ? HandlesOfEntry(run, index) : HandlesCrossfade();
+      if (handles.outgoing >= 0) crossfade["handles"] = HandlesJson(run, handles);
     }
     edit["crossfade"] = crossfade;
   }
@@ -185,9 +241,28 @@ double ReportSeconds(int64_t frames, int32_t sampleRate) {
   return static_cast<double>(static_cast<float>(frames) / static_cast<float>(sampleRate));
 }
 
+namespace {
+
+// For a piece after the first: the region cut before it, and whether the
+// join is a hard cut (a crossfade prints its own line).
+void PrintPieceJoin(const RunState& run, const EditEntry& entry) {
+  const SourceRegion& cut = entry.cutBefore;
+  const std::string origin = CutOrigin(cut);
+  if (run.sampleMode == 1) {
+    std::printf(kPieceCutSamples, static_cast<long long>(cut.startFrame),
+                static_cast<long long>(cut.endFrame), origin.c_str());
+  } else {
+    std::printf(kPieceCutSeconds, ReportSeconds(cut.startFrame, run.format.sampleRate),
+                ReportSeconds(cut.endFrame, run.format.sampleRate), origin.c_str());
+  }
+  if (entry.xfType == 0) std::fputs(kHardJoin, stdout);
+}
+
+}  // namespace
+
 void PrintEditBlock(const RunState& run, int32_t entryIndex) {
   const EditEntry& entry = run.entries[static_cast<size_t>(entryIndex)];
-  std::printf("Task %i", entryIndex + 1);
+  std::printf("Task %s", TaskName(run, entryIndex).c_str());
   if (run.sampleMode == 1) {
     std::printf("\tInsert point %" PRId64 " samples\n", entry.insertPoint);
     std::printf("\tFile %s\n", entry.sourcePath.c_str());
@@ -201,6 +276,7 @@ void PrintEditBlock(const RunState& run, int32_t entryIndex) {
     std::printf("\tRead length %.3f sec\n", ReportSeconds(entry.readLength, run.format.sampleRate));
   }
   std::printf("\tLevel %.3f dB\n", entry.lvl);
+  if (entry.piece > 1) PrintPieceJoin(run, entry);
 }
 
 void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
@@ -220,7 +296,7 @@ void PrintCrossfadeLine(const RunState& run, const EditEntry& entry) {
 }
 
 bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {
-  if (!run.handles) return false;
+  if (!TakesHandles(run, entry)) return false;
   const int32_t index = static_cast<int32_t>(&entry - run.entries.data());
   const HandlesCrossfade handles = HandlesOfEntry(run, index);
   if (handles.outgoing < 0) return false;
@@ -243,9 +319,10 @@ bool PrintHandlesLine(const RunState& run, const EditEntry& entry) {
                 static_cast<double>(start) / run.format.sampleRate,
                 static_cast<double>(end) / run.format.sampleRate);
   }
-  std::printf(", %" PRId64 " samples from task %i after the splice, %" PRId64
-              " from task %i before it",
-              zone.xfSamples - zone.before, handles.outgoing + 1, zone.before, index + 1);
+  std::printf(", %" PRId64 " samples from task %s after the splice, %" PRId64
+              " from task %s before it",
+              zone.xfSamples - zone.before, TaskName(run, handles.outgoing).c_str(), zone.before,
+              TaskName(run, index).c_str());
   if (zone.kind == HandlesZoneKind::kShrunk) {
     std::printf(", shrunk from %" PRId64 " samples", handles.askedSamples);
   } else if (zone.kind == HandlesZoneKind::kMoved) {
@@ -303,7 +380,7 @@ void PrintMetadataPlan(const RunState& run) {
     } else {
       const EditEntry& entry = run.entries[static_cast<size_t>(run.metadataEntry)];
       std::printf("Metadata from %s (task %i): %s\n", entry.sourcePath.c_str(),
-                  run.metadataEntry + 1, chunks.c_str());
+                  TaskNumber(run, run.metadataEntry), chunks.c_str());
     }
   }
   if (AsksForMarkers(run) || run.keepMetadataLine != 0) std::puts("");
@@ -352,7 +429,7 @@ void AddMetadataJson(const RunState& run, JsonText& text, Json& report) {
       Json item = {{"frame", marker.frame},
                    {"seconds", static_cast<double>(marker.frame) / run.format.sampleRate},
                    {"label", text(marker.label)},
-                   {"task", planned.entry + 1}};
+                   {"task", TaskNumber(run, planned.entry)}};
       if (!marker.note.empty()) item["note"] = text(marker.note);
       if (marker.isRegion) item["region_frames"] = marker.region.length;
       markers.push_back(item);
@@ -372,8 +449,9 @@ void AddMetadataJson(const RunState& run, JsonText& text, Json& report) {
     names.push_back(chunks.substr(at, end - at));
     at = end + 2;
   }
-  report["metadata"] = {
-      {"task", run.metadataEntry + 1}, {"source", text(entry.sourcePath)}, {"chunks", names}};
+  report["metadata"] = {{"task", TaskNumber(run, run.metadataEntry)},
+                        {"source", text(entry.sourcePath)},
+                        {"chunks", names}};
 }
 
 }  // namespace

@@ -24,6 +24,27 @@ struct EditMark {
   int32_t line = 0;
 };
 
+// What the plan made of a source region of an edit: left out (or kept),
+// ignored because it lies outside the span, or ignored because it ends at or
+// before its start.
+enum class RegionFate { kGiven, kApplied, kOutside, kEmpty };
+
+// A region of an edit's source named by a `cut` line or by a label of a
+// `cuts` or `keeps` file. from and to are task units, or seconds in either
+// mode when inSeconds (a label file's times).
+struct SourceRegion {
+  double from = 0;
+  double to = 0;
+  bool inSeconds = false;
+  int32_t line = 0;       // task-file line of its `cut`, `cuts` or `keeps`
+  std::string labelFile;  // the label file it comes from; empty for `cut`
+  int32_t labelLine = 0;
+  // After the plan: its source frames within the span, and its fate.
+  int64_t startFrame = 0;
+  int64_t endFrame = 0;
+  RegionFate fate = RegionFate::kGiven;
+};
+
 // One edit. Task values are seconds, or samples in sample mode.
 struct EditEntry {
   std::string sourcePath;
@@ -71,6 +92,20 @@ struct EditEntry {
   double spanLufs = 0;
   double spanPeakDbfs = 0;
   std::vector<EditMark> marks;
+  // The regions its `cut` and `cuts` lines leave out, and the regions its
+  // `keeps` lines keep; the plan splits such an edit into pieces, each an
+  // entry of its own, and keeps the regions on the first piece.
+  std::vector<SourceRegion> cuts;
+  std::vector<SourceRegion> keeps;
+  // Once split: the task number (1-based) of the edit the entry comes from,
+  // 0 while it is the edit's own index + 1; and for a piece of an edit with
+  // cuts, its number (1-based) and the count of pieces, 0 otherwise.
+  int32_t task = 0;
+  int32_t piece = 0;
+  int32_t pieces = 0;
+  // For a piece after the first: the source region left out before it, as
+  // merged from the cuts (its frames and the line of its first cut).
+  SourceRegion cutBefore;
 };
 
 // A marker the destination will carry, where the plan put it.

@@ -15,8 +15,9 @@ namespace {
 
 // The reader's command chain, in its order.
 constexpr const char* kChain[] = {"src", "xin", "xout", "ins", "trim", "lvl", "xf", "dest"};
-constexpr const char* kWords[] = {"src",  "xin",           "xout", "ins",     "trim", "lvl", "xf",
-                                  "dest", "using_samples", "app",  "handles", "fin",  "fout"};
+constexpr const char* kWords[] = {"src",  "xin",  "xout",          "ins",  "trim",    "lvl",
+                                  "xf",   "dest", "using_samples", "app",  "handles", "fin",
+                                  "fout", "cut",  "cuts",          "keeps"};
 
 int ChainIndex(const char* word) {
   for (int i = 0; i < 8; ++i) {

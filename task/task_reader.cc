@@ -12,6 +12,7 @@
 #include "common/failure.h"
 #include "common/file_io.h"
 #include "common/messages.h"
+#include "task/label_file.h"
 #include "task/messages.h"
 #include "task/task_lint.h"
 #include "task/task_values.h"
@@ -135,6 +136,9 @@ class TaskTokens {
       return Fade("fin", &EditEntry::finType, &EditEntry::finWidth, &EditEntry::finLine);
     if (Is(Current().text, "fout"))
       return Fade("fout", &EditEntry::foutType, &EditEntry::foutWidth, &EditEntry::foutLine);
+    if (Is(Current().text, "cut")) return Cut();
+    if (Is(Current().text, "cuts")) return LabelRegions("cuts", &EditEntry::cuts);
+    if (Is(Current().text, "keeps")) return LabelRegions("keeps", &EditEntry::keeps);
     bool matched = false;
     if (Is(Current().text, "loudness")) matched = Loudness();
     if (Is(Current().text, "src")) matched = Source();
@@ -307,6 +311,34 @@ class TaskTokens {
     Entry().*width = NarrowToFloat(LeadingNumber(widthText));
     Entry().*type = curve >= 0 && curve <= 4 ? static_cast<int32_t>(curve) : 0;
     Entry().*line = commandToken.line;
+    return true;
+  }
+
+  // `cut` with a start and an end in task units: a region of the current
+  // entry's source left out. Its end token goes no further down the chain.
+  bool Cut() {
+    const TaskToken& command = Current();
+    const bool samples = run_.sampleMode == 1;
+    const char* from = TakeValue("cut");
+    if (!HasTokensAfter(1)) Fail(kExitTask, "Value missing after cut at end of task file\n");
+    lint_.Number(Current(), command.line, !samples);
+    ++at_;
+    lint_.Value(command, Current(), "cut", "end");
+    lint_.Number(Current(), command.line, !samples);
+    SourceRegion region;
+    region.from = TaskTime(from, samples);
+    region.to = TaskTime(Current().text, samples);
+    region.line = command.line;
+    Entry().cuts.push_back(region);
+    return true;
+  }
+
+  // `cuts` or `keeps` with a label file: its regions are left out of (or
+  // are all that is kept of) the current entry's span.
+  bool LabelRegions(const char* command, std::vector<SourceRegion> EditEntry::*regions) {
+    const int32_t line = Current().line;
+    const char* path = TakeValue(command);
+    AddLabelRegions(path, run_.taskPath, line, Entry().*regions, run_.diagnostics);
     return true;
   }
 

@@ -9,6 +9,7 @@
 
 #include "task/crossfade_handles.h"
 #include "task/crossfade_plan.h"
+#include "task/cut_list.h"
 #include "task/valid_utf8.h"
 
 namespace wavsplice {
@@ -197,27 +198,64 @@ int32_t EntryOfLine(const RunState& run, int32_t line) {
   return line > 0 ? found : -1;
 }
 
+// The lane of write position k: one lane per edit, the pieces of an edit
+// with cuts in the lane of their first piece.
+int32_t LaneOfPosition(const RunState& run, int32_t k) {
+  int32_t lane = 0;
+  for (int32_t i = 1; i <= k; ++i) {
+    if (run.entries[static_cast<size_t>(run.writeOrder[static_cast<size_t>(i)])].piece < 2) ++lane;
+  }
+  return lane;
+}
+
+// The lane's label: the edit's task, source, span, level and crossfade; an
+// edit with cuts shows the span from its first piece to its last.
+std::string LaneLabel(const RunState& run, const RunState& plain, int32_t index) {
+  const EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
+  const EditEntry& last = run.entries[static_cast<size_t>(LastPieceOf(run, index))];
+  const std::string span = TimeText(run, entry.readStart) + "-" + TimeText(run, last.readEnd);
+  std::string label = Format("Task %i  ", TaskNumber(run, index)) +
+                      Escape(entry.sourcePath, kLabelChars) + "  " + span +
+                      Format("  %+.1f dB", entry.lvl);
+  if (entry.piece > 0) label += Format("  %i pieces", entry.pieces);
+  const CrossfadePlan plan = PlanCrossfade(plain, planned);
+  if (plan.outcome != CrossfadeOutcome::kNone) {
+    label += Format("  xf %i: %s", entry.xfType, WordsOf(plain, planned, plan).label);
+  }
+  return label;
+}
+
+// A piece's join: a mark at its first frame that names the region cut.
+std::string CutMark(const RunState& run, const Scale& scale, const EditEntry& entry, int64_t y) {
+  const SourceRegion& cut = entry.cutBefore;
+  const std::string origin = CutOrigin(cut);
+  std::string svg = Format("<g><title>Task %i cut: ", entry.task) + TimeText(run, cut.startFrame) +
+                    "-" + TimeText(run, cut.endFrame) + (run.sampleMode == 1 ? " samples" : " s") +
+                    " of the source" + Escape(origin) + "</title>\n";
+  svg += Rect(scale.X(entry.insertPoint) - 10, y, 20, kLaneHeight * 10, "fill=\"#e15759\"");
+  return svg + "</g>\n";
+}
+
 // plain: the run as a task without handles gives it (PlainPlan), whose
 // crossfades are the ones made.
 std::string Lane(const RunState& run, const RunState& plain, const Scale& scale, int32_t k) {
   const int32_t index = run.writeOrder[static_cast<size_t>(k)];
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
-  const int64_t y = (kFirstLaneY + k * kLaneHeight) * 10;
+  const int32_t lane = LaneOfPosition(run, k);
+  const int64_t y = (kFirstLaneY + lane * kLaneHeight) * 10;
   std::string svg;
-  if (k % 2 == 1) svg += Rect(0, y, kWidth * 10, kLaneHeight * 10, "fill=\"#f2f2f2\"");
+  if (entry.piece < 2) {
+    if (lane % 2 == 1) svg += Rect(0, y, kWidth * 10, kLaneHeight * 10, "fill=\"#f2f2f2\"");
+    svg += Text(60, y + 130, LaneLabel(run, plain, index));
+  }
   const std::string span =
       TimeText(run, entry.readStart) + "-" + TimeText(run, entry.readStart + entry.readLength);
-  std::string label = Format("Task %i  ", index + 1) + Escape(entry.sourcePath, kLabelChars) +
-                      "  " + span + Format("  %+.1f dB", entry.lvl);
   const CrossfadePlan plan = PlanCrossfade(plain, planned);
-  if (plan.outcome != CrossfadeOutcome::kNone) {
-    label += Format("  xf %i: %s", entry.xfType, WordsOf(plain, planned, plan).label);
-  }
-  svg += Text(60, y + 130, label);
   const int64_t end = static_cast<int64_t>(entry.insertPoint) + entry.readLength;
-  svg += Format("<g><title>Task %i: ", index + 1) + Escape(entry.sourcePath) + " from " + span +
-         (run.sampleMode == 1 ? " samples" : " s") + "</title>\n";
+  svg += Format("<g><title>Task %s: ", TaskName(run, index).c_str()) + Escape(entry.sourcePath) +
+         " from " + span + (run.sampleMode == 1 ? " samples" : " s") + "</title>\n";
   svg += Rect(scale.X(entry.insertPoint), y + 30, scale.Width(entry.insertPoint, end), 120,
               Format("fill=\"%s\"", SourceColour(run, index)));
   svg += "</g>\n";
@@ -225,18 +263,20 @@ std::string Lane(const RunState& run, const RunState& plain, const Scale& scale,
     const bool made = plan.outcome == CrossfadeOutcome::kMade;
     const char* outcome = WordsOf(plain, planned, plan).tooltip;
     const int64_t from = std::max<int64_t>(plan.destStart, 0);
-    svg += Format("<g><title>Task %i crossfade type %i: %s</title>\n", index + 1, entry.xfType,
-                  outcome);
+    svg += Format("<g><title>Task %s crossfade type %i: %s</title>\n", TaskName(run, index).c_str(),
+                  entry.xfType, outcome);
     svg +=
         Rect(scale.X(from), y + 10, scale.Width(from, from + plan.xfSamples), 160,
              made ? "fill=\"#f28e2b\" fill-opacity=\"0.6\""
                   : "fill=\"none\" stroke=\"#e15759\" stroke-width=\"2\" stroke-dasharray=\"3 2\"");
     svg += "</g>\n";
   }
+  if (entry.piece > 1) svg += CutMark(run, scale, entry, y);
   bool warned = false;
   for (const Diagnostic& diagnostic : run.diagnostics) {
-    warned = warned || (diagnostic.kind == DiagnosticKind::kWarning &&
-                        EntryOfLine(run, diagnostic.line) == index);
+    if (diagnostic.kind != DiagnosticKind::kWarning || entry.piece > 1) continue;
+    const int32_t warnedEntry = EntryOfLine(run, diagnostic.line);
+    warned = warned || (warnedEntry >= 0 && TaskNumber(run, warnedEntry) == TaskNumber(run, index));
   }
   if (warned) {
     const int64_t x = scale.X(entry.insertPoint);
@@ -248,20 +288,20 @@ std::string Lane(const RunState& run, const RunState& plain, const Scale& scale,
   return svg;
 }
 
-// The lane of the entry: its position in the write order.
+// The lane of the entry: that of its position in the write order.
 int64_t LaneY(const RunState& run, int32_t index) {
   int32_t k = 0;
   while (run.writeOrder[static_cast<size_t>(k)] != index) ++k;
-  return (kFirstLaneY + k * kLaneHeight) * 10;
+  return (kFirstLaneY + LaneOfPosition(run, k) * kLaneHeight) * 10;
 }
 
 std::string Handle(const RunState& run, const Scale& scale, int32_t index, int64_t from, int64_t to,
                    const char* where) {
   if (from >= to) return "";
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
-  std::string svg = Format("<g><title>Task %i handle: ", index + 1) + TimeText(run, to - from) +
-                    (run.sampleMode == 1 ? " samples of " : " s of ") + Escape(entry.sourcePath) +
-                    " " + where + " its span</title>\n";
+  std::string svg = Format("<g><title>Task %s handle: ", TaskName(run, index).c_str()) +
+                    TimeText(run, to - from) + (run.sampleMode == 1 ? " samples of " : " s of ") +
+                    Escape(entry.sourcePath) + " " + where + " its span</title>\n";
   svg += Rect(scale.X(from), LaneY(run, index) + 30, scale.Width(from, to), 120,
               Format("fill=\"%s\" fill-opacity=\"0.35\" stroke=\"%s\" stroke-dasharray=\"2 2\"",
                      SourceColour(run, index), SourceColour(run, index)));
@@ -272,7 +312,6 @@ std::string Handle(const RunState& run, const Scale& scale, int32_t index, int64
 // spans: the incoming source's before its span, in its lane, and the
 // outgoing source's after its span, in that edit's lane.
 std::string Handles(const RunState& run, const Scale& scale) {
-  if (!run.handles) return "";
   std::string svg;
   const std::vector<HandlesCrossfade> handles = PlanHandles(run);
   for (int32_t j = 0; j < run.entryCount; ++j) {
@@ -302,7 +341,7 @@ std::string HeardStrip(const RunState& run, const Scale& scale, int64_t y) {
     svg +=
         Rect(x, y, width, kStripHeight * 10, Format("fill=\"%s\"", SourceColour(run, span.entry)));
     if (width >= 240) {
-      svg += Text(x + width / 2, y + 180, Format("%i", span.entry + 1),
+      svg += Text(x + width / 2, y + 180, Format("%i", TaskNumber(run, span.entry)),
                   " text-anchor=\"middle\" fill=\"#fff\"");
     }
   }
@@ -358,7 +397,8 @@ std::string WarningList(const std::vector<std::string>& lines, int64_t y) {
 
 std::string TimelineSvg(const RunState& run) {
   const Scale scale(run.destLength);
-  const int64_t stripY = (kFirstLaneY + run.entryCount * kLaneHeight + 12) * 10;
+  const int32_t lanes = run.entryCount > 0 ? LaneOfPosition(run, run.entryCount - 1) + 1 : 0;
+  const int64_t stripY = (kFirstLaneY + lanes * kLaneHeight + 12) * 10;
   const int64_t listY = stripY + (kStripHeight + 24) * 10;
   const std::vector<std::string> warningLines = WarningLines(run);
   const int64_t height = listY / 10 + static_cast<int64_t>(warningLines.size()) * 16 + 8;
@@ -370,10 +410,9 @@ std::string TimelineSvg(const RunState& run) {
                 "font-size=\"11\">\n",
                 kWidth, height, kWidth, height);
   svg += Rect(0, 0, kWidth * 10, height * 10, "fill=\"#fff\"");
-  svg += Text(
-      60, 200,
-      "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", run.entryCount),
-      " font-size=\"14\" font-weight=\"bold\"");
+  svg += Text(60, 200,
+              "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", lanes),
+              " font-size=\"14\" font-weight=\"bold\"");
   svg += Axis(run, scale);
   const RunState plain = PlainPlan(run);
   for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, plain, scale, k);

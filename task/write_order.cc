@@ -30,6 +30,18 @@ void SetInsertPoint(const RunState& run, EditEntry& entry) {
   entry.insertPoint = point;
 }
 
+// Puts the piece at index right after the piece before it.
+void FollowPreviousPiece(RunState& run, int32_t index) {
+  EditEntry& entry = run.entries[static_cast<size_t>(index)];
+  const EditEntry& previous = run.entries[static_cast<size_t>(index - 1)];
+  entry.insertPoint = previous.insertPoint + previous.readLength;
+  int64_t end = 0;
+  if (__builtin_add_overflow(entry.insertPoint, entry.readLength, &end) ||
+      end > MaxDataFrames(run.format.FrameBytes())) {
+    FailInsertPoint(entry);
+  }
+}
+
 }  // namespace
 
 void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector<int32_t>& order) {
@@ -96,6 +108,9 @@ void PlanWriteOrder(RunState& run) {
     }
     run.refusedLine = entry.line;
     SetInsertPoint(run, entry);
+    // The pieces of an edit with cuts join frame to frame, whatever the
+    // rounding of their times.
+    if (entry.piece > 1) FollowPreviousPiece(run, k);
     const int64_t end = entry.insertPoint + entry.readLength;
     if (end > furthest) furthest = end;
   }

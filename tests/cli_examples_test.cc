@@ -42,6 +42,7 @@ const std::map<std::string, Expected>& ExpectedResults() {
       {"level.txt", {"levelled.wav", "8.000 sec", 16, 2, 44100, 352800}},
       {"samples.txt", {"bells.wav", "68000 samples", 24, 1, 48000, 68000}},
       {"deliver.txt", {"delivered.wav", "8.500 sec", 16, 2, 44100, 374850}},
+      {"remove-ums.txt", {"cleaned.wav", "7.050 sec", 16, 2, 44100, 310904}},
   };
   return results;
 }
@@ -102,7 +103,7 @@ TEST(CliExamples, BundledExampleAndEveryRecipeRender) {
     RenderAndCheck(entry.path());
     ++recipes;
   }
-  EXPECT_EQ(recipes, 6);
+  EXPECT_EQ(recipes, 7);
 }
 
 std::string ReadText(const fs::path& path) {
