@@ -102,11 +102,6 @@ size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count) {
   return std::fread(buffer, 1, count, file);
 }
 
-bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count) {
-  if (!SeekTo(file, pos)) return false;
-  return std::fwrite(buffer, 1, count, file) == count;
-}
-
 size_t ReadAt(int fd, int64_t pos, void* buffer, size_t count) {
   size_t done = 0;
   while (done < count) {
@@ -129,14 +124,6 @@ bool WriteAt(int fd, int64_t pos, const void* buffer, size_t count) {
     done += static_cast<size_t>(put);
   }
   return true;
-}
-
-bool CloseWritten(FileHandle& file) {
-  std::FILE* raw = file.release();
-  if (raw == nullptr) return false;
-  const bool flushed = std::fflush(raw) == 0 && !std::ferror(raw);
-  const bool closed = std::fclose(raw) == 0;
-  return flushed && closed;
 }
 
 namespace {

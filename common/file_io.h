@@ -1,5 +1,7 @@
-// Small RAII wrappers over C file streams: every file the program touches is
-// opened, used and closed within one call, positioned absolutely each time.
+// Owners of open files (C streams for the headers the program reads,
+// descriptors for the audio it copies) and reads and writes at absolute
+// positions. Sources and the destination stay open across edits; every read
+// and write names its position, so no file position is shared.
 #pragma once
 
 #include <cstdint>
@@ -9,18 +11,6 @@
 #include <utility>
 
 namespace wavsplice {
-
-// A file under two names: the path the program opens (for the destination,
-// its temporary file until the run commits it) and the name every message
-// gives it, the one the user wrote. Made from one string, both are that.
-struct NamedPath {
-  NamedPath(const std::string& both) : path(both), name(both) {}  // NOLINT: implicit on purpose
-  NamedPath(const char* both) : path(both), name(both) {}         // NOLINT: implicit on purpose
-  NamedPath(std::string openedAt, std::string shownAs)
-      : path(std::move(openedAt)), name(std::move(shownAs)) {}
-  std::string path;
-  std::string name;
-};
 
 struct FileCloser {
   void operator()(std::FILE* file) const { std::fclose(file); }
@@ -68,9 +58,6 @@ int64_t FileSize(int fd);
 // (fewer at the end of the file or on an error).
 size_t ReadAt(std::FILE* file, int64_t pos, void* buffer, size_t count);
 
-// Writes count bytes at byte position pos; false on any failure.
-bool WriteAt(std::FILE* file, int64_t pos, const void* buffer, size_t count);
-
 // The same on an open descriptor, without moving its position: reads until
 // count bytes, the end of the file or an error; writes all count bytes.
 size_t ReadAt(int fd, int64_t pos, void* buffer, size_t count);
@@ -82,8 +69,5 @@ bool WriteAt(int fd, int64_t pos, const void* buffer, size_t count);
 bool AvailableBytes(const std::string& path, uint64_t& available);
 // The same for the disk that holds the open file fd.
 bool AvailableBytes(int fd, uint64_t& available);
-
-// Flushes and closes a file that was written; false when either fails.
-bool CloseWritten(FileHandle& file);
 
 }  // namespace wavsplice
