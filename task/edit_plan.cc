@@ -12,15 +12,17 @@ namespace wavsplice {
 
 namespace {
 
-void ListSources(const RunState& run, const char* format, int32_t TrackAttributes::*field) {
+// Prints one line of format per source: its path and the value field reads from its attributes.
+template <typename Field>
+void ListSources(const RunState& run, const char* format, Field field) {
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    std::printf(format, entry.sourcePath.c_str(), entry.attributes.*field);
+    std::printf(format, entry.sourcePath.c_str(), field(entry.attributes));
   }
 }
 
-const char* SampleTypeName(const TrackAttributes& attributes) {
-  return FormatOf(attributes).IsFloat() ? "float" : "integer";
+const char* EncodingName(const TrackAttributes& attributes) {
+  return attributes.format.IsFloat() ? "float" : "integer";
 }
 
 [[noreturn]] void FailSpan(const EditEntry& entry) {
@@ -87,26 +89,27 @@ void CompareSourceFormats(RunState& run) {
   for (int32_t m = 1; m < run.entryCount; ++m) {
     const TrackAttributes& other = run.entries[static_cast<size_t>(m)].attributes;
     if (!mismatch) run.refusedLine = run.entries[static_cast<size_t>(m)].line;
-    if (other.sampleRate != first.sampleRate) {
+    if (other.format.sampleRate != first.format.sampleRate) {
       std::puts("Sample rates do not match for source tracks:");
-      ListSources(run, "%s\t%i Hz\n", &TrackAttributes::sampleRate);
+      ListSources(run, "%s\t%i Hz\n", [](const TrackAttributes& a) { return a.format.sampleRate; });
       mismatch = true;
     }
-    if (other.channels != first.channels) {
+    if (other.format.channels != first.format.channels) {
       std::puts("Number of channels do not match for source tracks:");
-      ListSources(run, "%s\t%i channels\n", &TrackAttributes::channels);
+      ListSources(run, "%s\t%i channels\n",
+                  [](const TrackAttributes& a) { return a.format.channels; });
       mismatch = true;
     }
     if (other.bits != first.bits) {
       std::puts("Number of bits do not match for source tracks:");
-      ListSources(run, "%s\t%i\n", &TrackAttributes::bits);
+      ListSources(run, "%s\t%i\n", [](const TrackAttributes& a) { return a.bits; });
       mismatch = true;
     }
-    if (FormatOf(other).sampleType != FormatOf(first).sampleType) {
+    if (other.format.encoding != first.format.encoding) {
       std::puts("Sample types do not match for source tracks:");
       for (int32_t j = 0; j < run.entryCount; ++j) {
         const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-        std::printf("%s\t%s\n", entry.sourcePath.c_str(), SampleTypeName(entry.attributes));
+        std::printf("%s\t%s\n", entry.sourcePath.c_str(), EncodingName(entry.attributes));
       }
       mismatch = true;
     }
@@ -155,8 +158,7 @@ void ReadSources(RunState& run) {
 
 void ResolveEditPlan(RunState& run) {
   ReadSources(run);
-  const TrackAttributes& first = run.entries[0].attributes;
-  run.format = FormatOf(first);
+  run.format = run.entries[0].attributes.format;
 
   CompareSourceFormats(run);
   CheckSupportedFormats(run);

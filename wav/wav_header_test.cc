@@ -17,7 +17,7 @@ using testing::Bytes;
 PcmFormat Format(int32_t bytes, int32_t channels, bool isFloat, uint32_t mask = 0,
                  int32_t validBits = 0) {
   PcmFormat format = IntegerFormat(bytes, channels, 48000);
-  if (isFloat) format.sampleType = SampleType::kFloat;
+  if (isFloat) format.encoding = SampleEncoding::kFloat;
   if (validBits != 0) format.validBits = validBits;
   format.channelMask = mask;
   return format;
@@ -65,14 +65,14 @@ TEST(WavHeader, ExtensibleSourcesGiveValidBitsAndMask) {
                                   .FmtExtensible({6, 48000, 24, 1}, 1, 20, 0x3f)
                                   .Data(Bytes(36, 0))
                                   .Build());
-  const PcmFormat format = FormatOf(GET_ATTRIBUTES("x.wav"));
+  const PcmFormat format = GET_ATTRIBUTES("x.wav").format;
   EXPECT_EQ(format.validBits, 20);
   EXPECT_EQ(format.channelMask, 0x3fu);
   EXPECT_EQ(format.FrameBytes(), 18);
   EXPECT_FALSE(format.IsFloat());
   // Plain headers have no mask and every bit valid.
   testing::WriteFile("p.wav", testing::CanonicalWav({2, 8000, 32, 3}, {0, 0}));
-  const PcmFormat plain = FormatOf(GET_ATTRIBUTES("p.wav"));
+  const PcmFormat plain = GET_ATTRIBUTES("p.wav").format;
   EXPECT_EQ(plain.validBits, 32);
   EXPECT_EQ(plain.channelMask, 0u);
   EXPECT_TRUE(plain.IsFloat());
