@@ -142,7 +142,7 @@ BENCHMARK(BM_NewLevel)->Arg(2)->Arg(3);
 void BM_NewLevelFormat(benchmark::State& state) {
   wavsplice::PcmFormat format = wavsplice::IntegerFormat(
       static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(2)), 48000);
-  if (state.range(1) == 1) format.sampleType = wavsplice::SampleType::kFloat;
+  if (state.range(1) == 1) format.encoding = wavsplice::SampleEncoding::kFloat;
   const int64_t values = int64_t{kBlockSamples} * format.channels;
   std::vector<double> decoded(static_cast<size_t>(values));
   const double quarter = format.IsFloat() ? 0.25 : (format.HighestValue() + 1) / 4;

@@ -76,10 +76,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::memcmp(data + tagAt, "data", 4) != 0) {
     Broken("data offset");
   }
-  if (attributes.channels < 0 || attributes.channels > 65535) Broken("channels");
+  const wavsplice::PcmFormat& format = attributes.format;
+  if (format.channels < 0 || format.channels > 65535) Broken("channels");
   if (attributes.bits < 0 || attributes.bits > 65535) Broken("bits");
-  if (attributes.bytesPerSample != attributes.bits / 8) Broken("bytes per sample");
-  const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
+  if (format.containerBytes != attributes.bits / 8) Broken("bytes per sample");
+  const int64_t frameSize = format.FrameBytes();
   const int64_t audioBytes = static_cast<int64_t>(size) - attributes.dataOffset;
   if (frameSize == 0 && attributes.lengthSamples != 0) Broken("length without frames");
   if (attributes.lengthSamples > 0 && attributes.lengthSamples * frameSize > audioBytes) {

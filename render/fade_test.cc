@@ -23,7 +23,7 @@ struct FadeFormat {
 
 PcmFormat PcmOf(const FadeFormat& f) {
   PcmFormat format = IntegerFormat(f.bytes, f.channels, 1000);
-  if (f.isFloat) format.sampleType = SampleType::kFloat;
+  if (f.isFloat) format.encoding = SampleEncoding::kFloat;
   return format;
 }
 

@@ -56,9 +56,9 @@ LoudnessMeasure Measure(const PcmFormat& format, double seconds, const Signal& s
   return measure;
 }
 
-PcmFormat Format(int32_t bytes, SampleType type, int32_t channels, uint32_t mask = 0) {
+PcmFormat Format(int32_t bytes, SampleEncoding encoding, int32_t channels, uint32_t mask = 0) {
   PcmFormat format = IntegerFormat(bytes, channels, kRate);
-  format.sampleType = type;
+  format.encoding = encoding;
   format.channelMask = mask;
   return format;
 }
@@ -72,12 +72,12 @@ TEST(LoudnessMeter, KnownSinesReadTheirLevelInEveryFormat) {
     std::vector<double> levels;
   };
   const Case cases[] = {
-      {Format(1, SampleType::kInteger, 2), {-6.0}},
-      {Format(2, SampleType::kInteger, 2), {-23.0, -33.0}},
-      {Format(3, SampleType::kInteger, 2), {-23.0, -33.0}},
-      {Format(4, SampleType::kInteger, 2), {-23.0, -33.0}},
-      {Format(4, SampleType::kFloat, 2), {-23.0, -33.0}},
-      {Format(8, SampleType::kFloat, 2), {-23.0, -33.0}},
+      {Format(1, SampleEncoding::kInteger, 2), {-6.0}},
+      {Format(2, SampleEncoding::kInteger, 2), {-23.0, -33.0}},
+      {Format(3, SampleEncoding::kInteger, 2), {-23.0, -33.0}},
+      {Format(4, SampleEncoding::kInteger, 2), {-23.0, -33.0}},
+      {Format(4, SampleEncoding::kFloat, 2), {-23.0, -33.0}},
+      {Format(8, SampleEncoding::kFloat, 2), {-23.0, -33.0}},
   };
   for (const Case& c : cases) {
     for (const double level : c.levels) {
@@ -97,7 +97,7 @@ TEST(LoudnessMeter, KnownSinesReadTheirLevelInEveryFormat) {
 // its crest: the true peak lies 3 dB above the sample peak.
 TEST(LoudnessMeter, TruePeakFindsTheCrestBetweenSamples) {
   const LoudnessMeasure measure =
-      Measure(Format(3, SampleType::kInteger, 2), 4, Sine(kRate / 4.0, -6.0, kPi / 4));
+      Measure(Format(3, SampleEncoding::kInteger, 2), 4, Sine(kRate / 4.0, -6.0, kPi / 4));
   EXPECT_NEAR(measure.samplePeakDbfs, -9.0, 0.1);
   EXPECT_GT(measure.truePeakDbtp, measure.samplePeakDbfs + 2.5);
   EXPECT_NEAR(measure.truePeakDbtp, -6.0, 0.6);
@@ -107,17 +107,17 @@ TEST(LoudnessMeter, TruePeakFindsTheCrestBetweenSamples) {
 // surrounds +1.5 dB); without one every channel weighs 0 dB.
 TEST(LoudnessMeter, ChannelMaskSetsTheChannelWeights) {
   const Signal tone = Sine(1000, -30.0);
-  const double stereo = Measure(Format(2, SampleType::kInteger, 2), 5, tone).integratedLufs;
+  const double stereo = Measure(Format(2, SampleEncoding::kInteger, 2), 5, tone).integratedLufs;
   struct Case {
     PcmFormat format;
     double weightSum;  // over channels, 2 for the stereo reference
   };
   const Case cases[] = {
-      {Format(2, SampleType::kInteger, 6, 0x3F), 3 + 2 * 1.41},
-      {Format(2, SampleType::kInteger, 6), 6},
-      {Format(2, SampleType::kInteger, 1), 1},
-      {Format(2, SampleType::kInteger, 1, 0x4), 1},
-      {Format(4, SampleType::kFloat, 8, 0x63F), 3 + 4 * 1.41},
+      {Format(2, SampleEncoding::kInteger, 6, 0x3F), 3 + 2 * 1.41},
+      {Format(2, SampleEncoding::kInteger, 6), 6},
+      {Format(2, SampleEncoding::kInteger, 1), 1},
+      {Format(2, SampleEncoding::kInteger, 1, 0x4), 1},
+      {Format(4, SampleEncoding::kFloat, 8, 0x63F), 3 + 4 * 1.41},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message()
@@ -132,14 +132,14 @@ TEST(LoudnessMeter, NoiseFloorAndSilence) {
   const Signal loudThenQuiet = [](int32_t channel, int64_t n) {
     return n < 2 * kRate ? Sine(1000, -20)(channel, n) : Sine(1000, -65)(channel, n);
   };
-  const LoudnessMeasure measure = Measure(Format(2, SampleType::kInteger, 1), 3, loudThenQuiet);
+  const LoudnessMeasure measure = Measure(Format(2, SampleEncoding::kInteger, 1), 3, loudThenQuiet);
   EXPECT_NEAR(measure.noiseFloorDbfs, -68.0, 0.1);
   // Two seconds of a -20 dBFS sine (mean square 0.005) in three.
   EXPECT_NEAR(measure.rmsDbfs, 10 * std::log10(2 * 0.005 / 3), 0.1);
 
   const double minusInfinity = -std::numeric_limits<double>::infinity();
   const LoudnessMeasure silence =
-      Measure(Format(1, SampleType::kInteger, 2), 2, [](int32_t, int64_t) { return 0.0; });
+      Measure(Format(1, SampleEncoding::kInteger, 2), 2, [](int32_t, int64_t) { return 0.0; });
   EXPECT_EQ(silence.integratedLufs, minusInfinity);
   EXPECT_EQ(silence.samplePeakDbfs, minusInfinity);
   EXPECT_EQ(silence.noiseFloorDbfs, minusInfinity);
@@ -148,7 +148,7 @@ TEST(LoudnessMeter, NoiseFloorAndSilence) {
 // A file that cannot be opened, or ends before the stretch, is unreadable.
 TEST(LoudnessMeter, UnreadableStretches) {
   TempDir dir;
-  const PcmFormat format = Format(2, SampleType::kInteger, 2);
+  const PcmFormat format = Format(2, SampleEncoding::kInteger, 2);
   testing::WriteFile(dir / "short.raw", Bytes(400, 0));
   LoudnessMeasure measure;
   EXPECT_EQ(MeasureLoudness({dir / "missing.raw", 0, 0, 10}, format, LoudnessScope::kSpan, measure),

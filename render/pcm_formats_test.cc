@@ -37,7 +37,7 @@ const int kChannelCounts[] = {1, 2, 6};
 
 PcmFormat FormatFor(const FormatCase& c, int channels) {
   PcmFormat format = IntegerFormat(c.bytes, channels, 8000);
-  if (c.isFloat) format.sampleType = SampleType::kFloat;
+  if (c.isFloat) format.encoding = SampleEncoding::kFloat;
   return format;
 }
 

@@ -14,18 +14,19 @@ namespace wavsplice {
 
 namespace {
 
-// A mismatch's heading, then every source with its value of the field.
-void ListSources(RunState& run, const char* heading, const char* format,
-                 int32_t TrackAttributes::*field) {
+// A mismatch's heading, then one line of format per source: its path and
+// the value field reads from its attributes.
+template <typename Field>
+void ListSources(RunState& run, const char* heading, const char* format, Field field) {
   PrintMessage(run, "%s", heading);
   for (int32_t j = 0; j < run.entryCount; ++j) {
     const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-    PrintMessage(run, format, entry.sourcePath.c_str(), entry.attributes.*field);
+    PrintMessage(run, format, entry.sourcePath.c_str(), field(entry.attributes));
   }
 }
 
-const char* SampleTypeName(const TrackAttributes& attributes) {
-  return FormatOf(attributes).IsFloat() ? "float" : "integer";
+const char* EncodingName(const TrackAttributes& attributes) {
+  return attributes.format.IsFloat() ? "float" : "integer";
 }
 
 // The source's attributes, with the notice of a missing format chunk; ends
@@ -109,23 +110,25 @@ void CompareSourceFormats(RunState& run) {
   for (int32_t m = 1; m < run.entryCount; ++m) {
     const TrackAttributes& other = run.entries[static_cast<size_t>(m)].attributes;
     if (!mismatch) run.refusedLine = run.entries[static_cast<size_t>(m)].line;
-    if (other.sampleRate != first.sampleRate) {
-      ListSources(run, msg::kRatesDiffer, "%s\t%i Hz", &TrackAttributes::sampleRate);
+    if (other.format.sampleRate != first.format.sampleRate) {
+      ListSources(run, msg::kRatesDiffer, "%s\t%i Hz",
+                  [](const TrackAttributes& a) { return a.format.sampleRate; });
       mismatch = true;
     }
-    if (other.channels != first.channels) {
-      ListSources(run, msg::kChannelsDiffer, "%s\t%i channels", &TrackAttributes::channels);
+    if (other.format.channels != first.format.channels) {
+      ListSources(run, msg::kChannelsDiffer, "%s\t%i channels",
+                  [](const TrackAttributes& a) { return a.format.channels; });
       mismatch = true;
     }
     if (other.bits != first.bits) {
-      ListSources(run, msg::kBitsDiffer, "%s\t%i", &TrackAttributes::bits);
+      ListSources(run, msg::kBitsDiffer, "%s\t%i", [](const TrackAttributes& a) { return a.bits; });
       mismatch = true;
     }
-    if (FormatOf(other).sampleType != FormatOf(first).sampleType) {
+    if (other.format.encoding != first.format.encoding) {
       PrintMessage(run, "%s", msg::kSampleTypesDiffer);
       for (int32_t j = 0; j < run.entryCount; ++j) {
         const EditEntry& entry = run.entries[static_cast<size_t>(j)];
-        PrintMessage(run, "%s\t%s", entry.sourcePath.c_str(), SampleTypeName(entry.attributes));
+        PrintMessage(run, "%s\t%s", entry.sourcePath.c_str(), EncodingName(entry.attributes));
       }
       mismatch = true;
     }
@@ -174,8 +177,7 @@ void ReadSources(RunState& run) {
 
 void ResolveEditPlan(RunState& run) {
   ReadSources(run);
-  const TrackAttributes& first = run.entries[0].attributes;
-  run.format = FormatOf(first);
+  run.format = run.entries[0].attributes.format;
 
   CompareSourceFormats(run);
   CheckSupportedFormats(run);

@@ -4,12 +4,9 @@
 // report that parses back.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -25,19 +22,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const WavFormat kMono8k{1, 8000, 16};
-
-// Every file of a folder with its bytes and modification time.
-std::map<std::string, std::pair<Bytes, long long>> Snapshot(const std::string& dir) {
-  std::map<std::string, std::pair<Bytes, long long>> files;
-  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(dir)) {
-    struct stat info {};
-    stat(entry.path().c_str(), &info);
-    files[entry.path().string()] = {entry.is_regular_file() ? ReadFile(entry.path()) : Bytes(),
-                                    static_cast<long long>(info.st_mtim.tv_nsec) +
-                                        static_cast<long long>(info.st_mtime) * 1000000000LL};
-  }
-  return files;
-}
 
 // Two one-second takes; the task appends the second with a crossfade (a
 // warning) over an existing destination.
@@ -67,11 +51,11 @@ const char kAppendedCheck[] =
 TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
   TempDir dir;
   WriteAppendedTask(dir);
-  const auto before = Snapshot(dir.path());
+  const auto before = FolderSnapshot(dir.path());
   ExpectOutcome(RunCli(dir.path(), {"--check", "task.txt"}), kAppendedCheck, 0);
-  EXPECT_EQ(Snapshot(dir.path()), before);
+  EXPECT_EQ(FolderSnapshot(dir.path()), before);
   ExpectOutcome(RunCli(dir.path(), {"--strict", "task.txt"}), kAppendedCheck, 1);
-  EXPECT_EQ(Snapshot(dir.path()), before);
+  EXPECT_EQ(FolderSnapshot(dir.path()), before);
   // A refused --strict writes its report files, with the reasons, and
   // nothing else.
   ExpectOutcome(
@@ -81,28 +65,7 @@ TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
   EXPECT_TRUE(FileExists(dir / "t.svg"));
   fs::remove(dir / "r.json");
   fs::remove(dir / "t.svg");
-  EXPECT_EQ(Snapshot(dir.path()), before);
-
-  // A task the run would refuse: the check prints what it found, then the
-  // line refused and the run's message, and ends with the run's status.
-  WriteTextFile(dir / "task.txt", "src\ta.wav\nxin\t2\nxot\t3\ndest\tout.wav\n");
-  const auto refused = Snapshot(dir.path());
-  for (const char* option : {"--check", "--strict"}) {
-    ExpectOutcome(RunCli(dir.path(), {option, "task.txt"}),
-                  ReadEntries(1) +
-                      "task.txt:3: warning: 'xot' is not a command: the line is ignored; did you "
-                      "mean 'xout'?\n1 warnings, 0 notes\n"
-                      "task.txt:1: error: the run is refused for this line:\n"
-                      "Edit start/stop set incorrectly for a.wav\n",
-                  1);
-    EXPECT_EQ(Snapshot(dir.path()), refused);
-  }
-  WriteTextFile(dir / "task.txt", "src\tmissing.wav\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {"--check", "task.txt"}),
-                ReadEntries(1) +
-                    "0 warnings, 0 notes\ntask.txt:1: error: the run is refused for this "
-                    "line:\nCannot find file in track list called missing.wav!!\n",
-                2);
+  EXPECT_EQ(FolderSnapshot(dir.path()), before);
 }
 
 TEST(CliCheck, StrictOnACleanTaskIsAPlainRun) {
@@ -120,12 +83,9 @@ TEST(CliCheck, StrictOnACleanTaskIsAPlainRun) {
   EXPECT_NE(plain.out.find("Built\tout.wav"), std::string::npos);
 }
 
-TEST(CliCheck, VersionAndUnknownOptions) {
+TEST(CliCheck, Version) {
   TempDir dir;
   ExpectOutcome(RunCli(dir.path(), {"--version"}), "wavsplice " WAVSPLICE_VERSION "\n", 0);
-  ExpectOutcome(RunCli(dir.path(), {"--chek", "task.txt"}), "Unknown option --chek\n", 1);
-  ExpectOutcome(RunCli(dir.path(), {"--", "--chek"}),
-                "Cannot find file --chek that holds your instructions\n", 1);
 }
 
 int Shell(const std::string& command) { return std::system(command.c_str()); }
@@ -157,10 +117,6 @@ TEST(CliCheck, TimelineIsValidSvgWithTheSameBytesEveryTime) {
                     "rsvg.err"),
               0);
   }
-  // A rendering run draws its plan too, and the report files are refused
-  // when they would overwrite an input.
-  ExpectOutcome(RunCli(dir.path(), {"--timeline", "a.wav", "task.txt"}),
-                ReadEntries(2) + "Report file a.wav is also a file of the run\n", 1);
 }
 
 TEST(CliCheck, JsonReportParsesBack) {
@@ -204,67 +160,6 @@ TEST(CliCheck, JsonReportParsesBack) {
   EXPECT_EQ(failed["diagnostics"].back()["kind"], "note");
 }
 
-// A report file never replaces an input, even when the reader gives up
-// early, nor is it written when refused; a check ends as the run would on a
-// destination that cannot be created. Each case leaves the folder as it was.
-TEST(CliCheck, RefusedReportsAndDestinationsWriteNothing) {
-  const struct {
-    std::string task;  // empty: no task.txt
-    std::vector<std::string> args;
-    std::string out;
-    int exitCode;
-  } cases[] = {
-      {"src\ta.wav\nsrc\tx\ndest\tout.wav\n",
-       {"--json", "a.wav"},
-       "Source track 2 appears to be too short or missing\n"
-       "Report file a.wav is also a file of the run\n",
-       1},
-      {"src\ta.wav\nsrc\tx\ndest\tout.wav\n",
-       {"--json", "out.wav"},
-       "Source track 2 appears to be too short or missing\n"
-       "Report file out.wav is named in the task file\n",
-       1},
-      {"",
-       {"--check", "--json", "mytask.txt"},
-       "0 warnings, 0 notes\nCannot find file task.txt that holds your instructions\n"
-       "Report file mytask.txt exists and the task file cannot be read\n",
-       1},
-      {"src\ta.wav\ndest\tnew.wav\n",
-       {"--json", "r.x", "--timeline", "./r.x"},
-       ReadEntries(1) + "Report file r.x is also a file of the run\n",
-       1},
-      {"src\ta.wav\ndest\tnew.wav\n",
-       {"--json", "b.wav"},
-       ReadEntries(1) + "Report file b.wav is a WAV file\n",
-       1},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.out);
-    TempDir dir;
-    WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2}));
-    WriteFile(dir / "b.wav", CanonicalWav(kMono8k, {3, 4}));
-    WriteTextFile(dir / "mytask.txt", "src\ta.wav\ndest\tout.wav\n");
-    if (!c.task.empty()) WriteTextFile(dir / "task.txt", c.task);
-    const auto before = Snapshot(dir.path());
-    ExpectOutcome(RunCli(dir.path(), c.args), c.out, c.exitCode);
-    EXPECT_EQ(Snapshot(dir.path()), before);
-  }
-  for (const std::string dest : {"folder", "/dev/null", "missing/x.wav"}) {
-    SCOPED_TRACE(dest);
-    TempDir dir;
-    WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2}));
-    fs::create_directory(dir / "folder");
-    WriteTextFile(dir / "task.txt", "src\ta.wav\ndest\t" + dest + "\n");
-    const auto before = Snapshot(dir.path());
-    const CliResult check = RunCli(dir.path(), {"--check"});
-    EXPECT_EQ(check.exitCode, 2);
-    EXPECT_EQ(check.out.substr(check.out.find("\nCannot") + 1),
-              std::string(dest == "missing/x.wav" ? "Cannot create" : "Cannot replace") +
-                  " destination file " + dest + "\n");
-    EXPECT_EQ(Snapshot(dir.path()), before);
-  }
-}
-
 // A plain run that a person watches (standard error a terminal, or
 // --warnings) shows the check's warnings on standard error; options after
 // the task file count, so a dry run asked for last is still a dry run.
@@ -272,10 +167,10 @@ TEST(CliCheck, WarningsReachThePersonWatching) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, 1000)));
   WriteTextFile(dir / "task.txt", "src\ta.wav\nscr\ta.wav\nsrc\ta.wav\nxin\t0,4\ndest\tout.wav\n");
-  const auto before = Snapshot(dir.path());
+  const auto before = FolderSnapshot(dir.path());
   ExpectOutcome(RunCli(dir.path(), {"task.txt", "--check"}),
                 RunCli(dir.path(), {"--check", "task.txt"}).out, 0);
-  EXPECT_EQ(Snapshot(dir.path()), before);
+  EXPECT_EQ(FolderSnapshot(dir.path()), before);
 
   const std::string warnings =
       "task.txt:2: warning: 'scr' is not a command: the line is ignored and the commands below it "

@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <set>
@@ -42,25 +41,6 @@ const Expect kBuilt{0, "", true};
 
 Expect Fails(int exitCode, const std::string& message) { return Expect{exitCode, message, false}; }
 
-// Every file, link and folder under dir with its content.
-std::map<std::string, std::string> Snapshot(const std::string& dir) {
-  std::map<std::string, std::string> items;
-  for (const auto& item : fs::recursive_directory_iterator(dir)) {
-    const std::string name = fs::relative(item.path(), dir).string();
-    if (item.is_symlink()) {
-      items[name] = "link " + fs::read_symlink(item.path()).string();
-    } else if (item.is_directory()) {
-      items[name] = "folder";
-    } else if (item.is_regular_file()) {
-      const Bytes bytes = ReadFile(item.path().string());
-      items[name] = "file " + std::string(bytes.begin(), bytes.end());
-    } else {
-      items[name] = "special";
-    }
-  }
-  return items;
-}
-
 std::string LastLine(const std::string& out) {
   if (out.empty() || out.back() != '\n') return std::string();
   const size_t start = out.find_last_of('\n', out.size() - 2);
@@ -78,9 +58,9 @@ bool Contains(const std::string& text, const std::string& part) {
 CliResult CheckRun(const TempDir& dir, const Expect& expect,
                    const std::vector<std::string>& args = {}, const std::string& prefix = "",
                    const std::set<std::string>& outputs = {"out.wav"}) {
-  const auto before = Snapshot(dir.path());
+  const auto before = FolderSnapshot(dir.path());
   const CliResult result = RunCli(dir.path(), args, 30, prefix);
-  const auto after = Snapshot(dir.path());
+  const auto after = FolderSnapshot(dir.path());
 
   EXPECT_FALSE(result.timedOut);
   EXPECT_EQ(result.signal, 0);

@@ -87,13 +87,6 @@ TEST(CliLoudness, TargetMissedUnderStrictKeepsTheOldFile) {
       << met.out;
 }
 
-TEST(CliLoudness, OptionsRefusedBeforeAnythingIsRead) {
-  TempDir dir;
-  ExpectOutcome(RunCli(dir.path(), {"--target", "radio", "missing.txt"}),
-                "Unknown loudness target radio: podcast, podcast-mono, ebu or acx\n", 1);
-  ExpectOutcome(RunCli(dir.path(), {"--target"}), "Option --target needs a target name\n", 1);
-}
-
 // --loudness adds the block after the report and the same values to the
 // JSON report; a run without it prints nothing of loudness.
 TEST(CliLoudness, BlockAndJsonReport) {

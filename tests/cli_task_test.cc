@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <filesystem>
 #include <string>
 
 #include "tests/cli_expected.h"
@@ -100,15 +99,6 @@ TEST(CliTask, HelpPrintsTheThirtyThreeLinesAndEndsWithStatusOne) {
 
 TEST(CliTask, TaskFileComesFromTheFirstArgumentOrTaskTxt) {
   TempDir dir;
-  ExpectOutcome(RunCli(dir.path(), {}), "Cannot find file task.txt that holds your instructions\n",
-                1);
-  ExpectOutcome(RunCli(dir.path(), {"jobs/cut.txt"}),
-                "Cannot find file jobs/cut.txt that holds your instructions\n", 1);
-  // A folder is a task file that cannot be opened.
-  ASSERT_EQ(::mkdir((dir / "jobs").c_str(), 0755), 0);
-  ExpectOutcome(RunCli(dir.path(), {"jobs"}),
-                "Cannot find file jobs that holds your instructions\n", 1);
-
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
   WriteTextFile(dir / "task.txt", "using_samples\nsrc\ta.wav\ndest\tout.wav\n");
   const std::string full = "Reading time values as samples.\n" + ReadEntries(1) + kFiveSampleReport;
@@ -116,13 +106,9 @@ TEST(CliTask, TaskFileComesFromTheFirstArgumentOrTaskTxt) {
   ASSERT_TRUE(FileExists(dir / "out.wav"));
   EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
 
-  // Options may follow the task file; a second task file is refused
-  // before anything is read.
+  // Options may follow the task file.
+  ASSERT_EQ(::mkdir((dir / "jobs").c_str(), 0755), 0);
   WriteTextFile(dir / "jobs/cut.txt", "using_samples\nsrc\ta.wav\nxin\t3\ndest\tcut.wav\n");
-  WriteTextFile(dir / "other.txt", "src\tother.wav\ndest\tother_out.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {"jobs/cut.txt", "other.txt"}),
-                "Only one task file can be given, not also other.txt\n", 1);
-  EXPECT_FALSE(FileExists(dir / "cut.wav"));
   const CliResult cut = RunCli(dir.path(), {"jobs/cut.txt", "--strict"});
   ExpectOutcome(cut,
                 "Reading time values as samples.\n" + ReadEntries(1) +
@@ -132,61 +118,11 @@ TEST(CliTask, TaskFileComesFromTheFirstArgumentOrTaskTxt) {
                     "\tSample rate 8000\n\n",
                 0);
   EXPECT_EQ(ReadFile(dir / "cut.wav"), CanonicalWav(kMono8k, {4, 5}));
-  EXPECT_FALSE(FileExists(dir / "other_out.wav"));
 }
 
-TEST(CliTask, TaskWithoutEntriesOrDestinationIsRefused) {
+// The reader refuses a path shorter than 4 characters; 4 are enough.
+TEST(CliTask, FourCharacterPathsAreLongEnough) {
   TempDir dir;
-  WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
-  // Empty, separators only, unrecognised words only, and a dest alone.
-  for (const std::string text : {"", "\t\n\n\t", "source\ta.wav\nsrc a.wav\n", "dest\tout.wav\n"}) {
-    SCOPED_TRACE(text);
-    WriteTextFile(dir / "task.txt", text);
-    ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(0) + "No source tracks found in task file\n",
-                  1);
-  }
-  WriteTextFile(dir / "task.txt", "using_samples\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                "Reading time values as samples.\n" + ReadEntries(0) +
-                    "No source tracks found in task file\n",
-                1);
-
-  WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\ta.wav\nxin\t1\n");
-  ExpectOutcome(RunCli(dir.path(), {}), ReadEntries(2) + "No destination file given in task file\n",
-                1);
-  EXPECT_FALSE(FileExists(dir / "out.wav"));
-}
-
-TEST(CliTask, ReaderFailuresEndTheRunBeforeAnythingIsWritten) {
-  TempDir dir;
-  WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
-  struct Case {
-    std::string text;
-    std::string out;
-  };
-  const Case cases[] = {
-      {"src\ta.wav\nsrc\tb.w\ndest\tout.wav\n",
-       "Source track 2 appears to be too short or missing\n"},
-      {"dest\tout.wav\nsrc", "Source track 1 appears to be too short or missing\n"},
-      {"src\ta.wav\ndest\tout\n", "Your destination name appears to be too short or missing\n"},
-      {"src\ta.wav\ndest", "Your destination name appears to be too short or missing\n"},
-      {"dest\tout.wav\nxin\t1\nsrc\ta.wav\n", "Command xin comes before any src command\n"},
-      {"using_samples\nfin\t10\t1\nsrc\ta.wav\n",
-       "Reading time values as samples.\nCommand fin comes before any src command\n"},
-      {"dest\tout.wav\nlvl\t-3\n", "Command lvl comes before any src command\n"},
-      {"dest\tout.wav\nsrc\ta.wav\nlvl", "Value missing after lvl at end of task file\n"},
-      {"dest\tout.wav\nsrc\ta.wav\nins\n\n", "Value missing after ins at end of task file\n"},
-      {"dest\tout.wav\nsrc\ta.wav\nxf\t100", "Value missing after xf at end of task file\n"},
-      {"dest\tout.wav\nsrc\ta.wav\nxf", "Value missing after xf at end of task file\n"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
-    WriteTextFile(dir / "task.txt", c.text);
-    ExpectOutcome(RunCli(dir.path(), {}), c.out, 1);
-    EXPECT_FALSE(FileExists(dir / "out.wav"));
-  }
-
-  // A 4-character path is long enough.
   WriteFile(dir / "b.wa", CanonicalWav(kMono8k, {7}));
   WriteTextFile(dir / "task.txt", "using_samples\nsrc\tb.wa\ndest\to.wa\n");
   ExpectOutcome(RunCli(dir.path(), {}),
@@ -197,17 +133,6 @@ TEST(CliTask, ReaderFailuresEndTheRunBeforeAnythingIsWritten) {
                     "\tSample rate 8000\n\n",
                 0);
   EXPECT_EQ(ReadFile(dir / "o.wa"), CanonicalWav(kMono8k, {7}));
-
-  // 512 sources are accepted (and checked later), a 513th is refused at once.
-  std::string text = "dest\tout.wav\n";
-  for (int i = 0; i < 513; ++i) text += "src\tnone.wav\n";
-  WriteTextFile(dir / "task.txt", text);
-  ExpectOutcome(RunCli(dir.path(), {}), "Too many source tracks, at most 512 are allowed\n", 1);
-  text.resize(text.size() - std::string("src\tnone.wav\n").size());
-  WriteTextFile(dir / "task.txt", text);
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(512) + "Cannot find file in track list called none.wav!!\n", 2);
-  EXPECT_FALSE(FileExists(dir / "out.wav"));
 }
 
 TEST(CliTask, SampleModeOnlyFromTheFirstToken) {
@@ -260,51 +185,14 @@ TEST(CliTask, ReaderQuirksThatCarryOn) {
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
-TEST(CliTask, SourceFailuresEndWithStatusTwo) {
+// A carriage return is part of a line end before a newline: CR LF task files run. (A CR
+// elsewhere stays in the path; the refusals' table has it.)
+TEST(CliTask, CrLfTaskFilesRun) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
-  // A missing source ends the run at the first one; the sources after it
-  // are not read.
-  WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\tb.wav\nsrc\tc.wav\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(3) + "Cannot find file in track list called b.wav!!\n", 2);
-
-  // A carriage return is part of a line end only before a newline or at
-  // the end of the file: CR LF task files run, a CR elsewhere stays in the
-  // path.
   WriteTextFile(dir / "task.txt", "src\ta.wav\r\nxin\t0.0001\r\ndest\tout.wav\r\n");
   EXPECT_EQ(RunCli(dir.path(), {}).exitCode, 0);
-  EXPECT_TRUE(FileExists(dir / "out.wav"));
-  std::filesystem::remove(dir / "out.wav");
-  WriteTextFile(dir / "task.txt", "src\ta.wav\r\tdest\tout.wav\r");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(1) + "Cannot find file in track list called a.wav\r!!\n", 2);
-
-  // A folder as a source cannot be opened.
-  ASSERT_EQ(::mkdir((dir / "d.wav").c_str(), 0755), 0);
-  WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\td.wav\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(2) + "Cannot find file in track list called d.wav!!\n", 2);
-
-  // No data chunk.
-  WriteFile(dir / "nodata.wav", WavBuilder().Fmt(kMono8k).Chunk("LIST", Bytes(8, 1)).Build());
-  WriteTextFile(dir / "task.txt", "src\ta.wav\nsrc\tnodata.wav\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(2) +
-                    "Can't find data block in nodata.wav: the audio must start within the first "
-                    "128 KiB of the file\n",
-                2);
-
-  // No fmt chunk: the fields read as 0 past the end of this short file, so
-  // the frame size is 0 and the source is refused.
-  WriteFile(dir / "nofmt.wav", WavBuilder().Data(EncodeSamples({1, 2}, 16)).Build());
-  WriteTextFile(dir / "task.txt", "src\tnofmt.wav\ndest\tout.wav\n");
-  ExpectOutcome(RunCli(dir.path(), {}),
-                ReadEntries(1) +
-                    "Can't find format chunk in wave file!\nUnsupported audio format in "
-                    "nofmt.wav\n",
-                1);
-  EXPECT_FALSE(FileExists(dir / "out.wav"));
+  EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
 }
 
 }  // namespace

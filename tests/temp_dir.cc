@@ -1,11 +1,15 @@
 #include "tests/temp_dir.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <system_error>
 #include <vector>
+
+#include "tests/wav_fixture.h"
 
 namespace wavsplice::testing {
 
@@ -34,6 +38,29 @@ TempDir::~TempDir() {
   std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, error);
   std::filesystem::remove_all(path_, error);
+}
+
+std::map<std::string, std::string> FolderSnapshot(const std::string& dir) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> items;
+  for (const fs::directory_entry& item : fs::recursive_directory_iterator(dir)) {
+    const std::string name = fs::relative(item.path(), dir).string();
+    if (item.is_symlink()) {
+      items[name] = "link " + fs::read_symlink(item.path()).string();
+    } else if (item.is_directory()) {
+      items[name] = "folder";
+    } else if (item.is_regular_file()) {
+      struct stat info {};
+      ::stat(item.path().c_str(), &info);
+      const Bytes bytes = ReadFile(item.path().string());
+      items[name] = "file " + std::to_string(info.st_mtim.tv_sec) + "." +
+                    std::to_string(info.st_mtim.tv_nsec) + " " +
+                    std::string(bytes.begin(), bytes.end());
+    } else {
+      items[name] = "special";
+    }
+  }
+  return items;
 }
 
 }  // namespace wavsplice::testing

@@ -3,6 +3,7 @@
 // everything in it afterwards.
 #pragma once
 
+#include <map>
 #include <string>
 
 namespace wavsplice::testing {
@@ -21,5 +22,10 @@ class TempDir {
   std::string path_;
   std::string previous_;
 };
+
+// Every file, link and folder under dir, by its path relative to dir: its kind, and for a file
+// its modification time and bytes, for a link its target. Two snapshots are equal when nothing
+// under dir was created, removed, rewritten or touched in between.
+std::map<std::string, std::string> FolderSnapshot(const std::string& dir);
 
 }  // namespace wavsplice::testing

@@ -31,19 +31,39 @@ constexpr size_t kFormatFieldsBytes = 34;
 constexpr uint32_t kSizeInDs64 = 0xFFFFFFFFu;
 constexpr int64_t kDs64DataSizeAt = 16;
 
+// The encoding a format tag (or an extensible file's sub-format) names; false for every other
+// coding.
+bool EncodingOf(const TrackAttributes& attributes, SampleEncoding& encoding) {
+  const int32_t code = attributes.audioFormat == kFormatTagExtensible ? attributes.subFormat
+                                                                      : attributes.audioFormat;
+  if (code == kFormatTagPcm) {
+    encoding = SampleEncoding::kInteger;
+    return true;
+  }
+  if (code == kFormatTagFloat) {
+    encoding = SampleEncoding::kFloat;
+    return true;
+  }
+  return false;
+}
+
 void ReadFormatFields(std::FILE* file, int64_t fmtAt, TrackAttributes& attributes) {
   // A short file leaves the missing bytes at 0.
   std::array<unsigned char, kFormatFieldsBytes> fields{};
   ReadAt(file, fmtAt, fields.data(), fields.size());
   attributes.audioFormat = static_cast<int32_t>(ReadLe16(&fields[kFormatTagAt]));
-  attributes.channels = static_cast<int32_t>(ReadLe16(&fields[kChannelsAt]));
-  // The rate is kept as its 32-bit pattern, as every later use reads it.
-  attributes.sampleRate = static_cast<int32_t>(ReadLe32(&fields[kSampleRateAt]));
-  attributes.bits = static_cast<int32_t>(ReadLe16(&fields[kBitsAt]));
   attributes.subFormat = static_cast<int32_t>(ReadLe16(&fields[kSubFormatAt]));
-  attributes.validBits = static_cast<int32_t>(ReadLe16(&fields[kValidBitsAt]));
-  attributes.channelMask = ReadLe32(&fields[kChannelMaskAt]);
-  attributes.bytesPerSample = attributes.bits / 8;
+  attributes.bits = static_cast<int32_t>(ReadLe16(&fields[kBitsAt]));
+  // The rate is kept as its 32-bit pattern, as every later use reads it.
+  PcmFormat& format = attributes.format;
+  format = IntegerFormat(attributes.bits / 8, static_cast<int32_t>(ReadLe16(&fields[kChannelsAt])),
+                         static_cast<int32_t>(ReadLe32(&fields[kSampleRateAt])));
+  EncodingOf(attributes, format.encoding);
+  if (attributes.audioFormat != kFormatTagExtensible) return;
+  // A valid-bits field of 0 or beyond the container says nothing usable.
+  const int32_t validBits = static_cast<int32_t>(ReadLe16(&fields[kValidBitsAt]));
+  if (validBits > 0 && validBits <= format.Bits()) format.validBits = validBits;
+  format.channelMask = ReadLe32(&fields[kChannelMaskAt]);
 }
 
 // The data chunk's size as its header declares it: the 32-bit field, or,
@@ -143,11 +163,21 @@ AttributesRead GET_ATTRIBUTES(const std::string& wavPath, TrackAttributes& attri
   attributes.dataOffset = FindAudioStart(file.get());
   if (attributes.dataOffset < 0) return AttributesRead::kNoData;
   attributes.audioEnd = AudioEnd(file.get(), attributes.dataOffset);
-  const int64_t frameSize = static_cast<int64_t>(attributes.channels) * attributes.bytesPerSample;
+  const int64_t frameSize = attributes.format.FrameBytes();
   attributes.lengthSamples =
       frameSize == 0 ? 0 : (attributes.audioEnd - attributes.dataOffset) / frameSize;
   if (metadata != nullptr) *metadata = ReadMetadata(file.get(), attributes);
   return AttributesRead::kRead;
+}
+
+bool IsSupportedFormat(const TrackAttributes& attributes) {
+  SampleEncoding encoding = SampleEncoding::kInteger;
+  if (!EncodingOf(attributes, encoding)) return false;
+  // A rate read as negative is a header field of 2^31 or more: garbage.
+  if (attributes.format.sampleRate <= 0) return false;
+  // Whole bytes only: 12 or 20 bits in the field name no container.
+  if (attributes.bits % 8 != 0) return false;
+  return attributes.format.HasCodec();
 }
 
 }  // namespace wavsplice

@@ -39,4 +39,9 @@ AttributesRead GET_ATTRIBUTES(const std::string& wavPath, TrackAttributes& attri
 // after the audio) is never audio.
 int64_t AudioEnd(std::FILE* wavFile, int64_t dataOffset);
 
+// Whether the program reads, writes and processes the audio of a source: integer PCM of 8, 16,
+// 24 or 32 bits or float of 32 or 64 bits, 1 to 128 channels, a rate above 0, under format tag 1
+// or 3 or extensible with the PCM or float sub-format.
+bool IsSupportedFormat(const TrackAttributes& attributes);
+
 }  // namespace wavsplice

@@ -36,19 +36,19 @@ TEST(GetAttributes, CanonicalFile) {
   audio.push_back(0);
   audio.push_back(0);
   const TrackAttributes a = AttributesOf(WavBuilder().Fmt({2, 44100, 16}).Data(audio).Build());
-  EXPECT_EQ(a.channels, 2);
+  EXPECT_EQ(a.format.channels, 2);
   EXPECT_EQ(a.dataOffset, 44);
-  EXPECT_EQ(a.sampleRate, 44100);
+  EXPECT_EQ(a.format.sampleRate, 44100);
   EXPECT_EQ(a.lengthSamples, 10);
-  EXPECT_EQ(a.bytesPerSample, 2);
+  EXPECT_EQ(a.format.containerBytes, 2);
   EXPECT_EQ(a.bits, 16);
   EXPECT_EQ(a.audioFormat, 1);
 
   const TrackAttributes b = AttributesOf(testing::CanonicalWav({1, 96000, 24}, {1, 2, 3}));
-  EXPECT_EQ(b.channels, 1);
-  EXPECT_EQ(b.sampleRate, 96000);
+  EXPECT_EQ(b.format.channels, 1);
+  EXPECT_EQ(b.format.sampleRate, 96000);
   EXPECT_EQ(b.bits, 24);
-  EXPECT_EQ(b.bytesPerSample, 3);
+  EXPECT_EQ(b.format.containerBytes, 3);
   EXPECT_EQ(b.lengthSamples, 3);
 }
 
@@ -122,8 +122,8 @@ TEST(GetAttributes, NoFormatChunkReadsTheFieldsAtTheLastCandidate) {
   PutLe(audio, fieldsAt + 22, 16, 2);
   TrackAttributes a = AttributesOf(WavBuilder().DataWithSize(0, audio).Build());
   EXPECT_TRUE(a.formatChunkMissing);
-  EXPECT_EQ(a.channels, 2);
-  EXPECT_EQ(a.sampleRate, 44100);
+  EXPECT_EQ(a.format.channels, 2);
+  EXPECT_EQ(a.format.sampleRate, 44100);
   EXPECT_EQ(a.bits, 16);
   EXPECT_EQ(a.audioFormat, 1);
   EXPECT_EQ(a.dataOffset, 20);
@@ -133,17 +133,17 @@ TEST(GetAttributes, NoFormatChunkReadsTheFieldsAtTheLastCandidate) {
   audio.resize(fieldsAt + 14);
   a = AttributesOf(WavBuilder().DataWithSize(0, audio).Build());
   EXPECT_TRUE(a.formatChunkMissing);
-  EXPECT_EQ(a.channels, 2);
-  EXPECT_EQ(a.sampleRate, 0xAC44);
+  EXPECT_EQ(a.format.channels, 2);
+  EXPECT_EQ(a.format.sampleRate, 0xAC44);
   EXPECT_EQ(a.bits, 0);
-  EXPECT_EQ(a.bytesPerSample, 0);
+  EXPECT_EQ(a.format.containerBytes, 0);
   EXPECT_EQ(a.lengthSamples, 0);
 
   // A tiny file: every field is 0.
   a = AttributesOf(WavBuilder().Data(Bytes(8, 0)).Build());
   EXPECT_TRUE(a.formatChunkMissing);
-  EXPECT_EQ(a.channels, 0);
-  EXPECT_EQ(a.sampleRate, 0);
+  EXPECT_EQ(a.format.channels, 0);
+  EXPECT_EQ(a.format.sampleRate, 0);
   EXPECT_EQ(a.bits, 0);
   EXPECT_EQ(a.audioFormat, 0);
   EXPECT_EQ(a.dataOffset, 20);
@@ -156,7 +156,7 @@ TEST(GetAttributes, FrameSizeZeroGivesLengthZero) {
   const TrackAttributes fourBits =
       AttributesOf(WavBuilder().Fmt({1, 44100, 4}).Data(Bytes(10, 0)).Build());
   EXPECT_EQ(fourBits.bits, 4);
-  EXPECT_EQ(fourBits.bytesPerSample, 0);
+  EXPECT_EQ(fourBits.format.containerBytes, 0);
   EXPECT_EQ(fourBits.lengthSamples, 0);
   // 12 bits: one byte per sample by integer division.
   EXPECT_EQ(AttributesOf(WavBuilder().Fmt({1, 44100, 12}).Data(Bytes(10, 0)).Build()).lengthSamples,
@@ -201,8 +201,8 @@ TEST(GetAttributes, FormatTagAndSubFormat) {
       AttributesOf(WavBuilder().FmtExtensible({2, 48000, 24}, 1).Data(Bytes(12, 0)).Build());
   EXPECT_EQ(extensible.audioFormat, 0xFFFE);
   EXPECT_EQ(extensible.subFormat, 1);
-  EXPECT_EQ(extensible.channels, 2);
-  EXPECT_EQ(extensible.sampleRate, 48000);
+  EXPECT_EQ(extensible.format.channels, 2);
+  EXPECT_EQ(extensible.format.sampleRate, 48000);
   EXPECT_EQ(extensible.bits, 24);
   EXPECT_EQ(extensible.dataOffset, 68);
   EXPECT_EQ(extensible.lengthSamples, 2);
@@ -214,7 +214,7 @@ TEST(GetAttributes, FormatTagAndSubFormat) {
   floating.audioFormat = 3;
   EXPECT_EQ(AttributesOf(testing::CanonicalWav(floating, {0, 0})).audioFormat, 3);
   // A rate field of 2^31 or more keeps its bit pattern.
-  EXPECT_EQ(AttributesOf(testing::CanonicalWav({1, 0x80000000u, 16}, {0})).sampleRate,
+  EXPECT_EQ(AttributesOf(testing::CanonicalWav({1, 0x80000000u, 16}, {0})).format.sampleRate,
             static_cast<int32_t>(0x80000000u));
 }
 

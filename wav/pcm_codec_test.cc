@@ -26,6 +26,25 @@ Values DecodeMono(const Bytes& bytes, int sampleType, int32_t frameCount) {
 TEST(PcmDecode, SixteenBitValuesArriveTimes256) {
   const Bytes bytes = {0x00, 0x80, 0xff, 0x7f, 0xff, 0xff, 0x01, 0x00, 0x00, 0x00};
   EXPECT_EQ(DecodeMono(bytes, 2, 5), (Values{-8388608, 8388352, -256, 256, 0}));
+
+  // The decoders assemble a value's two bytes in one step: every one of the 65536 byte pairs
+  // decodes to its two's complement value times 256, in both decoders and both channels.
+  Bytes every;
+  Values expected;
+  for (int32_t pattern = 0; pattern < 65536; ++pattern) {
+    every.push_back(static_cast<unsigned char>(pattern & 0xff));
+    every.push_back(static_cast<unsigned char>(pattern >> 8));
+    expected.push_back((pattern < 32768 ? pattern : pattern - 65536) * 256);
+  }
+  EXPECT_EQ(DecodeMono(every, 2, 65536), expected);
+  // Stereo: the same bytes as 32768 frames, even patterns left, odd right.
+  Values left(32768);
+  Values right(32768);
+  CHAR_TO_NUM32_STEREO(every.data(), left.data(), right.data(), 2, 32768);
+  for (size_t i = 0; i < left.size(); ++i) {
+    ASSERT_EQ(left[i], expected[2 * i]) << "frame " << i;
+    ASSERT_EQ(right[i], expected[2 * i + 1]) << "frame " << i;
+  }
 }
 
 TEST(PcmDecode, TwentyFourBitValuesKeepTheirScale) {

@@ -5,11 +5,10 @@
 
 #include <cstdint>
 
-#include "wav/track_attributes.h"
-
 namespace wavsplice {
 
-enum class SampleType { kInteger, kFloat };
+// How a value is stored: a signed integer (unsigned at 8 bits) or IEEE float.
+enum class SampleEncoding { kInteger, kFloat };
 
 // Format tags of the fmt chunk and the sub-format codes of an extensible one.
 constexpr int32_t kFormatTagPcm = 1;
@@ -23,11 +22,11 @@ struct PcmFormat {
   int32_t channels = 0;
   int32_t containerBytes = 0;  // bytes of one value in a frame
   int32_t validBits = 0;       // meaningful bits of a value, at most containerBytes x 8
-  SampleType sampleType = SampleType::kInteger;
+  SampleEncoding encoding = SampleEncoding::kInteger;
   uint32_t channelMask = 0;  // speaker positions (extensible files), 0 when none
 
   int32_t Bits() const { return containerBytes * 8; }
-  bool IsFloat() const { return sampleType == SampleType::kFloat; }
+  bool IsFloat() const { return encoding == SampleEncoding::kFloat; }
   // Bytes of one frame: one value for each channel.
   int64_t FrameBytes() const { return static_cast<int64_t>(containerBytes) * channels; }
   // The byte every byte of a silent frame holds: 8-bit PCM is unsigned, its
@@ -43,16 +42,5 @@ struct PcmFormat {
 
 // Integer PCM of bytesPerSample bytes per value, all bits valid.
 PcmFormat IntegerFormat(int32_t bytesPerSample, int32_t channels, int32_t sampleRate = 0);
-
-// The format a source's header describes. Extensible sources give their
-// valid bits and channel mask; every other source has all bits valid and no
-// mask.
-PcmFormat FormatOf(const TrackAttributes& attributes);
-
-// Whether the program reads, writes and processes this audio: integer PCM of
-// 8, 16, 24 or 32 bits or float of 32 or 64 bits, 1 to 128 channels, a rate
-// above 0, under format tag 1 or 3 or extensible with the PCM or float
-// sub-format.
-bool IsSupportedFormat(const TrackAttributes& attributes);
 
 }  // namespace wavsplice

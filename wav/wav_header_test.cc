@@ -17,7 +17,7 @@ using testing::Bytes;
 PcmFormat Format(int32_t bytes, int32_t channels, bool isFloat, uint32_t mask = 0,
                  int32_t validBits = 0) {
   PcmFormat format = IntegerFormat(bytes, channels, 48000);
-  if (isFloat) format.sampleType = SampleType::kFloat;
+  if (isFloat) format.encoding = SampleEncoding::kFloat;
   if (validBits != 0) format.validBits = validBits;
   format.channelMask = mask;
   return format;
@@ -67,7 +67,7 @@ TEST(WavHeader, ExtensibleSourcesGiveValidBitsAndMask) {
                                   .Build());
   TrackAttributes attributes;
   ASSERT_EQ(GET_ATTRIBUTES("x.wav", attributes), AttributesRead::kRead);
-  const PcmFormat format = FormatOf(attributes);
+  const PcmFormat format = attributes.format;
   EXPECT_EQ(format.validBits, 20);
   EXPECT_EQ(format.channelMask, 0x3fu);
   EXPECT_EQ(format.FrameBytes(), 18);
@@ -75,7 +75,7 @@ TEST(WavHeader, ExtensibleSourcesGiveValidBitsAndMask) {
   // Plain headers have no mask and every bit valid.
   testing::WriteFile("p.wav", testing::CanonicalWav({2, 8000, 32, 3}, {0, 0}));
   ASSERT_EQ(GET_ATTRIBUTES("p.wav", attributes), AttributesRead::kRead);
-  const PcmFormat plain = FormatOf(attributes);
+  const PcmFormat plain = attributes.format;
   EXPECT_EQ(plain.validBits, 32);
   EXPECT_EQ(plain.channelMask, 0u);
   EXPECT_TRUE(plain.IsFloat());
