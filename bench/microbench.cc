@@ -16,8 +16,8 @@
 #include "common/file_io.h"
 #include "common/staged_file.h"
 #include "render/crossfade.h"
-#include "render/insert_file.h"
 #include "render/level.h"
+#include "render/span_copy.h"
 #include "wav/chunk_scan.h"
 #include "wav/pcm_codec.h"
 #include "wav/pcm_format.h"
@@ -165,39 +165,83 @@ BENCHMARK(BM_NewLevelFormat)
     ->Args({8, 1, 2})
     ->Args({8, 1, 6});
 
-// A one-second crossfade of each curve type between two 16-bit files (and
-// of type 1 between 24-bit files),
-// including the temp file's header as the render loop writes it.
+// A float WAV file of frames frames of the given channels at 48 kHz, values
+// within a quarter of full scale.
+std::string FloatWavFile(const std::string& name, int channels, int64_t frames) {
+  const std::string path = (ScratchDir() / name).string();
+  wavsplice::PcmFormat format = wavsplice::IntegerFormat(4, channels, 48000);
+  format.sampleType = wavsplice::SampleType::kFloat;
+  wavsplice::MAKE_HEADER(path, format, static_cast<int32_t>(frames));
+  std::vector<double> values(static_cast<size_t>(frames * channels));
+  uint32_t random = 0x12345;
+  for (double& value : values) {
+    random = random * 1103515245u + 12345u;
+    value = (static_cast<double>(random >> 8) / 16777216.0 - 0.5) * 0.5;
+  }
+  std::vector<unsigned char> audio(values.size() * 4);
+  wavsplice::EncodeValues(format, values.data(), audio.data(), static_cast<int64_t>(values.size()));
+  std::FILE* file = std::fopen(path.c_str(), "ab");
+  std::fwrite(audio.data(), 1, audio.size(), file);
+  std::fclose(file);
+  return path;
+}
+
+// A file held open as the render loop holds it.
+struct OpenWav {
+  wavsplice::FileHandle file;
+  wavsplice::OpenAudio audio;
+  explicit OpenWav(const std::string& path, const char* mode = "rb")
+      : file(wavsplice::OpenFile(path, mode)),
+        audio{fileno(file.get()), wavsplice::FindAudioStart(file.get())} {}
+};
+
+// A crossfade of each curve type between two 16-bit stereo files (and of
+// type 1 between 24-bit stereo and 32-bit float 6-channel files) held open,
+// including the temp file's header as the render loop writes it. Args:
+// curve type, bytes per value, float (0 or 1), channels, milliseconds (100:
+// the benchmark's joins, whose curve is kept from one to the next; 1000:
+// worked out frame by frame).
 void BM_Crossfade(benchmark::State& state) {
   const int xfType = static_cast<int>(state.range(0));
   const int bytesPerSample = static_cast<int>(state.range(1));
-  constexpr int32_t kXfSamples = 44100;
-  const std::string dest = WavFile("xf_dest.wav", bytesPerSample, 3 * kXfSamples);
-  const std::string source = WavFile("xf_source.wav", bytesPerSample, 3 * kXfSamples);
+  const bool isFloat = state.range(2) == 1;
+  const int channels = static_cast<int>(state.range(3));
+  const int32_t rate = isFloat ? 48000 : 44100;
+  const int32_t xfSamples = static_cast<int32_t>(rate * state.range(4) / 1000);
+  wavsplice::PcmFormat format = wavsplice::IntegerFormat(bytesPerSample, channels, rate);
+  if (isFloat) format.sampleType = wavsplice::SampleType::kFloat;
+  const OpenWav dest(isFloat ? FloatWavFile("xf_dest.wav", channels, 3 * xfSamples)
+                             : WavFile("xf_dest.wav", bytesPerSample, 3 * xfSamples));
+  const OpenWav source(isFloat ? FloatWavFile("xf_source.wav", channels, 3 * xfSamples)
+                               : WavFile("xf_source.wav", bytesPerSample, 3 * xfSamples));
   const std::string temp = (ScratchDir() / "xfade_temp.wav").string();
   int64_t clipped = 0;
   for (auto _ : state) {
-    wavsplice::MAKE_HEADER(temp, wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
-                           kXfSamples);
-    const int result =
-        wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest, source, temp,
-                             wavsplice::IntegerFormat(bytesPerSample, kChannels), -3.0, clipped);
+    wavsplice::MAKE_HEADER(temp, format, xfSamples);
+    const int result = wavsplice::CROSSFADE(xfSamples, xfSamples, xfSamples, xfType, dest.audio,
+                                            source.audio, temp, format, -3.0, clipped);
     if (result != wavsplice::kCrossfadeOk) state.SkipWithError("CROSSFADE failed");
   }
-  state.SetItemsProcessed(state.iterations() * kXfSamples * kChannels);
+  state.SetItemsProcessed(state.iterations() * xfSamples * channels);
 }
-BENCHMARK(BM_Crossfade)->ArgsProduct({{1, 2, 3, 4}, {2}})->Args({1, 3});
+BENCHMARK(BM_Crossfade)
+    ->ArgsProduct({{1, 2, 3, 4}, {2}, {0}, {2}, {100, 1000}})
+    ->Args({1, 3, 0, 2, 100})
+    ->Args({1, 4, 1, 6, 100})
+    ->Args({1, 4, 1, 6, 1000});
 
 // The splice copy of ten seconds of 16-bit stereo audio at 0 dB (a byte
 // copy) and at -3 dB (through NewLevel), both files in the page cache.
 void BM_InsertFile(benchmark::State& state) {
   const double levelDb = static_cast<double>(state.range(0));
   constexpr int32_t kFrames = 441000;
-  const std::string source = WavFile("copy_source.wav", 2, kFrames);
-  const std::string dest = WavFile("copy_dest.wav", 2, kFrames);
+  const OpenWav source(WavFile("copy_source.wav", 2, kFrames));
+  const OpenWav dest(WavFile("copy_dest.wav", 2, kFrames), "rb+");
+  wavsplice::KernelCopy kernel;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(wavsplice::INSERT_FILE(
-        dest, source, 0, wavsplice::IntegerFormat(2, kChannels), kFrames, 0, levelDb));
+    benchmark::DoNotOptimize(wavsplice::CopySpan(dest.audio, source.audio,
+                                                 wavsplice::IntegerFormat(2, kChannels), 0, 0,
+                                                 kFrames, levelDb, "copy_dest.wav", kernel));
   }
   state.SetItemsProcessed(state.iterations() * kFrames * kChannels);
   state.SetBytesProcessed(state.iterations() * kFrames * kChannels * 2);
