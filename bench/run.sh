@@ -275,6 +275,10 @@ fs=$(findmnt -no FSTYPE --target "$data" 2>/dev/null || stat -f -c %T "$data")
 command_line="bench/run.sh"
 [ "$tiny" = 1 ] && command_line="bench/run.sh --tiny"
 [ "$tiny" = 0 ] && [ "$runs" != 5 ] && command_line="bench/run.sh --runs $runs"
+# The hand-written notes at the end of the report (from its "## Notes"
+# heading on) stay as they are.
+notes=""
+if [ -f "$report" ]; then notes=$(sed -n '/^## Notes$/,$p' "$report"); fi
 mkdir -p "$(dirname "$report")"
 {
   echo "# Performance"
@@ -386,6 +390,10 @@ mkdir -p "$(dirname "$report")"
   echo '```'
   echo "$micro_portable"
   echo '```'
+  if [ -n "$notes" ]; then
+    echo
+    echo "$notes"
+  fi
 } >"$report"
 echo "== wrote $report"
 cat "$report"
