@@ -120,6 +120,7 @@ set_command() {
     bound) tool_cmd=("$bound" bound.txt) ;;
     strict) tool_cmd=("$strict" bound.txt) ;;
     portable) tool_cmd=(env WAVSPLICE_KERNELS=portable "$wavsplice" task.txt) ;;
+    avx2) tool_cmd=(env WAVSPLICE_KERNELS=avx2 "$wavsplice" task.txt) ;;
   esac
 }
 
@@ -130,6 +131,8 @@ has() { grep -qw "$1" <<<"$flags"; }
 kernels=portable
 if has avx2; then kernels=avx2; fi
 if has avx512f && has avx512bw && has avx512dq && has avx512vbmi; then kernels=avx512; fi
+# A processor with AVX-512 also stands for one with AVX2 alone.
+if [ "$kernels" = avx512 ]; then tools=(strict bound wavsplice avx2 portable sox ffmpeg); fi
 declare -A wall rss
 rows=()
 verdicts=()
@@ -178,18 +181,22 @@ for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_2
   fi
   # Whichever kernels run, the destination is the same.
   mv out_wavsplice.wav out_native.wav
-  WAVSPLICE_KERNELS=portable "$wavsplice" task.txt >/dev/null
-  if ! cmp -s out_native.wav out_wavsplice.wav; then
-    echo "$job: the portable loops wrote other bytes than the $kernels kernels"
-    exit 1
-  fi
+  for other in avx2 portable; do
+    WAVSPLICE_KERNELS=$other "$wavsplice" task.txt >/dev/null
+    if ! cmp -s out_native.wav out_wavsplice.wav; then
+      echo "$job: the $other kernels wrote other bytes than the $kernels kernels"
+      exit 1
+    fi
+  done
   rm -f out_*.wav time.txt
   for tool in "${tools[@]}"; do
     rows+=("| $scenario | ${format_label[$fmt]} | $tool | $(seconds_of "${wall[$job,$tool]}") | $(mib_of "${rss[$job,$tool]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,bound]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,strict]}") |")
   done
   w=${wall[$job,wavsplice]}
-  wavsplice_kib+=("${rss[$job,wavsplice]}" "${rss[$job,portable]}")
-  verdicts+=("| $scenario | ${format_label[$fmt]} | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "$w" "${wall[$job,strict]}") | $(ratio_of "${wall[$job,portable]}" "${wall[$job,strict]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
+  wavsplice_kib+=("${rss[$job,wavsplice]}" "${rss[$job,portable]}" "${rss[$job,avx2]:-0}")
+  avx2_ratio="—"
+  [ -n "${wall[$job,avx2]:-}" ] && avx2_ratio=$(ratio_of "${wall[$job,avx2]}" "${wall[$job,strict]}")
+  verdicts+=("| $scenario | ${format_label[$fmt]} | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "$w" "${wall[$job,strict]}") | $avx2_ratio | $(ratio_of "${wall[$job,portable]}" "${wall[$job,strict]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
 done
 
 # Replacing a destination whole (built beside it, renamed over it) against
@@ -289,7 +296,8 @@ mkdir -p "$(dirname "$report")"
   echo "destinations on $fs (in the page cache: every run is warm); load average before the"
   echo "run $load_before, after it $(cut -d' ' -f1-3 /proc/loadavg)."
   echo "Kernels: \`wavsplice\` rows run the processor's own ($kernels), \`portable\` rows the"
-  echo "portable loops (\`WAVSPLICE_KERNELS=portable\`), the path of a processor without them."
+  echo "portable loops (\`WAVSPLICE_KERNELS=portable\`), the path of a processor without them; on"
+  echo "a processor with AVX-512, \`avx2\` rows (\`WAVSPLICE_KERNELS=avx2\`) stand for one with AVX2 alone."
   echo "Tools: wavsplice $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '(no git)') built Release with $(g++ --version | head -1);"
   echo "$(sox --version 2>&1 | sed 's/^sox: *//'); $(ffmpeg -version | head -1 | cut -d' ' -f1-3)."
   echo
@@ -323,14 +331,14 @@ mkdir -p "$(dirname "$report")"
   echo "copy at or below it) and within 1.5× with the portable loops; SoX and FFmpeg at least 5×"
   echo "wavsplice's time."
   echo
-  echo "| scenario | format | wavsplice / bound | wavsplice / strict bound | portable / strict bound | SoX / wavsplice | FFmpeg / wavsplice |"
-  echo "|---|---|---:|---:|---:|---:|---:|"
+  echo "| scenario | format | wavsplice / bound | wavsplice / strict bound | avx2 / strict bound | portable / strict bound | SoX / wavsplice | FFmpeg / wavsplice |"
+  echo "|---|---|---:|---:|---:|---:|---:|---:|"
   printf '%s\n' "${verdicts[@]}"
   echo
   echo "wavsplice scales a level change with double arithmetic value by value (on x86-64, 16- and"
   echo "24-bit integer and 32-bit float values in AVX-512 or AVX2 kernels, whichever the processor"
   echo "has, other formats and the portable loops built for AVX2 beside the baseline); the bounds do"
-  echo "no arithmetic. Both kernel sets wrote the same bytes in every job (checked with \`cmp\`)."
+  echo "no arithmetic. Every kernel set wrote the same bytes in every job (checked with \`cmp\`)."
   echo
   echo "A run builds its destination under a temporary name beside it and renames it over the"
   echo "old file only when it succeeds. Its cost, median of $runs runs each, alternately to a"
