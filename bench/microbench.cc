@@ -64,26 +64,24 @@ const std::filesystem::path& ScratchDir() {
   return dir.path;
 }
 
-// A canonical WAV file of frames stereo frames of the given width.
-std::string WavFile(const std::string& name, int bytesPerSample, int64_t frames) {
+// A WAV file of the format holding frames frames of audio, written as the
+// program writes its files.
+std::string Written(const std::string& name, const wavsplice::PcmFormat& format, int64_t frames,
+                    const std::vector<unsigned char>& audio) {
   const std::string path = (ScratchDir() / name).string();
   const wavsplice::Descriptor file(::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
-  wavsplice::WavWriter wav(file.get(), wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100),
-                           path);
-  const std::vector<unsigned char> audio = PackedAudio(bytesPerSample, frames);
+  wavsplice::WavWriter wav(file.get(), format, path);
   if (!wavsplice::MAKE_HEADER(wav, frames) || !wav.Append(audio.data(), audio.size())) {
     std::abort();
   }
   return path;
 }
 
-// The canonical file at path, open for reading and writing as a run holds
-// its files.
-struct OpenWav {
-  explicit OpenWav(const std::string& path) : fd(::open(path.c_str(), O_RDWR)) {}
-  wavsplice::Descriptor fd;
-  wavsplice::OpenAudio Audio() const { return {fd.get(), wavsplice::kCanonicalHeaderBytes}; }
-};
+// A canonical WAV file of frames stereo frames of the given width.
+std::string WavFile(const std::string& name, int bytesPerSample, int64_t frames) {
+  return Written(name, wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100), frames,
+                 PackedAudio(bytesPerSample, frames));
+}
 
 void BM_DecodeStereo(benchmark::State& state) {
   const int bytesPerSample = static_cast<int>(state.range(0));
@@ -177,33 +175,68 @@ BENCHMARK(BM_NewLevelFormat)
     ->Args({8, 1, 2})
     ->Args({8, 1, 6});
 
-// A one-second crossfade of each curve type between two 16-bit files (and
-// of type 1 between 24-bit files),
-// including the temp file's header as the render loop writes it.
+// A float WAV file of frames frames of the given channels at 48 kHz, values
+// within a quarter of full scale.
+std::string FloatWavFile(const std::string& name, int channels, int64_t frames) {
+  wavsplice::PcmFormat format = wavsplice::IntegerFormat(4, channels, 48000);
+  format.encoding = wavsplice::SampleEncoding::kFloat;
+  std::vector<double> values(static_cast<size_t>(frames * channels));
+  uint32_t random = 0x12345;
+  for (double& value : values) {
+    random = random * 1103515245u + 12345u;
+    value = (static_cast<double>(random >> 8) / 16777216.0 - 0.5) * 0.5;
+  }
+  std::vector<unsigned char> audio(values.size() * 4);
+  wavsplice::EncodeValues(format, values.data(), audio.data(), static_cast<int64_t>(values.size()));
+  return Written(name, format, frames, audio);
+}
+
+// A file held open as the render loop holds it.
+struct OpenWav {
+  wavsplice::FileHandle file;
+  wavsplice::OpenAudio audio;
+  explicit OpenWav(const std::string& path, const char* mode = "rb")
+      : file(wavsplice::OpenFile(path, mode)),
+        audio{fileno(file.get()), wavsplice::FindAudioStart(file.get())} {}
+};
+
+// A crossfade of each curve type between two 16-bit stereo files (and of
+// type 1 between 24-bit stereo and 32-bit float 6-channel files) held open,
+// including the temp file's header as the render loop writes it. Args:
+// curve type, bytes per value, float (0 or 1), channels, milliseconds (100:
+// the benchmark's joins, whose curve is kept from one to the next; 1000:
+// worked out frame by frame).
 void BM_Crossfade(benchmark::State& state) {
   const int xfType = static_cast<int>(state.range(0));
   const int bytesPerSample = static_cast<int>(state.range(1));
-  constexpr int32_t kXfSamples = 44100;
-  const OpenWav dest(WavFile("xf_dest.wav", bytesPerSample, 3 * kXfSamples));
-  const OpenWav source(WavFile("xf_source.wav", bytesPerSample, 3 * kXfSamples));
+  const bool isFloat = state.range(2) == 1;
+  const int channels = static_cast<int>(state.range(3));
+  const int32_t rate = isFloat ? 48000 : 44100;
+  const int32_t xfSamples = static_cast<int32_t>(rate * state.range(4) / 1000);
+  wavsplice::PcmFormat format = wavsplice::IntegerFormat(bytesPerSample, channels, rate);
+  if (isFloat) format.encoding = wavsplice::SampleEncoding::kFloat;
+  const OpenWav dest(isFloat ? FloatWavFile("xf_dest.wav", channels, 3 * xfSamples)
+                             : WavFile("xf_dest.wav", bytesPerSample, 3 * xfSamples));
+  const OpenWav source(isFloat ? FloatWavFile("xf_source.wav", channels, 3 * xfSamples)
+                               : WavFile("xf_source.wav", bytesPerSample, 3 * xfSamples));
   const std::string temp = (ScratchDir() / "xfade_temp.wav").string();
   const wavsplice::Descriptor scratch(::open(temp.c_str(), O_RDWR | O_CREAT | O_TRUNC, 0644));
   int64_t clipped = 0;
   for (auto _ : state) {
     if (::ftruncate(scratch.get(), 0) != 0) state.SkipWithError("cannot empty the scratch file");
-    wavsplice::WavWriter wav(scratch.get(),
-                             wavsplice::IntegerFormat(bytesPerSample, kChannels, 44100), temp);
-    wavsplice::MAKE_HEADER(wav, kXfSamples);
-    const wavsplice::CrossfadeOutcome result =
-        wavsplice::CROSSFADE(kXfSamples, kXfSamples, kXfSamples, xfType, dest.Audio(),
-                             source.Audio(), wav, -3.0, clipped);
-    if (result != wavsplice::CrossfadeOutcome::kMade) {
-      state.SkipWithError(("CROSSFADE failed " + std::to_string(static_cast<int>(result))).c_str());
-    }
+    wavsplice::WavWriter wav(scratch.get(), format, temp);
+    wavsplice::MAKE_HEADER(wav, xfSamples);
+    const wavsplice::CrossfadeOutcome result = wavsplice::CROSSFADE(
+        xfSamples, xfSamples, xfSamples, xfType, dest.audio, source.audio, wav, -3.0, clipped);
+    if (result != wavsplice::CrossfadeOutcome::kMade) state.SkipWithError("CROSSFADE failed");
   }
-  state.SetItemsProcessed(state.iterations() * kXfSamples * kChannels);
+  state.SetItemsProcessed(state.iterations() * xfSamples * channels);
 }
-BENCHMARK(BM_Crossfade)->ArgsProduct({{1, 2, 3, 4}, {2}})->Args({1, 3});
+BENCHMARK(BM_Crossfade)
+    ->ArgsProduct({{1, 2, 3, 4}, {2}, {0}, {2}, {100, 1000}})
+    ->Args({1, 3, 0, 2, 100})
+    ->Args({1, 4, 1, 6, 100})
+    ->Args({1, 4, 1, 6, 1000});
 
 // The splice copy of ten seconds of 16-bit stereo audio at 0 dB (a byte
 // copy) and at -3 dB (through NewLevel), both files in the page cache.
@@ -211,10 +244,10 @@ void BM_InsertFile(benchmark::State& state) {
   const double levelDb = static_cast<double>(state.range(0));
   constexpr int32_t kFrames = 441000;
   const OpenWav source(WavFile("copy_source.wav", 2, kFrames));
-  const OpenWav dest(WavFile("copy_dest.wav", 2, kFrames));
+  const OpenWav dest(WavFile("copy_dest.wav", 2, kFrames), "rb+");
   wavsplice::KernelCopy kernel;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(wavsplice::INSERT_FILE(dest.Audio(), source.Audio(),
+    benchmark::DoNotOptimize(wavsplice::INSERT_FILE(dest.audio, source.audio,
                                                     wavsplice::IntegerFormat(2, kChannels), 0, 0,
                                                     kFrames, levelDb, "copy_dest.wav", kernel));
   }

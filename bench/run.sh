@@ -9,7 +9,8 @@
 #
 # For each scenario (assemble, copy, many) and format (16-bit 44.1 kHz and
 # 24-bit 48 kHz stereo; for assemble also 32-bit float 6-channel 48 kHz) it
-# runs wavsplice, the equivalent SoX job, the equivalent FFmpeg job, the
+# runs wavsplice with the processor's own kernels, wavsplice with the
+# portable loops (WAVSPLICE_KERNELS=portable), the equivalent SoX job, the equivalent FFmpeg job, the
 # bound (bench_bound: the spans' bytes read once, the destination's bytes
 # written once) and the strict bound (bench_strict_bound: each source opened
 # once, the spans' bytes read once and the destination written once, in
@@ -73,6 +74,7 @@ else
   data="$build/bench-data"
   report="docs/performance.md"
 fi
+load_before=$(cut -d' ' -f1-3 /proc/loadavg)
 echo "== inputs: two ${seconds}-second sources per format in $data"
 "$build/bench/bench_inputs" "$data" "$seconds"
 data=$(cd "$data" && pwd)
@@ -117,10 +119,20 @@ set_command() {
     ffmpeg) mapfile -t tool_cmd <ffmpeg.args ;;
     bound) tool_cmd=("$bound" bound.txt) ;;
     strict) tool_cmd=("$strict" bound.txt) ;;
+    portable) tool_cmd=(env WAVSPLICE_KERNELS=portable "$wavsplice" task.txt) ;;
+    avx2) tool_cmd=(env WAVSPLICE_KERNELS=avx2 "$wavsplice" task.txt) ;;
   esac
 }
 
-tools=(strict bound wavsplice sox ffmpeg)
+tools=(strict bound wavsplice portable sox ffmpeg)
+# The kernels wavsplice picks here by itself: the widest the processor has.
+flags=$(awk -F': *' '/^flags/ {print $2; exit}' /proc/cpuinfo)
+has() { grep -qw "$1" <<<"$flags"; }
+kernels=portable
+if has avx2; then kernels=avx2; fi
+if has avx512f && has avx512bw && has avx512dq && has avx512vbmi; then kernels=avx512; fi
+# A processor with AVX-512 also stands for one with AVX2 alone.
+if [ "$kernels" = avx512 ]; then tools=(strict bound wavsplice avx2 portable sox ffmpeg); fi
 declare -A wall rss
 rows=()
 verdicts=()
@@ -167,13 +179,24 @@ for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_2
     echo "$job: wavsplice's copy differs from the spans' bytes"
     exit 1
   fi
+  # Whichever kernels run, the destination is the same.
+  mv out_wavsplice.wav out_native.wav
+  for other in avx2 portable; do
+    WAVSPLICE_KERNELS=$other "$wavsplice" task.txt >/dev/null
+    if ! cmp -s out_native.wav out_wavsplice.wav; then
+      echo "$job: the $other kernels wrote other bytes than the $kernels kernels"
+      exit 1
+    fi
+  done
   rm -f out_*.wav time.txt
   for tool in "${tools[@]}"; do
     rows+=("| $scenario | ${format_label[$fmt]} | $tool | $(seconds_of "${wall[$job,$tool]}") | $(mib_of "${rss[$job,$tool]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,bound]}") | $(ratio_of "${wall[$job,$tool]}" "${wall[$job,strict]}") |")
   done
   w=${wall[$job,wavsplice]}
-  wavsplice_kib+=("${rss[$job,wavsplice]}")
-  verdicts+=("| $scenario | ${format_label[$fmt]} | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "$w" "${wall[$job,strict]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
+  wavsplice_kib+=("${rss[$job,wavsplice]}" "${rss[$job,portable]}" "${rss[$job,avx2]:-0}")
+  avx2_ratio="—"
+  [ -n "${wall[$job,avx2]:-}" ] && avx2_ratio=$(ratio_of "${wall[$job,avx2]}" "${wall[$job,strict]}")
+  verdicts+=("| $scenario | ${format_label[$fmt]} | $(ratio_of "$w" "${wall[$job,bound]}") | $(ratio_of "$w" "${wall[$job,strict]}") | $avx2_ratio | $(ratio_of "${wall[$job,portable]}" "${wall[$job,strict]}") | $(ratio_of "${wall[$job,sox]}" "$w") | $(ratio_of "${wall[$job,ffmpeg]}" "$w") |")
 done
 
 # Replacing a destination whole (built beside it, renamed over it) against
@@ -197,7 +220,8 @@ done
 # What --loudness adds: the destination read once more through the PCM
 # codec and the loudness meter, before it is renamed into place.
 loudness_rows=()
-for job in assemble_16 assemble_24 assemble_f32x6; do
+for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_24; do
+  scenario=${job%%_*}
   fmt=${job#*_}
   cd "$data/$job"
   plain=()
@@ -209,7 +233,7 @@ for job in assemble_16 assemble_24 assemble_f32x6; do
   done
   p=$(printf '%s\n' "${plain[@]}" | median)
   m=$(printf '%s\n' "${measured[@]}" | median)
-  loudness_rows+=("| assemble | ${format_label[$fmt]} | $(seconds_of "$p") | $(seconds_of "$m") | $(ratio_of "$m" "$p") |")
+  loudness_rows+=("| $scenario | ${format_label[$fmt]} | $(seconds_of "$p") | $(seconds_of "$m") | $(ratio_of "$m" "$p") |")
   rm -f out_*.wav
 done
 
@@ -247,6 +271,9 @@ if [ "$tiny" = 1 ]; then
 else
   micro=$("$build/bench/wavsplice_microbench" 2>&1)
 fi
+# The level and crossfade loops again with the portable loops forced.
+micro_portable=$(WAVSPLICE_KERNELS=portable "$build/bench/wavsplice_microbench" \
+  --benchmark_filter='BM_NewLevel|BM_Crossfade' $([ "$tiny" = 1 ] && echo --benchmark_min_time=0.001) 2>&1)
 
 # --- report --------------------------------------------------------------
 cpu=$(awk -F': *' '/^model name/ {print $2; exit}' /proc/cpuinfo)
@@ -255,6 +282,10 @@ fs=$(findmnt -no FSTYPE --target "$data" 2>/dev/null || stat -f -c %T "$data")
 command_line="bench/run.sh"
 [ "$tiny" = 1 ] && command_line="bench/run.sh --tiny"
 [ "$tiny" = 0 ] && [ "$runs" != 5 ] && command_line="bench/run.sh --runs $runs"
+# The hand-written notes at the end of the report (from its "## Notes"
+# heading on) stay as they are.
+notes=""
+if [ -f "$report" ]; then notes=$(sed -n '/^## Notes$/,$p' "$report"); fi
 mkdir -p "$(dirname "$report")"
 {
   echo "# Performance"
@@ -262,7 +293,11 @@ mkdir -p "$(dirname "$report")"
   echo "Produced by \`$command_line\` on $(date -u +%Y-%m-%d)."
   echo
   echo "Machine: $cpu, $(nproc) cores, $mem of memory, Linux $(uname -r), sources and"
-  echo "destinations on $fs (in the page cache: every run is warm)."
+  echo "destinations on $fs (in the page cache: every run is warm); load average before the"
+  echo "run $load_before, after it $(cut -d' ' -f1-3 /proc/loadavg)."
+  echo "Kernels: \`wavsplice\` rows run the processor's own ($kernels), \`portable\` rows the"
+  echo "portable loops (\`WAVSPLICE_KERNELS=portable\`), the path of a processor without them; on"
+  echo "a processor with AVX-512, \`avx2\` rows (\`WAVSPLICE_KERNELS=avx2\`) stand for one with AVX2 alone."
   echo "Tools: wavsplice $(git -C "$root" rev-parse --short HEAD 2>/dev/null || echo '(no git)') built Release with $(g++ --version | head -1);"
   echo "$(sox --version 2>&1 | sed 's/^sox: *//'); $(ffmpeg -version | head -1 | cut -d' ' -f1-3)."
   echo
@@ -292,16 +327,18 @@ mkdir -p "$(dirname "$report")"
   echo "|---|---|---|---:|---:|---:|---:|"
   printf '%s\n' "${rows[@]}"
   echo
-  echo "Targets: wavsplice within 1.3× of the strict bound (the plain copy at or below it), SoX and"
-  echo "FFmpeg at least 5× wavsplice's time."
+  echo "Targets: wavsplice within 1.2× of the strict bound with the processor's kernels (the plain"
+  echo "copy at or below it) and within 1.5× with the portable loops; SoX and FFmpeg at least 5×"
+  echo "wavsplice's time."
   echo
-  echo "| scenario | format | wavsplice / bound | wavsplice / strict bound | SoX / wavsplice | FFmpeg / wavsplice |"
-  echo "|---|---|---:|---:|---:|---:|"
+  echo "| scenario | format | wavsplice / bound | wavsplice / strict bound | avx2 / strict bound | portable / strict bound | SoX / wavsplice | FFmpeg / wavsplice |"
+  echo "|---|---|---:|---:|---:|---:|---:|---:|"
   printf '%s\n' "${verdicts[@]}"
   echo
   echo "wavsplice scales a level change with double arithmetic value by value (on x86-64, 16- and"
   echo "24-bit integer and 32-bit float values in AVX-512 or AVX2 kernels, whichever the processor"
-  echo "has, other formats in loops built for AVX2 beside the baseline); the bounds do no arithmetic."
+  echo "has, other formats and the portable loops built for AVX2 beside the baseline); the bounds do"
+  echo "no arithmetic. Every kernel set wrote the same bytes in every job (checked with \`cmp\`)."
   echo
   echo "A run builds its destination under a temporary name beside it and renames it over the"
   echo "old file only when it succeeds. Its cost, median of $runs runs each, alternately to a"
@@ -319,7 +356,7 @@ mkdir -p "$(dirname "$report")"
   echo
   echo "Measuring the destination's loudness (\`--loudness\`) reads it once more after the render"
   echo "and runs it through libebur128 (K-weighting, gating, loudness range and a 4× oversampled"
-  echo "true peak, one value at a time); median of $runs runs each:"
+  echo "true peak, one value at a time); median of $runs runs each, the processor's kernels:"
   echo
   echo "| scenario | format | render (s) | render and \`--loudness\` (s) | × render |"
   echo "|---|---|---:|---:|---:|"
@@ -355,6 +392,16 @@ mkdir -p "$(dirname "$report")"
   echo '```'
   echo "$micro"
   echo '```'
+  echo
+  echo "The level and crossfade loops with \`WAVSPLICE_KERNELS=portable\`:"
+  echo
+  echo '```'
+  echo "$micro_portable"
+  echo '```'
+  if [ -n "$notes" ]; then
+    echo
+    echo "$notes"
+  fi
 } >"$report"
 echo "== wrote $report"
 cat "$report"

@@ -25,7 +25,7 @@ if command -v man >/dev/null 2>&1; then
   fi
 fi
 # Every section the page promises is there.
-for section in NAME SYNOPSIS DESCRIPTION "TASK FILE" REPORT "EXIT STATUS" FILES NOTES EXAMPLES "SEE ALSO"; do
+for section in NAME SYNOPSIS DESCRIPTION "TASK FILE" REPORT "EXIT STATUS" ENVIRONMENT FILES NOTES EXAMPLES "SEE ALSO"; do
   grep -qx "\.SH \"\?$section\"\?" "$page" || { echo "docs/check.sh: $page lacks section $section"; exit 1; }
 done
 echo "docs/check.sh: $page renders without warnings"

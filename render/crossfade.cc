@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/file_io.h"
+#include "render/blend_kernels.h"
 #include "render/crossfade_fit.h"
 #include "render/level.h"
 #include "render/portable_trig.h"
@@ -92,6 +93,27 @@ void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& f
   DecodeValues(format, block.bytes.data(), block.values.data(), int64_t{n} * format.channels);
 }
 
+// Two products and a sum in double per value, then the 16-bit scale;
+// integers are truncated and limited, float is not. Returns the number of
+// values limited. (A level factor that is not finite can make a blend NaN,
+// which becomes 0: the values then go through the limit one by one.)
+int64_t BlendBlockValues(const BlendBlock& block, const PcmFormat& format, bool finiteGain,
+                         double* mixed) {
+  const double scale = ResultScale(format);
+  if (format.IsFloat()) {
+    BlendValues(block, scale, mixed);
+    return 0;
+  }
+  const double low = format.LowestValue();
+  const double high = format.HighestValue();
+  if (finiteGain) return BlendAndLimit(block, scale, low, high, mixed);
+  BlendValues(block, scale, mixed);
+  int64_t clipped = 0;
+  for (int64_t i = 0; i < block.count; ++i)
+    mixed[i] = TruncateAndLimit(mixed[i], low, high, clipped);
+  return clipped;
+}
+
 // Blends xfSamples frames of dest from byte destPos (weight destGain) with
 // those of source from byte sourcePos (weight sourceGain x the level
 // factor) and appends them to scratch.
@@ -107,41 +129,33 @@ CrossfadeOutcome BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenA
   const size_t blockBytes = static_cast<size_t>(blockFrames * frameSize);
   const size_t blockValues =
       static_cast<size_t>(blockFrames) * static_cast<size_t>(format.channels);
-  // The blend goes into the destination's block, value by value, and is
-  // encoded over its bytes.
+  // The blend is encoded over the destination block's bytes.
   DecodedBlock destBlock{std::vector<unsigned char>(blockBytes), std::vector<double>(blockValues)};
   DecodedBlock sourceBlock = destBlock;
-  std::vector<double>& mixed = destBlock.values;
-  const double scale = ResultScale(format);
-  const double low = format.LowestValue();
-  const double high = format.HighestValue();
-  const size_t channels = static_cast<size_t>(format.channels);
-
+  std::vector<double> mixed(blockValues);
+  std::vector<double> destWeights(blockValues);
+  std::vector<double> sourceWeights(blockValues);
   const CrossfadeWeights* curve = CachedCurve(xfSamples, xfType, format.IsFloat());
+  // Frame by frame where the curve is too long to keep.
+  std::vector<CrossfadeWeights> frameWeights(curve ? 0 : static_cast<size_t>(blockFrames));
 
   for (int64_t done = 0; done < xfSamples;) {
     const int32_t n = static_cast<int32_t>(std::min(blockFrames, xfSamples - done));
     ReadBlock(dest, destPos, n, format, destBlock);
     ReadBlock(source, sourcePos, n, format, sourceBlock);
-    for (int32_t k = 0; k < n; ++k) {
-      CrossfadeWeights weights = curve              ? curve[done + k]
-                                 : format.IsFloat() ? PortableWeightsAt(done + k, xfSamples, xfType)
-                                                    : WeightsAt(done + k, xfSamples, xfType);
-      if (levelDb != 0.0) weights.sourceGain = weights.sourceGain * gain;
-      const size_t first = static_cast<size_t>(k) * channels;
-      // Two products and a sum in double per channel, then the 16-bit
-      // scale; integers are truncated and limited, float is not.
-      for (size_t at = first; at < first + channels; ++at) {
-        mixed[at] = (sourceBlock.values[at] * weights.sourceGain +
-                     destBlock.values[at] * weights.destGain) *
-                    scale;
-      }
-      if (!format.IsFloat()) {
-        for (size_t at = first; at < first + channels; ++at) {
-          mixed[at] = TruncateAndLimit(mixed[at], low, high, clipped);
-        }
+    if (!curve) {
+      for (int32_t k = 0; k < n; ++k) {
+        frameWeights[static_cast<size_t>(k)] = format.IsFloat()
+                                                   ? PortableWeightsAt(done + k, xfSamples, xfType)
+                                                   : WeightsAt(done + k, xfSamples, xfType);
       }
     }
+    SpreadWeights(curve ? curve + done : frameWeights.data(), n, format.channels, levelDb != 0.0,
+                  gain, destWeights.data(), sourceWeights.data());
+    clipped +=
+        BlendBlockValues({destBlock.values.data(), destWeights.data(), sourceBlock.values.data(),
+                          sourceWeights.data(), int64_t{n} * format.channels},
+                         format, std::isfinite(gain), mixed.data());
     EncodeValues(format, mixed.data(), destBlock.bytes.data(), int64_t{n} * format.channels);
     const size_t bytes = static_cast<size_t>(n * frameSize);
     if (!scratch.Append(destBlock.bytes.data(), bytes)) return CrossfadeOutcome::kNotWritten;

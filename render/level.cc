@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "common/vector_clones.h"
+#include "render/kernel_choice.h"
 #include "render/level_x86.h"
 #include "render/sample_limit.h"
 #include "wav/pcm_codec.h"
@@ -61,9 +62,10 @@ int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSamp
   std::array<int32_t, kBlockSamples> values;
   std::array<int32_t, kBlockSamples> scaled;
   const bool gainInRange = gain >= 0.0 && gain <= 255.0;  // NaN fails
-  if (gainInRange && LevelKernelsHere() != kNoKernels) {
-    return bytesPerSample == 2 ? ScaleSixteenInPlace(data, valueCount, gain)
-                               : ScaleTwentyFourInPlace(data, valueCount, gain);
+  const LevelKernels kernels = ChosenKernels();
+  if (gainInRange && kernels != kNoKernels) {
+    return bytesPerSample == 2 ? ScaleSixteenInPlace(data, valueCount, gain, kernels)
+                               : ScaleTwentyFourInPlace(data, valueCount, gain, kernels);
   }
   const double factor = ScaleFactor(gain, bytesPerSample);
   const int32_t high = bytesPerSample == 2 ? 32767 : 8388607;
@@ -175,8 +177,9 @@ int64_t LevelBlock(unsigned char* data, double gain, const PcmFormat& format, in
   if (count <= 0 || !format.HasCodec()) return 0;
   const int64_t valueCount = int64_t{count} * format.channels;
   if (format.IsFloat()) {
-    if (format.containerBytes == 4 && LevelKernelsHere() != kNoKernels) {
-      ScaleFloatInPlace(data, valueCount, gain);
+    const LevelKernels kernels = ChosenKernels();
+    if (format.containerBytes == 4 && kernels != kNoKernels) {
+      ScaleFloatInPlace(data, valueCount, gain, kernels);
       return 0;
     }
     return LevelValues(data, gain, format, valueCount);

@@ -1,0 +1,82 @@
+#include "render/blend_kernels.h"
+
+#include <algorithm>
+
+#include "common/vector_clones.h"
+
+namespace wavsplice {
+
+namespace {
+
+// One loop per channel count, so that the compiler unrolls the channels.
+template <int kChannels>
+void SpreadOver(const CrossfadeWeights* frames, int64_t frameCount, bool scaleSource,
+                double sourceFactor, double* destWeights, double* sourceWeights) {
+  for (int64_t k = 0; k < frameCount; ++k) {
+    const double sourceGain =
+        scaleSource ? frames[k].sourceGain * sourceFactor : frames[k].sourceGain;
+    for (int c = 0; c < kChannels; ++c) {
+      destWeights[k * kChannels + c] = frames[k].destGain;
+      sourceWeights[k * kChannels + c] = sourceGain;
+    }
+  }
+}
+
+}  // namespace
+
+void SpreadWeights(const CrossfadeWeights* frames, int64_t frameCount, int channels,
+                   bool scaleSource, double sourceFactor, double* destWeights,
+                   double* sourceWeights) {
+  switch (channels) {
+    case 1:
+      SpreadOver<1>(frames, frameCount, scaleSource, sourceFactor, destWeights, sourceWeights);
+      return;
+    case 2:
+      SpreadOver<2>(frames, frameCount, scaleSource, sourceFactor, destWeights, sourceWeights);
+      return;
+    case 6:
+      SpreadOver<6>(frames, frameCount, scaleSource, sourceFactor, destWeights, sourceWeights);
+      return;
+  }
+  for (int64_t k = 0; k < frameCount; ++k) {
+    const double sourceGain =
+        scaleSource ? frames[k].sourceGain * sourceFactor : frames[k].sourceGain;
+    for (int c = 0; c < channels; ++c) {
+      destWeights[k * channels + c] = frames[k].destGain;
+      sourceWeights[k * channels + c] = sourceGain;
+    }
+  }
+}
+
+WAVSPLICE_VECTOR_CLONES void BlendValues(const BlendBlock& block, double scale, double* mixed) {
+  const double* dest = block.dest;
+  const double* destWeights = block.destWeights;
+  const double* source = block.source;
+  const double* sourceWeights = block.sourceWeights;
+  for (int64_t i = 0; i < block.count; ++i) {
+    mixed[i] = (source[i] * sourceWeights[i] + dest[i] * destWeights[i]) * scale;
+  }
+}
+
+// trunc(x) leaves low..high exactly when x reaches high + 1 or low - 1, and
+// limiting x first leaves its truncation the same, as low and high are
+// whole. The count is kept in double, which counts exactly and keeps the
+// loop in one type.
+WAVSPLICE_VECTOR_CLONES int64_t BlendAndLimit(const BlendBlock& block, double scale, double low,
+                                              double high, double* mixed) {
+  const double* dest = block.dest;
+  const double* destWeights = block.destWeights;
+  const double* source = block.source;
+  const double* sourceWeights = block.sourceWeights;
+  const double over = high + 1.0;
+  const double under = low - 1.0;
+  double clipped = 0;
+  for (int64_t i = 0; i < block.count; ++i) {
+    const double x = (source[i] * sourceWeights[i] + dest[i] * destWeights[i]) * scale;
+    clipped += (x >= over ? 1.0 : 0.0) + (x <= under ? 1.0 : 0.0);
+    mixed[i] = std::min(std::max(x, low), high);
+  }
+  return static_cast<int64_t>(clipped);
+}
+
+}  // namespace wavsplice
