@@ -68,7 +68,7 @@ int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSamp
                                : ScaleTwentyFourInPlace(data, valueCount, gain, kernels);
   }
   const double factor = ScaleFactor(gain, bytesPerSample);
-  const int32_t high = bytesPerSample == 2 ? 32767 : 8388607;
+  const int32_t high = HighestInteger(bytesPerSample);
   int64_t clipped = 0;
   for (int64_t done = 0; done < valueCount; done += kBlockSamples) {
     const int32_t n = static_cast<int32_t>(std::min<int64_t>(kBlockSamples, valueCount - done));
@@ -155,7 +155,7 @@ int64_t LevelEightBit(unsigned char* data, double gain, int64_t valueCount) {
     const double x = values[byte] * gain;
     limited[byte] = static_cast<uint16_t>((x >= 128.0) | (x <= -129.0));
   }
-  LimitWithoutBranches(values.data(), 256, gain, 1.0, -128.0, 127.0);
+  LimitWithoutBranches(values.data(), 256, gain, 1.0, LowestInteger(1), HighestInteger(1));
   std::array<uint16_t, 256> table;
   for (size_t byte = 0; byte < 256; ++byte) {
     table[byte] =

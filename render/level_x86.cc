@@ -77,8 +77,8 @@ __attribute__((target("avx2"))) int64_t LimitedCount(__m256i limited) {
 __attribute__((target("avx2"))) int64_t SixteenWithAvx2(unsigned char* bytes, int64_t count,
                                                         double gain) {
   const __m256d factor = _mm256_set1_pd(gain * kSixteenBitScale);
-  const __m256i high = _mm256_set1_epi32(32767);
-  const __m256i low = _mm256_set1_epi32(-32768);
+  const __m256i high = _mm256_set1_epi32(HighestInteger(2));
+  const __m256i low = _mm256_set1_epi32(LowestInteger(2));
   __m256i limited = _mm256_setzero_si256();
   int64_t i = 0;
   for (; i + 8 <= count; i += 8) {
@@ -111,8 +111,8 @@ __attribute__((target("avx2"))) int64_t TwentyFourWithAvx2(unsigned char* bytes,
       0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
   const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
   const __m256d factor = _mm256_set1_pd(gain);
-  const __m256i high = _mm256_set1_epi32(8388607);
-  const __m256i low = _mm256_set1_epi32(-8388608);
+  const __m256i high = _mm256_set1_epi32(HighestInteger(3));
+  const __m256i low = _mm256_set1_epi32(LowestInteger(3));
   __m256i limited = _mm256_setzero_si256();
   int64_t i = 0;
   // A 32-byte load reads 8 bytes past a group's 24: the groups within the
@@ -192,8 +192,8 @@ WAVSPLICE_AVX512 int64_t SixteenWithAvx512(unsigned char* bytes, int64_t count, 
       const __m256i packed = _mm512_cvtsepi32_epi16(products);
       std::memcpy(at + k * 2, &packed, sizeof packed);
     }
-    if (AnyOutside(highest, lowest, -32768, 32767)) {
-      clipped += CountLimited(results, piece, -32768, 32767);
+    if (AnyOutside(highest, lowest, LowestInteger(2), HighestInteger(2))) {
+      clipped += CountLimited(results, piece, LowestInteger(2), HighestInteger(2));
     }
     i += piece;
   }
@@ -236,8 +236,8 @@ WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t coun
   const __m512i toUpper = _mm512_load_si512(kToUpper.at);
   const __m512i fromLanes = _mm512_load_si512(kFromLanes.at);
   const __m512d factor = _mm512_set1_pd(gain);
-  const __m512i high = _mm512_set1_epi32(8388607);
-  const __m512i low = _mm512_set1_epi32(-8388608);
+  const __m512i high = _mm512_set1_epi32(HighestInteger(3));
+  const __m512i low = _mm512_set1_epi32(LowestInteger(3));
   alignas(64) int32_t results[kPieceValues];
   int64_t clipped = 0;
   int64_t i = 0;
@@ -265,8 +265,8 @@ WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t coun
       _mm_storeu_si128(reinterpret_cast<__m128i*>(at + k * 3 + 32),
                        _mm512_extracti32x4_epi32(packed, 2));
     }
-    if (AnyOutside(highest, lowest, -8388608, 8388607)) {
-      clipped += CountLimited(results, piece, -8388608, 8388607);
+    if (AnyOutside(highest, lowest, LowestInteger(3), HighestInteger(3))) {
+      clipped += CountLimited(results, piece, LowestInteger(3), HighestInteger(3));
     }
     i += piece;
   }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "wav/pcm_format.h"
+
 namespace wavsplice {
 
 // Truncates value toward zero and limits it to low..high, counting each
@@ -29,8 +31,8 @@ inline double TruncateAndLimit(double value, double low, double high, int64_t& c
 // The same for a sample of bytesPerSample bytes (2: -32768..32767, 3:
 // -8388608..8388607).
 inline int32_t TruncateAndLimit(double value, int bytesPerSample, int64_t& clipped) {
-  const double high = bytesPerSample == 2 ? 32767.0 : 8388607.0;
-  return static_cast<int32_t>(TruncateAndLimit(value, -high - 1.0, high, clipped));
+  return static_cast<int32_t>(TruncateAndLimit(value, LowestInteger(bytesPerSample),
+                                               HighestInteger(bytesPerSample), clipped));
 }
 
 }  // namespace wavsplice

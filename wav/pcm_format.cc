@@ -2,19 +2,6 @@
 
 namespace wavsplice {
 
-double PcmFormat::HighestValue() const {
-  switch (containerBytes) {
-    case 1:
-      return 127.0;
-    case 2:
-      return 32767.0;
-    case 3:
-      return 8388607.0;
-    default:
-      return 2147483647.0;
-  }
-}
-
 bool PcmFormat::HasCodec() const {
   if (channels < 1 || channels > kMaxChannels) return false;
   if (IsFloat()) return containerBytes == 4 || containerBytes == 8;

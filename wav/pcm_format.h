@@ -17,6 +17,14 @@ constexpr int32_t kFormatTagExtensible = 0xFFFE;
 
 constexpr int32_t kMaxChannels = 128;
 
+// The range of an integer value of bytes bytes (1 to 4) in its own units:
+// 127, 32767, 8388607 or 2147483647 at the top, one more below zero at the
+// bottom. The one home of the program's integer limits.
+constexpr int32_t HighestInteger(int32_t bytes) {
+  return static_cast<int32_t>((int64_t{1} << (8 * bytes - 1)) - 1);
+}
+constexpr int32_t LowestInteger(int32_t bytes) { return -HighestInteger(bytes) - 1; }
+
 struct PcmFormat {
   int32_t sampleRate = 0;
   int32_t channels = 0;
@@ -36,7 +44,9 @@ struct PcmFormat {
   // 3 or 4 bytes or float of 4 or 8, 1 to 128 channels.
   bool HasCodec() const;
   // Range of an integer result in the format's own units (8-bit: -128..127).
-  double HighestValue() const;
+  double HighestValue() const {
+    return HighestInteger(containerBytes >= 1 && containerBytes <= 3 ? containerBytes : 4);
+  }
   double LowestValue() const { return -HighestValue() - 1.0; }
 };
 
