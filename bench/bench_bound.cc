@@ -1,9 +1,8 @@
-// The benchmark's bound: the least work any tool can do for a job, reading
-// each span's bytes once and writing each destination byte once, with no
-// arithmetic. Reads a plan (see bench_inputs): the destination path on the
-// first line, then one span a line, tab-separated: source path, byte offset
-// of the span, bytes to read, bytes of it that go to the destination.
-// Writes a 44-byte header (its content is not the point) and the bytes.
+// The benchmark's bound: the least work any tool can do for a job, reading each span's bytes once
+// and writing each destination byte once, with no arithmetic. Reads a plan (see bench_inputs): the
+// destination path on the first line, then one span a line, tab-separated: source path, byte offset
+// of the span, bytes to read, bytes of it that go to the destination. Writes a 44-byte header (its
+// content is not the point) and the bytes.
 //
 // Usage: bench_bound PLAN
 #include <fcntl.h>

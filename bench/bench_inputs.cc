@@ -1,19 +1,17 @@
-// Writes the inputs of the wavsplice benchmark into a folder, deterministic
-// from run to run:
+// Writes the inputs of the wavsplice benchmark into a folder, deterministic from run to run:
 //   src16_a.wav, src16_b.wav   16-bit stereo 44.1 kHz
 //   src24_a.wav, src24_b.wav   24-bit stereo 48 kHz
 //   srcf32x6_a.wav, ...        32-bit float, 6 channels (5.1), 48 kHz
-// each SECONDS long (600 for the full benchmark): a few slowly swelling
-// tones plus noise at a moderate level, so level changes and crossfades do
-// real arithmetic. For every scenario and format it also writes one job
-// folder, <scenario>_<bits>/, holding the same job for each tool:
+// each SECONDS long (600 for the full benchmark): a few slowly swelling tones plus noise at a
+// moderate level, so level changes and crossfades do real arithmetic. For every scenario and format
+// it also writes one job folder, <scenario>_<bits>/, holding the same job for each tool:
 //   task.txt     the wavsplice task (sample units)
 //   sox.args     the SoX command line, one argument a line
 //   ffmpeg.args  the FFmpeg command line, one argument a line
 //   bound.txt    the plan of bench_bound: the spans' bytes to read and the
 //                destination bytes to write
-// Scenarios (times scaled by SECONDS / 600, the 50 ms overlap and the
-// 100 ms crossfade kept as they are):
+// Scenarios (times scaled by SECONDS / 600, the 50 ms overlap and the 100 ms crossfade kept as they
+// are):
 //   assemble  20 spans of 30 s alternating between the two sources, every
 //             other one at -3 dB, each after the first inserted so that it
 //             overlaps its predecessor by 50 ms, with a 100 ms type 1
@@ -21,9 +19,8 @@
 //   copy      the same 20 spans at 0 dB without crossfades;
 //   many      500 appended spans of 1.2 s alternating between the sources,
 //             every other one at -1.5 dB.
-// The float format has the assemble job only.
-// And two memory jobs, memshort_16 (one source long) and memlong_16 (six
-// sources long: one hour in the full benchmark), of appended whole sources.
+// The float format has the assemble job only. And two memory jobs, memshort_16 (one source long)
+// and memlong_16 (six sources long: one hour in the full benchmark), of appended whole sources.
 //
 // Usage: bench_inputs FOLDER SECONDS
 #include <array>
@@ -52,12 +49,12 @@ struct Format {
 const Format kFormats[] = {
     {44100, 16, "16", 2, false}, {48000, 24, "24", 2, false}, {48000, 32, "f32x6", 6, true}};
 
-// 44 bytes for the canonical header; WAVE_FORMAT_EXTENSIBLE with a fact
-// chunk for the 6-channel float sources.
+// 44 bytes for the canonical header; WAVE_FORMAT_EXTENSIBLE with a fact chunk for the 6-channel
+// float sources.
 int64_t HeaderBytes(const Format& format) { return format.channels > 2 ? 80 : 44; }
 
-// One span of a job: frames [start, start + length) of source src (0 or 1),
-// placed at frame insert of the destination.
+// One span of a job: frames [start, start + length) of source src (0 or 1), placed at frame insert
+// of the destination.
 struct Span {
   int src;
   int64_t start;
@@ -105,8 +102,8 @@ std::vector<unsigned char> Header(const Format& format, int64_t frames) {
   return bytes;
 }
 
-// A sine oscillator stepped by rotation, so that the sources are the same
-// on every machine without calling sin per sample.
+// A sine oscillator stepped by rotation, so that the sources are the same on every machine without
+// calling sin per sample.
 struct Oscillator {
   double c;
   double s;
@@ -139,8 +136,8 @@ struct Noise {
   }
 };
 
-// Source `which` (0 or 1): per channel three tones, the first swelling
-// slowly, plus noise; peaks stay below about -6 dBFS.
+// Source `which` (0 or 1): per channel three tones, the first swelling slowly, plus noise; peaks
+// stay below about -6 dBFS.
 bool WriteSource(const std::string& path, const Format& format, int which, int64_t frames) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
@@ -223,16 +220,16 @@ std::vector<std::string> Task(const Format& format, const std::vector<Span>& spa
   return lines;
 }
 
-// Frames of span k that stay in the destination: up to the next span's
-// insert point, which overwrites the rest.
+// Frames of span k that stay in the destination: up to the next span's insert point, which
+// overwrites the rest.
 int64_t VisibleFrames(const std::vector<Span>& spans, size_t k) {
   if (k + 1 == spans.size()) return spans[k].length;
   return std::min(spans[k].length, spans[k + 1].insert - spans[k].insert);
 }
 
-// Frames of span k that SoX and FFmpeg take from its start: what stays
-// visible, plus the audio after the join that a crossfade of the next span
-// blends, plus the audio before the join that its own crossfade blends.
+// Frames of span k that SoX and FFmpeg take from its start: what stays visible, plus the audio
+// after the join that a crossfade of the next span blends, plus the audio before the join that its
+// own crossfade blends.
 int64_t SectionFrames(const std::vector<Span>& spans, size_t k, int64_t half) {
   int64_t frames = VisibleFrames(spans, k);
   if (k + 1 < spans.size() && spans[k + 1].crossfade) frames += half;
@@ -253,10 +250,9 @@ std::vector<std::string> BoundPlan(const Format& format, const std::vector<Span>
   return lines;
 }
 
-// Crossfaded spans are joined by SoX's splice effect (quarter-cosine, the
-// equal-power curve) with an excess of half the crossfade on either side of
-// each join, which is exactly the audio wavsplice blends; plain spans are
-// cut to what stays visible and concatenated. Each span is an input of its
+// Crossfaded spans are joined by SoX's splice effect (quarter-cosine, the equal-power curve) with
+// an excess of half the crossfade on either side of each join, which is exactly the audio wavsplice
+// blends; plain spans are cut to what stays visible and concatenated. Each span is an input of its
 // own, trimmed (and its level changed) by an inner SoX.
 std::vector<std::string> SoxArgs(const Format& format, const std::vector<Span>& spans,
                                  int64_t half) {
@@ -286,9 +282,9 @@ std::vector<std::string> SoxArgs(const Format& format, const std::vector<Span>& 
   return args;
 }
 
-// One filter graph: every span an input seeked to its start, cut exactly by
-// atrim, levelled by volume; crossfaded spans chained with acrossfade over
-// the whole crossfade (quarter-sine curves), plain spans joined by concat.
+// One filter graph: every span an input seeked to its start, cut exactly by atrim, levelled by
+// volume; crossfaded spans chained with acrossfade over the whole crossfade (quarter-sine curves),
+// plain spans joined by concat.
 std::vector<std::string> FfmpegArgs(const Format& format, const std::vector<Span>& spans,
                                     int64_t half) {
   std::vector<std::string> args{"ffmpeg", "-nostdin", "-hide_banner", "-loglevel", "error", "-y"};
@@ -328,8 +324,8 @@ std::vector<std::string> FfmpegArgs(const Format& format, const std::vector<Span
   return args;
 }
 
-// 20 spans of 30 s, alternating sources, spread over each source, each
-// after the first inserted to overlap its predecessor by half a crossfade.
+// 20 spans of 30 s, alternating sources, spread over each source, each after the first inserted to
+// overlap its predecessor by half a crossfade.
 std::vector<Span> TwentySpans(const Format& format, int64_t sourceFrames, double scale,
                               bool levelsAndCrossfades) {
   const int64_t length = static_cast<int64_t>(30.0 * scale * format.rate);

@@ -1,13 +1,11 @@
-// The benchmark's strict bound: the least work any tool can do for a job
-// when it knows its inputs in advance. Each distinct source is opened once;
-// each span's bytes are read once, straight into a large destination buffer
-// at their place; the destination is written once, in large writes. Bytes of
-// a span that a later span covers are read into the buffer past its fill,
-// where the next span overwrites them. Reads the plan of bench_bound (see
-// bench_inputs): the destination path on the first line, then one span a
-// line, tab-separated: source path, byte offset of the span, bytes to read,
-// bytes of it that go to the destination. Writes a 44-byte header (its
-// content is not the point) and the bytes.
+// The benchmark's strict bound: the least work any tool can do for a job when it knows its inputs
+// in advance. Each distinct source is opened once; each span's bytes are read once, straight into a
+// large destination buffer at their place; the destination is written once, in large writes. Bytes
+// of a span that a later span covers are read into the buffer past its fill, where the next span
+// overwrites them. Reads the plan of bench_bound (see bench_inputs): the destination path on the
+// first line, then one span a line, tab-separated: source path, byte offset of the span, bytes to
+// read, bytes of it that go to the destination. Writes a 44-byte header (its content is not the
+// point) and the bytes.
 //
 // Usage: bench_strict_bound PLAN
 #include <fcntl.h>

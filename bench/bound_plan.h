@@ -1,5 +1,5 @@
-// What the two bound programs share: a span line of their plan (see
-// bench_inputs) and a write that finishes or fails.
+// What the two bound programs share: a span line of their plan (see bench_inputs) and a write that
+// finishes or fails.
 #pragma once
 
 #include <unistd.h>
@@ -12,8 +12,8 @@ namespace bench {
 
 constexpr size_t kHeaderBytes = 44;
 
-// One span: tab-separated source path, byte offset of the span, bytes to
-// read, bytes of it that go to the destination.
+// One span: tab-separated source path, byte offset of the span, bytes to read, bytes of it that go
+// to the destination.
 struct PlanSpan {
   std::string path;
   int64_t offset = 0;

@@ -1,8 +1,7 @@
-// Microbenchmarks of the operations the render time goes to: the PCM codec,
-// NewLevel and CROSSFADE (samples per second, a sample being one value of one
-// channel), the splice copy, the chunk scan of a file without a "data" tag
-// (the scan's worst case: every candidate examined), and putting a finished
-// destination in place.
+// Microbenchmarks of the operations the render time goes to: the PCM codec, NewLevel and CROSSFADE
+// (samples per second, a sample being one value of one channel), the splice copy, the chunk scan of
+// a file without a "data" tag (the scan's worst case: every candidate examined), and putting a
+// finished destination in place.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -32,9 +31,8 @@ using wavsplice::kBlockSamples;
 
 constexpr int kChannels = 2;
 
-// Packed stereo audio of the given width at a moderate level (within a
-// quarter of full scale, as the benchmark's sources are), so that a level
-// change of a few dB either way limits nothing.
+// Packed stereo audio of the given width at a moderate level (within a quarter of full scale, as
+// the benchmark's sources are), so that a level change of a few dB either way limits nothing.
 std::vector<unsigned char> PackedAudio(int bytesPerSample, int64_t frames) {
   std::vector<unsigned char> bytes;
   const int32_t quarter = bytesPerSample == 2 ? 8192 : 2097152;
@@ -64,8 +62,7 @@ const std::filesystem::path& ScratchDir() {
   return dir.path;
 }
 
-// A WAV file of the format holding frames frames of audio, written as the
-// program writes its files.
+// A WAV file of the format holding frames frames of audio, written as the program writes its files.
 std::string Written(const std::string& name, const wavsplice::PcmFormat& format, int64_t frames,
                     const std::vector<unsigned char>& audio) {
   const std::string path = (ScratchDir() / name).string();
@@ -119,8 +116,8 @@ void BM_EncodeStereo(benchmark::State& state) {
 }
 BENCHMARK(BM_EncodeStereo)->Arg(2)->Arg(3);
 
-// One block levelled in place; the level alternates between -3 and +3 dB so
-// the audio keeps its size from one iteration to the next.
+// One block levelled in place; the level alternates between -3 and +3 dB so the audio keeps its
+// size from one iteration to the next.
 void BM_NewLevel(benchmark::State& state) {
   const int bytesPerSample = static_cast<int>(state.range(0));
   std::vector<unsigned char> bytes = PackedAudio(bytesPerSample, kBlockSamples);
@@ -134,9 +131,9 @@ void BM_NewLevel(benchmark::State& state) {
 }
 BENCHMARK(BM_NewLevel)->Arg(2)->Arg(3);
 
-// One block of each format levelled in place, in bytes per second, so that
-// the formats compare per byte: args are bytes per value, float (0 or 1)
-// and channels. The values lie within a quarter of full scale.
+// One block of each format levelled in place, in bytes per second, so that the formats compare per
+// byte: args are bytes per value, float (0 or 1) and channels. The values lie within a quarter of
+// full scale.
 void BM_NewLevelFormat(benchmark::State& state) {
   wavsplice::PcmFormat format = wavsplice::IntegerFormat(
       static_cast<int32_t>(state.range(0)), static_cast<int32_t>(state.range(2)), 48000);
@@ -175,8 +172,8 @@ BENCHMARK(BM_NewLevelFormat)
     ->Args({8, 1, 2})
     ->Args({8, 1, 6});
 
-// A float WAV file of frames frames of the given channels at 48 kHz, values
-// within a quarter of full scale.
+// A float WAV file of frames frames of the given channels at 48 kHz, values within a quarter of
+// full scale.
 std::string FloatWavFile(const std::string& name, int channels, int64_t frames) {
   wavsplice::PcmFormat format = wavsplice::IntegerFormat(4, channels, 48000);
   format.encoding = wavsplice::SampleEncoding::kFloat;
@@ -200,12 +197,11 @@ struct OpenWav {
         audio{fileno(file.get()), wavsplice::FindAudioStart(file.get())} {}
 };
 
-// A crossfade of each curve type between two 16-bit stereo files (and of
-// type 1 between 24-bit stereo and 32-bit float 6-channel files) held open,
-// including the temp file's header as the render loop writes it. Args:
-// curve type, bytes per value, float (0 or 1), channels, milliseconds (100:
-// the benchmark's joins, whose curve is kept from one to the next; 1000:
-// worked out frame by frame).
+// A crossfade of each curve type between two 16-bit stereo files (and of type 1 between 24-bit
+// stereo and 32-bit float 6-channel files) held open, including the temp file's header as the
+// render loop writes it. Args: curve type, bytes per value, float (0 or 1), channels, milliseconds
+// (100: the benchmark's joins, whose curve is kept from one to the next; 1000: worked out frame by
+// frame).
 void BM_Crossfade(benchmark::State& state) {
   const int xfType = static_cast<int>(state.range(0));
   const int bytesPerSample = static_cast<int>(state.range(1));
@@ -238,8 +234,8 @@ BENCHMARK(BM_Crossfade)
     ->Args({1, 4, 1, 6, 100})
     ->Args({1, 4, 1, 6, 1000});
 
-// The splice copy of ten seconds of 16-bit stereo audio at 0 dB (a byte
-// copy) and at -3 dB (through NewLevel), both files in the page cache.
+// The splice copy of ten seconds of 16-bit stereo audio at 0 dB (a byte copy) and at -3 dB (through
+// NewLevel), both files in the page cache.
 void BM_InsertFile(benchmark::State& state) {
   const double levelDb = static_cast<double>(state.range(0));
   constexpr int32_t kFrames = 441000;
@@ -256,8 +252,8 @@ void BM_InsertFile(benchmark::State& state) {
 }
 BENCHMARK(BM_InsertFile)->Arg(0)->Arg(-3)->Unit(benchmark::kMillisecond);
 
-// The chunk scan of a 200 KiB file holding no "data" tag: all 65536
-// candidates are examined before the scan gives up.
+// The chunk scan of a 200 KiB file holding no "data" tag: all 65536 candidates are examined before
+// the scan gives up.
 void BM_FindChunkWithoutData(benchmark::State& state) {
   const std::string path = (ScratchDir() / "no_data.wav").string();
   {
@@ -276,9 +272,9 @@ void BM_FindChunkWithoutData(benchmark::State& state) {
 }
 BENCHMARK(BM_FindChunkWithoutData)->Unit(benchmark::kMicrosecond);
 
-// What a run adds to put its destination in place: creating the temporary
-// file beside the destination, taking the old file's rights and renaming it
-// over the old file (a small one, so that freeing its blocks costs nothing).
+// What a run adds to put its destination in place: creating the temporary file beside the
+// destination, taking the old file's rights and renaming it over the old file (a small one, so that
+// freeing its blocks costs nothing).
 void BM_StageAndCommit(benchmark::State& state) {
   const std::string dest = WavFile("replaced.wav", 2, 16);
   for (auto _ : state) {

@@ -1,6 +1,5 @@
-// One failure path for the whole program: lower layers call Fail() and the
-// entry point turns the failure into its message on standard output and the
-// process exit status.
+// One failure path for the whole program: lower layers call Fail() and the entry point turns the
+// failure into its message on standard output and the process exit status.
 #pragma once
 
 #include <cstdarg>

@@ -15,9 +15,9 @@ namespace wavsplice {
 
 namespace {
 
-// Offsets go through off_t, 64 bits wide on every platform the build
-// targets (_FILE_OFFSET_BITS=64 on 32-bit ones), so files beyond 2 GiB and
-// 4 GiB are reached everywhere; long is only 32 bits on 32-bit ARM.
+// Offsets go through off_t, 64 bits wide on every platform the build targets (_FILE_OFFSET_BITS=64
+// on 32-bit ones), so files beyond 2 GiB and 4 GiB are reached everywhere; long is only 32 bits on
+// 32-bit ARM.
 static_assert(sizeof(off_t) == sizeof(int64_t), "file offsets must be 64 bits wide");
 
 // The text of the link at path; false when it cannot be read.
@@ -44,13 +44,12 @@ bool SeekTo(std::FILE* file, int64_t pos) {
 
 FileHandle OpenFile(const std::string& path, const char* mode) {
   const bool readOnly = mode[0] == 'r' && std::strchr(mode, '+') == nullptr;
-  // What the path leads to, links followed; a path that leads nowhere yet
-  // may still be created.
+  // What the path leads to, links followed; a path that leads nowhere yet may still be created.
   struct stat status = {};
   const bool found = ::stat(path.c_str(), &status) == 0;
   if (readOnly && !(found && S_ISREG(status.st_mode))) return FileHandle();
-  // Opening a pipe blocks until its other end is opened, and its reads wait
-  // for a writer: a pipe named as any file of the run could hang it.
+  // Opening a pipe blocks until its other end is opened, and its reads wait for a writer: a pipe
+  // named as any file of the run could hang it.
   if (found && S_ISFIFO(status.st_mode)) return FileHandle();
   return FileHandle(std::fopen(path.c_str(), mode));
 }

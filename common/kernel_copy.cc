@@ -9,10 +9,9 @@ namespace wavsplice {
 
 namespace {
 
-// The pipe's size: with 1 MiB a plain copy costs what reading and writing
-// in 1 MiB pieces costs, and no more. With the default 64 KiB (the size
-// copy_file_range uses inside the kernel on file systems that cannot share
-// blocks) it costs half as much again, more than the program's own reads
+// The pipe's size: with 1 MiB a plain copy costs what reading and writing in 1 MiB pieces costs,
+// and no more. With the default 64 KiB (the size copy_file_range uses inside the kernel on file
+// systems that cannot share blocks) it costs half as much again, more than the program's own reads
 // and writes: a system that will not give 1 MiB gets no kernel copy.
 constexpr int kPipeBytes = 1 << 20;
 

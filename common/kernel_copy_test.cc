@@ -60,8 +60,8 @@ TEST(KernelCopy, CopiesTheBytesAskedForAndStopsWhereTheSourceEnds) {
   }
 }
 
-// A destination the kernel will not write at a position (opened to append)
-// or at all (opened to read) is refused, and so is every later copy.
+// A destination the kernel will not write at a position (opened to append) or at all (opened to
+// read) is refused, and so is every later copy.
 TEST(KernelCopy, RefusesOnceAndForAll) {
   testing::TempDir dir;
   testing::WriteFile("source", Counting(1000));

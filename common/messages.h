@@ -1,8 +1,7 @@
-// The program's own messages, each text written here once. Texts that end a
-// run carry their line end, as Fail() takes them; the notices a run prints
-// on its way carry none, as the report prints and records them (one line
-// each). Report lines (the edit blocks, the final report) and the check's
-// diagnostics are not messages: they live with the code that writes them.
+// The program's own messages, each text written here once. Texts that end a run carry their line
+// end, as Fail() takes them; the notices a run prints on its way carry none, as the report prints
+// and records them (one line each). Report lines (the edit blocks, the final report) and the
+// check's diagnostics are not messages: they live with the code that writes them.
 #pragma once
 
 namespace wavsplice::msg {

@@ -6,8 +6,8 @@ std::string ParentPath(const std::string& path) {
   if (path.find_first_not_of('/') == std::string::npos) return path;
   const size_t lastSeparator = path.rfind('/');
   if (lastSeparator == std::string::npos) return "";
-  // The element before the last one ends where the separators before the
-  // last one begin; when only the root is before them, the parent is the root.
+  // The element before the last one ends where the separators before the last one begin; when only
+  // the root is before them, the parent is the root.
   const size_t end = path.find_last_not_of('/', lastSeparator);
   return end == std::string::npos ? "/" : path.substr(0, end + 1);
 }
@@ -47,8 +47,8 @@ std::string LexicallyNormal(const std::string& path) {
   if (path.find_first_not_of('/') == std::string::npos) return path;  // empty or the root alone
   const bool root = path[0] == '/';
   std::vector<std::string> names;
-  // Whether the form ends in a separator: after a last name followed by
-  // one, or where a last "." or a last name with its ".." was removed.
+  // Whether the form ends in a separator: after a last name followed by one, or where a last "." or
+  // a last name with its ".." was removed.
   bool trailing = false;
   for (const std::string& element : PathElements(path)) {
     if (element.empty()) {

@@ -11,8 +11,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every path of up to five pieces: names, dots and runs of separators in
-// every order, the empty path included.
+// Every path of up to five pieces: names, dots and runs of separators in every order, the empty
+// path included.
 std::vector<std::string> PathsOfPieces() {
   const char* const pieces[] = {"a", "bc", ".", "..", "/", "//"};
   std::vector<std::string> paths = {""};
@@ -27,8 +27,8 @@ std::vector<std::string> PathsOfPieces() {
   return paths;
 }
 
-// std::filesystem is the reference: the functions are its path operations
-// on a POSIX system, without its code in the program.
+// std::filesystem is the reference: the functions are its path operations on a POSIX system,
+// without its code in the program.
 TEST(PathText, AsStdFilesystemReadsEveryPath) {
   for (const std::string& path : PathsOfPieces()) {
     SCOPED_TRACE("'" + path + "'");

@@ -14,12 +14,12 @@ namespace {
 
 constexpr std::array<int, 4> kHandledSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
-// A run holds at most two temporary files at once (the destination's and a
-// crossfade's); two spare slots cost nothing.
+// A run holds at most two temporary files at once (the destination's and a crossfade's); two spare
+// slots cost nothing.
 constexpr size_t kSlots = 4;
 
-// The handler only reads: a slot's path is complete before its flag is set,
-// and the flag is cleared before the path is reused.
+// The handler only reads: a slot's path is complete before its flag is set, and the flag is cleared
+// before the path is reused.
 struct Slot {
   std::atomic<bool> listed{false};
   char path[PATH_MAX] = {};

@@ -19,19 +19,18 @@ namespace wavsplice {
 
 namespace {
 
-// Keeps ".<label>.wavsplice-XXXXXX" within the 255 bytes a file name may
-// have, however long the name it is made from.
+// Keeps ".<label>.wavsplice-XXXXXX" within the 255 bytes a file name may have, however long the
+// name it is made from.
 constexpr size_t kMaxLabelBytes = 200;
 
-// The characters that make a name unique, and the names tried before giving
-// up: so many taken ones are no chance.
+// The characters that make a name unique, and the names tried before giving up: so many taken ones
+// are no chance.
 constexpr char kNameCharacters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 constexpr int kNameAttempts = 10000;
 
-// Creates path, readable and writable by its owner only, its last six
-// characters replaced by random letters and digits until no other file has
-// the name; returns the descriptor, or -1. (mkostemp does the same with
-// letters from the clock, but its code and the clock's are pages of the C
+// Creates path, readable and writable by its owner only, its last six characters replaced by random
+// letters and digits until no other file has the name; returns the descriptor, or -1. (mkostemp
+// does the same with letters from the clock, but its code and the clock's are pages of the C
 // library that a run touches for nothing else.)
 int CreateUniquelyNamed(std::string& path) {
   const size_t first = path.size() - 6;
@@ -58,8 +57,8 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-// The new file takes the place of the old one, so it takes its rights too:
-// the owner first (changing it clears set-id bits), then the bits.
+// The new file takes the place of the old one, so it takes its rights too: the owner first
+// (changing it clears set-id bits), then the bits.
 void TakeRightsOf(int fd, const std::string& replaced) {
   struct stat old = {};
   if (::stat(replaced.c_str(), &old) != 0) {
@@ -83,8 +82,8 @@ bool IsNameCharacter(char c) {
   return c != '\0' && std::string(kNameCharacters).find(c) != std::string::npos;
 }
 
-// An open descriptor of path, exclusively locked, when path is a regular
-// file that no run holds; -1 otherwise. Links are not followed.
+// An open descriptor of path, exclusively locked, when path is a regular file that no run holds; -1
+// otherwise. Links are not followed.
 int TakeHold(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return -1;
@@ -190,8 +189,7 @@ StagedFile::~StagedFile() { Release(); }
 bool StagedFile::Commit() {
   if (path_.empty()) return false;
   TakeRightsOf(fd_, beside_);
-  // A file whose last writes fail only on closing (a network file system)
-  // is not put in place.
+  // A file whose last writes fail only on closing (a network file system) is not put in place.
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) return false;

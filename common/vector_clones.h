@@ -1,13 +1,12 @@
-// The sample loops that a level change runs over every value are built
-// twice on x86-64 Linux: for the baseline SSE2 and for AVX2, which holds
-// twice the values per instruction; the loader picks the one the processor
-// runs when the program starts. Elsewhere they are built once, for the
-// target. Both builds do the same IEEE double arithmetic, value by value, so
-// they give the same bytes (fused multiply-add stays off in either).
+// The sample loops that a level change runs over every value are built twice on x86-64 Linux: for
+// the baseline SSE2 and for AVX2, which holds twice the values per instruction; the loader picks
+// the one the processor runs when the program starts. Elsewhere they are built once, for the
+// target. Both builds do the same IEEE double arithmetic, value by value, so they give the same
+// bytes (fused multiply-add stays off in either).
 #pragma once
 
-// (ThreadSanitizer cannot run the loader's choice, which comes before it
-// has started: its builds take the baseline only.)
+// (ThreadSanitizer cannot run the loader's choice, which comes before it has started: its builds
+// take the baseline only.)
 #if defined(__has_feature)
 #if __has_feature(thread_sanitizer)
 #define WAVSPLICE_THREAD_SANITIZER 1

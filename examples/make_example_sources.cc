@@ -1,6 +1,5 @@
-// Writes the source recordings of the bundled example and of the recipes in
-// examples/recipes into a folder. They are made of tones, so that splices,
-// levels and crossfades can be heard:
+// Writes the source recordings of the bundled example and of the recipes in examples/recipes into a
+// folder. They are made of tones, so that splices, levels and crossfades can be heard:
 //   take1.wav, take2.wav, take3.wav  4 s takes, 16-bit stereo, 44.1 kHz
 //   narration.wav                    8 s "recording" whose loudness pulses
 //                                    like speech, 16-bit stereo, 44.1 kHz
@@ -95,9 +94,9 @@ double Bells(int, double t) {
   return 0.5 * std::exp(-12.0 * sinceStrike) * Tone(1200.0 + 200.0 * std::floor(t / 0.25), t);
 }
 
-// Labels as an audio editor exports them: START, END and text by tabs, in
-// seconds; a label with a frequency range has a line after it that starts
-// with a backslash, and a point label has START equal to END.
+// Labels as an audio editor exports them: START, END and text by tabs, in seconds; a label with a
+// frequency range has a line after it that starts with a backslash, and a point label has START
+// equal to END.
 bool WriteLabels(const std::string& path) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;

@@ -1,6 +1,6 @@
-// Shared plumbing of the fuzz targets: a private scratch directory on a
-// memory file system, quiet standard output, and a way to turn a broken
-// promise of the program into a crash the fuzzer reports.
+// Shared plumbing of the fuzz targets: a private scratch directory on a memory file system, quiet
+// standard output, and a way to turn a broken promise of the program into a crash the fuzzer
+// reports.
 #pragma once
 
 #include <unistd.h>
@@ -16,8 +16,8 @@
 
 namespace wavsplice::fuzz {
 
-// A directory of this process's own, removed when the fuzzer exits. (The
-// name is never freed, so the exit handler can still use it.)
+// A directory of this process's own, removed when the fuzzer exits. (The name is never freed, so
+// the exit handler can still use it.)
 inline const std::string& ScratchDir() {
   static const std::string* const dir = [] {
     auto* made =
@@ -33,8 +33,8 @@ inline const std::string& ScratchDir() {
   return *dir;
 }
 
-// The program reports on standard output; thousands of runs a second would
-// drown the fuzzer's own log, so the report goes nowhere.
+// The program reports on standard output; thousands of runs a second would drown the fuzzer's own
+// log, so the report goes nowhere.
 inline void SilenceStdout() {
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
 }
@@ -65,8 +65,8 @@ inline std::string ReadBytes(const std::string& path) {
   return bytes;
 }
 
-// A failure ends the run with status 1 or 2 and one line of text (or none,
-// when the failing step printed its own lines first).
+// A failure ends the run with status 1 or 2 and one line of text (or none, when the failing step
+// printed its own lines first).
 inline bool IsWellFormedFailure(const RunFailure& failure) {
   if (failure.exitCode != kExitTask && failure.exitCode != kExitFile) return false;
   const std::string& text = failure.message;

@@ -1,6 +1,6 @@
-// Writes the fuzzers' seed corpus: well-formed and odd WAV files, typical
-// task files, and whole runs made of both, one file per seed in
-// OUT_DIR/task_reader, OUT_DIR/wav_attributes and OUT_DIR/whole_run.
+// Writes the fuzzers' seed corpus: well-formed and odd WAV files, typical task files, and whole
+// runs made of both, one file per seed in OUT_DIR/task_reader, OUT_DIR/wav_attributes and
+// OUT_DIR/whole_run.
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -100,10 +100,9 @@ std::vector<Bytes> WavSeeds() {
   seeds.push_back(Riff(fmt + Chunk("data", audio, 0xFFFFFFFF, false)));
   seeds.push_back(Riff(fmt + "data"));
   seeds.push_back(Riff(Chunk("data", audio)));
-  // Markers, good and hostile: a cue table with its labels before the
-  // audio (a cue point's "data" at an even position), a count larger than
-  // the chunk, a label naming no cue point, a text without its zero, a
-  // bext shorter than its fields.
+  // Markers, good and hostile: a cue table with its labels before the audio (a cue point's "data"
+  // at an even position), a count larger than the chunk, a label naming no cue point, a text
+  // without its zero, a bext shorter than its fields.
   const auto cuePoint = [](uint32_t id, uint32_t frame) {
     Bytes point;
     PutLe(point, id, 4);
@@ -160,17 +159,16 @@ std::vector<std::string> TaskSeeds() {
       "src\ta.wav\nxf\t10\t1\ndest\txfade_temp.wav\n",
       "xin\t1\nsrc\ta.wav\n",
       "src\ta.wav\ndest\tout.wav\nxf\t5",
-      // Report files (the fuzzer writes r.json and r.svg) named by a task
-      // the reader gives up on, and by one it reads whole.
+      // Report files (the fuzzer writes r.json and r.svg) named by a task the reader gives up on,
+      // and by one it reads whole.
       "src\ta.wav\nsrc\tx\ndest\tr.json\n",
       "src\tr.svg\ndest\tout.wav\n",
   };
 }
 
-// Plans at the edge of the numbers: destinations past 10^15 frames and
-// near 2^63 (8-bit mono allows 2^63 - 131081), a stop and a trim that add
-// up to 2^63, values JSON has no number for, and names and words with
-// characters XML forbids (U+FFFE, U+FFFF).
+// Plans at the edge of the numbers: destinations past 10^15 frames and near 2^63 (8-bit mono allows
+// 2^63 - 131081), a stop and a trim that add up to 2^63, values JSON has no number for, and names
+// and words with characters XML forbids (U+FFFE, U+FFFF).
 std::vector<std::string> EdgeTaskSeeds() {
   return {
       "using_samples\nsrc\ta.wav\nins\t2000000000000000\ndest\tout.wav\n",
@@ -209,8 +207,7 @@ int main(int argc, char** argv) {
   n = 0;
   for (const std::string& task : tasks) WriteSeed(out / "task_reader", n++, task);
 
-  // Whole runs: every task with a pair of sources of one format, and one
-  // task with each odd source.
+  // Whole runs: every task with a pair of sources of one format, and one task with each odd source.
   const std::string separator = wavsplice::fuzz::kPartSeparator;
   n = 0;
   for (size_t t = 0; t < tasks.size(); ++t) {
@@ -231,10 +228,9 @@ int main(int argc, char** argv) {
     WriteSeed(out / "whole_run", n++, task + separator + wavs[0] + separator + wavs[0]);
     WriteSeed(out / "whole_run", n++, task + separator + eightBitWav + separator + eightBitWav);
   }
-  // Crossfades past the end of the audio: the last edit shorter than half
-  // its crossfade (the destination must still end where its header says),
-  // and a span ending within half a crossfade of a source's audio, which a
-  // LIST chunk follows (read as silence, never as audio).
+  // Crossfades past the end of the audio: the last edit shorter than half its crossfade (the
+  // destination must still end where its header says), and a span ending within half a crossfade of
+  // a source's audio, which a LIST chunk follows (read as silence, never as audio).
   WriteSeed(out / "whole_run", n++,
             std::string("using_samples\nsrc\ta.wav\nsrc\ta.wav\nxin\t20\nxout\t22\nins\t64\n"
                         "xf\t2\t1\ndest\tout.wav\n") +

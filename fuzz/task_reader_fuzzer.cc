@@ -1,5 +1,5 @@
-// Fuzzes the task-file reader with arbitrary text: it must fill the edit
-// table within its bounds or fail with one line and status 1, never crash.
+// Fuzzes the task-file reader with arbitrary text: it must fill the edit table within its bounds or
+// fail with one line and status 1, never crash.
 #include <cstddef>
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
-// Fuzzes the chunk scan and the source attributes with arbitrary file
-// bytes: every value must come from inside the file, and a file without
-// audio must fail with status 2, never crash or read out of bounds.
+// Fuzzes the chunk scan and the source attributes with arbitrary file bytes: every value must come
+// from inside the file, and a file without audio must fail with status 2, never crash or read out
+// of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -58,8 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case wavsplice::AttributesRead::kNoFile:
       Broken("cannot read the written file");
     case wavsplice::AttributesRead::kNoData:
-      // A "data" candidate may lie inside a well-formed metadata chunk, which
-      // the scan passes over: then the file can have no audio after all.
+      // A "data" candidate may lie inside a well-formed metadata chunk, which the scan passes over:
+      // then the file can have no audio after all.
       return 0;
     case wavsplice::AttributesRead::kRead:
       break;
@@ -69,8 +69,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (metadata.ixml.size() > size || metadata.info.size() > size) Broken("metadata size");
   if (dataTagAt < 0) Broken("attributes without a data chunk");
-  // The first candidate, or a later one when the first lies inside a
-  // well-formed metadata chunk.
+  // The first candidate, or a later one when the first lies inside a well-formed metadata chunk.
   const int64_t tagAt = attributes.dataOffset - 8;
   if (tagAt < dataTagAt || static_cast<size_t>(tagAt) + 4 > size ||
       std::memcmp(data + tagAt, "data", 4) != 0) {

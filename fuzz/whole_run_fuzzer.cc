@@ -1,8 +1,7 @@
-// Fuzzes a whole run: the input is a task text and up to two source files,
-// cut apart at a separator line, laid out in a scratch directory and
-// rendered to the end with its JSON report and timeline. A run must end
-// with one of the program's exit statuses, must never change one of its
-// inputs, and must leave no temporary file.
+// Fuzzes a whole run: the input is a task text and up to two source files, cut apart at a separator
+// line, laid out in a scratch directory and rendered to the end with its JSON report and timeline.
+// A run must end with one of the program's exit statuses, must never change one of its inputs, and
+// must leave no temporary file.
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -23,8 +22,8 @@ namespace {
 
 using wavsplice::fuzz::Broken;
 
-// Destinations are capped so that a task asking for hours of audio costs
-// a failed write ("Cannot write to file"), not the disk.
+// Destinations are capped so that a task asking for hours of audio costs a failed write ("Cannot
+// write to file"), not the disk.
 constexpr rlim_t kFileSizeLimit = 4 << 20;
 
 std::vector<std::string_view> SplitInput(std::string_view input) {
@@ -44,9 +43,8 @@ void Write(const std::string& name, std::string_view bytes) {
   wavsplice::fuzz::WriteBytes(name, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
-// Task files name files relative to the working directory, so each run
-// happens inside the scratch directory; the fuzzer's own corpus paths need
-// the directory it started in.
+// Task files name files relative to the working directory, so each run happens inside the scratch
+// directory; the fuzzer's own corpus paths need the directory it started in.
 class InScratchDir {
  public:
   InScratchDir() {
@@ -75,8 +73,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  // A write past the size limit must fail as on a full disk; the fuzzer
-  // installs its own handler after start-up, so this is done on the first run.
+  // A write past the size limit must fail as on a full disk; the fuzzer installs its own handler
+  // after start-up, so this is done on the first run.
   static const bool ignoringSizeSignal = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
   if (!ignoringSizeSignal) std::abort();
   const InScratchDir inScratchDir;
@@ -84,16 +82,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string_view> parts =
       SplitInput(std::string_view(reinterpret_cast<const char*>(data), size));
 
-  // Paths stay inside the scratch directory: no task may reach the rest of
-  // the machine (the fuzzer runs as whoever started it).
+  // Paths stay inside the scratch directory: no task may reach the rest of the machine (the fuzzer
+  // runs as whoever started it).
   std::string task(parts[0]);
   std::replace(task.begin(), task.end(), '/', '_');
   const std::vector<std::string> inputNames = {"task.txt", "a.wav", "b.wav"};
   Write(inputNames[0], task);
   for (size_t i = 1; i < parts.size(); ++i) Write(inputNames[i], parts[i]);
 
-  // Every run writes both report files; a task of odd length is checked
-  // rather than rendered, so that the check's report is fuzzed too.
+  // Every run writes both report files; a task of odd length is checked rather than rendered, so
+  // that the check's report is fuzzed too.
   std::vector<const char*> args = {"wavsplice", "--json", "r.json", "--timeline", "r.svg"};
   if (task.size() % 2 == 1) args.push_back("--check");
   args.push_back("task.txt");

@@ -58,10 +58,9 @@ WAVSPLICE_VECTOR_CLONES void BlendValues(const BlendBlock& block, double scale, 
   }
 }
 
-// trunc(x) leaves low..high exactly when x reaches high + 1 or low - 1, and
-// limiting x first leaves its truncation the same, as low and high are
-// whole. The count is kept in double, which counts exactly and keeps the
-// loop in one type.
+// trunc(x) leaves low..high exactly when x reaches high + 1 or low - 1, and limiting x first leaves
+// its truncation the same, as low and high are whole. The count is kept in double, which counts
+// exactly and keeps the loop in one type.
 WAVSPLICE_VECTOR_CLONES int64_t BlendAndLimit(const BlendBlock& block, double scale, double low,
                                               double high, double* mixed) {
   const double* dest = block.dest;

@@ -1,5 +1,5 @@
-// The crossfade's block loops against the blend and limit of one value at a
-// time: the same bytes after the encoder's truncation, and the same count.
+// The crossfade's block loops against the blend and limit of one value at a time: the same bytes
+// after the encoder's truncation, and the same count.
 #include "render/blend_kernels.h"
 
 #include <gtest/gtest.h>
@@ -59,8 +59,8 @@ TEST(BlendAndLimit, GivesTheTruncationAndCountOfOneValueAtATime) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    // Run lengths past every vector width and its tail; values stepping
-    // across the limits by fractions.
+    // Run lengths past every vector width and its tail; values stepping across the limits by
+    // fractions.
     for (int count : {1, 3, 7, 8, 17, 64, 1023}) {
       Values in;
       for (int i = 0; i < count; ++i) {

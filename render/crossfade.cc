@@ -19,8 +19,8 @@ namespace wavsplice {
 
 namespace {
 
-// The angle constant of the curves, on purpose not pi/2 to full precision:
-// it decides the exact output values.
+// The angle constant of the curves, on purpose not pi/2 to full precision: it decides the exact
+// output values.
 constexpr double kQuarterTurn = 1.570796327;
 
 // The four curves at frame i of n, with the sine and cosine given.
@@ -44,11 +44,10 @@ CrossfadeWeights CurveWeights(int64_t i, int64_t n, int xfType, Sine sine, Cosin
   }
 }
 
-// The curve of the last crossfade, every frame's weights, for the next one
-// of the same length and type: a programme's crossfades are mostly alike,
-// and a frame's sine and cosine cost more than its blend. Curves longer than
-// kCachedCurveFrames (two seconds at 44.1 kHz take 1.4 MiB) are worked out
-// frame by frame instead, so that memory stays small.
+// The curve of the last crossfade, every frame's weights, for the next one of the same length and
+// type: a programme's crossfades are mostly alike, and a frame's sine and cosine cost more than its
+// blend. Curves longer than kCachedCurveFrames (two seconds at 44.1 kHz take 1.4 MiB) are worked
+// out frame by frame instead, so that memory stays small.
 constexpr int64_t kCachedCurveFrames = 8192;
 
 // The frame weights of the curve, or null where it is too long to keep.
@@ -69,21 +68,18 @@ const CrossfadeWeights* CachedCurve(int64_t n, int xfType, bool portable) {
   return curve.data();
 }
 
-// Values in one block of a crossfade: the frames of a block are as many as
-// fit, so that its memory is the same for any number of channels (1024
-// frames of stereo).
+// Values in one block of a crossfade: the frames of a block are as many as fit, so that its memory
+// is the same for any number of channels (1024 frames of stereo).
 constexpr int64_t kBlockValues = 2 * kBlockSamples;
 
-// One block of one file, decoded into interleaved values, every channel of
-// a frame side by side.
+// One block of one file, decoded into interleaved values, every channel of a frame side by side.
 struct DecodedBlock {
   std::vector<unsigned char> bytes;
   std::vector<double> values;
 };
 
-// Reads n frames of the file's audio at pos and decodes them. Bytes from
-// audioEnd on (chunks after the audio) and past the end of the file are the
-// format's silence.
+// Reads n frames of the file's audio at pos and decodes them. Bytes from audioEnd on (chunks after
+// the audio) and past the end of the file are the format's silence.
 void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& format,
                DecodedBlock& block) {
   const size_t count = static_cast<size_t>(n * format.FrameBytes());
@@ -93,10 +89,9 @@ void ReadBlock(const OpenAudio& file, int64_t pos, int32_t n, const PcmFormat& f
   DecodeValues(format, block.bytes.data(), block.values.data(), int64_t{n} * format.channels);
 }
 
-// Two products and a sum in double per value, then the 16-bit scale;
-// integers are truncated and limited, float is not. Returns the number of
-// values limited. (A level factor that is not finite can make a blend NaN,
-// which becomes 0: the values then go through the limit one by one.)
+// Two products and a sum in double per value, then the 16-bit scale; integers are truncated and
+// limited, float is not. Returns the number of values limited. (A level factor that is not finite
+// can make a blend NaN, which becomes 0: the values then go through the limit one by one.)
 int64_t BlendBlockValues(const BlendBlock& block, const PcmFormat& format, bool finiteGain,
                          double* mixed) {
   const double scale = ResultScale(format);
@@ -114,9 +109,8 @@ int64_t BlendBlockValues(const BlendBlock& block, const PcmFormat& format, bool 
   return clipped;
 }
 
-// Blends xfSamples frames of dest from byte destPos (weight destGain) with
-// those of source from byte sourcePos (weight sourceGain x the level
-// factor) and appends them to scratch.
+// Blends xfSamples frames of dest from byte destPos (weight destGain) with those of source from
+// byte sourcePos (weight sourceGain x the level factor) and appends them to scratch.
 CrossfadeOutcome BlendFrames(const OpenAudio& dest, int64_t destPos, const OpenAudio& source,
                              int64_t sourcePos, int64_t xfSamples, int xfType, WavWriter& scratch,
                              double levelDb, int64_t& clipped) {

@@ -29,8 +29,8 @@ TEST(CrossfadeSamples, FromTheWidthInMilliseconds) {
   EXPECT_EQ(SamplesFor(48000, -20.0f, 1234), 1234);
   EXPECT_EQ(SamplesFor(48000, std::numeric_limits<float>::quiet_NaN()), 4410);
 
-  // Counts beyond the signed 32-bit range are made; beyond the 64-bit
-  // range (or from an infinite product) the crossfade cannot be.
+  // Counts beyond the signed 32-bit range are made; beyond the 64-bit range (or from an infinite
+  // product) the crossfade cannot be.
   int64_t xfSamples = 4410;
   EXPECT_EQ(SamplesFor(44100, 1.0e8f), 4409999753);  // 4.41e12 in single precision
   // The float product decides: 1000 x 2147483008 = 2147482992640.

@@ -17,8 +17,8 @@ namespace {
   Fail(kExitFile, msg::kCannotWriteToFile, target.destPath.c_str());
 }
 
-// A new scratch file beside the destination, holding the header of frames
-// frames of the run's format.
+// A new scratch file beside the destination, holding the header of frames frames of the run's
+// format.
 ScratchFrames MakeScratch(const RenderTarget& target, int64_t frames) {
   std::optional<StagedFile> file =
       StagedFile::Create(target.scratchBeside, ScratchLabel(target.destPath));
@@ -29,8 +29,7 @@ ScratchFrames MakeScratch(const RenderTarget& target, int64_t frames) {
   return scratch;
 }
 
-// Lays frames frames of the scratch file over the destination from frame
-// start.
+// Lays frames frames of the scratch file over the destination from frame start.
 void LayScratch(const RenderTarget& target, const ScratchFrames& scratch, int64_t start,
                 int64_t frames, KernelCopy& kernel) {
   const OpenAudio audio{scratch.wav.fd(), scratch.wav.audioStart()};
@@ -43,8 +42,8 @@ PreparedCrossfade PrepareCrossfade(const RenderTarget& target, const EditRender&
                                    const OpenAudio& source) {
   PreparedCrossfade prepared;
   prepared.xfSamples = edit.xfSamples;
-  // A crossfade whose frames lie beyond any file offset, in the destination
-  // or in its own scratch file, cannot be written: it fails like any other.
+  // A crossfade whose frames lie beyond any file offset, in the destination or in its own scratch
+  // file, cannot be written: it fails like any other.
   if (!CrossfadeSamples(target.format.sampleRate, edit.xfWidth, prepared.xfSamples) ||
       !CrossfadeWithinReach(edit.insertPoint, prepared.xfSamples, target.format.FrameBytes())) {
     prepared.outcome = CrossfadeOutcome::kTooLong;
@@ -80,8 +79,8 @@ int64_t FadeFrames(int32_t sampleRate, float xfWidth, int64_t readLength) {
 
 namespace {
 
-// One fade of the edit, over frames [start, start + frames) of the
-// destination: generated into a scratch file and laid there.
+// One fade of the edit, over frames [start, start + frames) of the destination: generated into a
+// scratch file and laid there.
 int64_t ApplyFade(const RenderTarget& target, const EditRender& edit, bool fadeIn, int xfType,
                   int64_t frames, const OpenAudio& source, KernelCopy& kernel) {
   if (xfType == 0 || frames <= 0) return 0;

@@ -32,8 +32,8 @@ std::set<std::string> Names() {
   return names;
 }
 
-// A run with a 16-bit mono destination of 40 frames of 7, open as a run
-// holds it, and a made crossfade whose frames are 1, 2, ..., xfSamples.
+// A run with a 16-bit mono destination of 40 frames of 7, open as a run holds it, and a made
+// crossfade whose frames are 1, 2, ..., xfSamples.
 struct Placement {
   testing::OpenWav dest;
   RenderTarget run;
@@ -66,9 +66,9 @@ Placement PlacementRun(int32_t xfSamples) {
 }
 
 TEST(PlaceCrossfade, LaysTheFramesFromHalfBeforeTheSpliceThenRemovesThem) {
-  // From frame 3 - 5 / 2 = 1; from 39 - 5 / 2 = 37, where only three of
-  // the five frames lie within the 40 the header declares and the file
-  // keeps its size; from 2, 1 and 0 (starts 0, -1, -2) not at all.
+  // From frame 3 - 5 / 2 = 1; from 39 - 5 / 2 = 37, where only three of the five frames lie within
+  // the 40 the header declares and the file keeps its size; from 2, 1 and 0 (starts 0, -1, -2) not
+  // at all.
   const struct {
     int64_t insertPoint;
     CrossfadeOutcome outcome;
@@ -98,8 +98,8 @@ TEST(PlaceCrossfade, LaysTheFramesFromHalfBeforeTheSpliceThenRemovesThem) {
   }
 }
 
-// A run for the preparation step: 16-bit mono at 1000 samples per second,
-// destination 50 frames of 1000, source 50 frames of -1000.
+// A run for the preparation step: 16-bit mono at 1000 samples per second, destination 50 frames of
+// 1000, source 50 frames of -1000.
 struct Preparation {
   testing::OpenWav dest;
   testing::OpenWav source;
@@ -147,10 +147,9 @@ TEST(PrepareCrossfade, FillsAScratchFileOfItsOwn) {
   EXPECT_EQ(Names(), (std::set<std::string>{"dest.wav", "src.wav"}));
 }
 
-// A crossfade that cannot be made says why and leaves no scratch file. One
-// that carries the destination past 2 GiB or 4 GiB is tried (and fails here
-// only because these files are short); one whose frames lie beyond any file
-// offset fails before its scratch file is made.
+// A crossfade that cannot be made says why and leaves no scratch file. One that carries the
+// destination past 2 GiB or 4 GiB is tried (and fails here only because these files are short); one
+// whose frames lie beyond any file offset fails before its scratch file is made.
 TEST(PrepareCrossfade, ACrossfadeThatCannotBeMadeSaysWhy) {
   const int64_t last = MaxDataFrames(2);
   const struct {
@@ -165,12 +164,11 @@ TEST(PrepareCrossfade, ACrossfadeThatCannotBeMadeSaysWhy) {
       {1, 10, 1000, 4.0f, CrossfadeOutcome::kDestinationTooShort, 4},
       // 1e30 samples at 1000 per second: no 64-bit count.
       {10, 10, 1000, 1.0e30f, CrossfadeOutcome::kTooLong, 4410},
-      // 143999991 frames at 8 kHz (in single precision) up to frame
-      // 1082000000: past 2^31 bytes of 16-bit mono.
+      // 143999991 frames at 8 kHz (in single precision) up to frame 1082000000: past 2^31 bytes of
+      // 16-bit mono.
       {1010000000, 1010000000, 8000, 18000000.0f, CrossfadeOutcome::kDestinationTooShort,
        143999991},
-      // 800 frames ending on the last frame a file offset reaches, and one
-      // frame further.
+      // 800 frames ending on the last frame a file offset reaches, and one frame further.
       {last - 400, last - 400, 8000, 100.0f, CrossfadeOutcome::kDestinationTooShort, 800},
       {last - 399, last - 399, 8000, 100.0f, CrossfadeOutcome::kTooLong, 800},
   };

@@ -44,8 +44,8 @@ struct Outcome {
   Values values;  // its audio, decoded
 };
 
-// CROSSFADE over the files as a run holds them open, into a new scratch
-// file holding the header for xfSamples frames.
+// CROSSFADE over the files as a run holds them open, into a new scratch file holding the header for
+// xfSamples frames.
 Outcome RunCrossfade(const WavFormat& format, int32_t insertPoint, int32_t readStart,
                      int32_t xfSamples, int xfType, double levelDb = 0.0) {
   Outcome outcome{};
@@ -66,8 +66,8 @@ Values Repeat(const Values& frame, int32_t frames) {
 }
 
 TEST(Crossfade, WorkedTableForEveryTypeAndFormat) {
-  // Destination all 1000, source all -1000, 4 samples. In stereo the right
-  // channel has the signs the other way round and gives the table negated.
+  // Destination all 1000, source all -1000, 4 samples. In stereo the right channel has the signs
+  // the other way round and gives the table negated.
   const Values table[5] = {{},
                            {1000, 541, 0, -541},
                            {1000, 500, 0, -500},
@@ -101,8 +101,7 @@ TEST(Crossfade, WorkedTableForEveryTypeAndFormat) {
 }
 
 TEST(Crossfade, CurveWeights) {
-  // The angle constant is not pi/2 to full precision: at r = 0.5 the two
-  // type 1 weights differ.
+  // The angle constant is not pi/2 to full precision: at r = 0.5 the two type 1 weights differ.
   const CrossfadeWeights half = WeightsAt(2, 4, 1);
   EXPECT_EQ(half.destGain, 0.7071067811140325);
   EXPECT_EQ(half.sourceGain, 0.7071067812590626);
@@ -133,8 +132,8 @@ TEST(Crossfade, LevelScalesOnlyTheSource) {
 }
 
 TEST(Crossfade, BlendsTheFramesCentredOnTheSplice) {
-  // Frame k of the destination holds 100 k, of the source -100 k. Type 2
-  // over 4 frames: frame i blends destination 8 + i with source 18 + i.
+  // Frame k of the destination holds 100 k, of the source -100 k. Type 2 over 4 frames: frame i
+  // blends destination 8 + i with source 18 + i.
   testing::TempDir dir;
   const WavFormat format{1, 44100, 24};
   Values dest;
@@ -161,8 +160,7 @@ TEST(Crossfade, ZeroOrNegativeLengthAppendsNothing) {
 }
 
 TEST(Crossfade, NoSeamAtTheBlockBoundary) {
-  // 1025 samples: a block of 1024 and one of 1. Sample 1024 uses
-  // r = 1024 / 1025 like any other.
+  // 1025 samples: a block of 1024 and one of 1. Sample 1024 uses r = 1024 / 1025 like any other.
   for (int type : {1, 3}) {
     SCOPED_TRACE(type);
     testing::TempDir dir;
@@ -183,9 +181,9 @@ TEST(Crossfade, NoSeamAtTheBlockBoundary) {
 }
 
 TEST(Crossfade, EveryChannelCountGivesTheFramesOfMono) {
-  // A block holds as many frames as its values allow, so block boundaries
-  // fall at other frames for other channel counts; each channel of a
-  // crossfade still gets the frames a mono crossfade of its values gets.
+  // A block holds as many frames as its values allow, so block boundaries fall at other frames for
+  // other channel counts; each channel of a crossfade still gets the frames a mono crossfade of its
+  // values gets.
   const int32_t frames = 8000;
   const int32_t xfSamples = 3001;
   Values dest;
@@ -215,8 +213,8 @@ TEST(Crossfade, EveryChannelCountGivesTheFramesOfMono) {
     WriteFiles(format, wideDest, wideSource);
     const Outcome out = RunCrossfade(format, 4000, 3500, xfSamples, 1, -2.5);
     EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
-    // The frames end the temp file, whatever its header (more than two
-    // channels have the extensible one).
+    // The frames end the temp file, whatever its header (more than two channels have the extensible
+    // one).
     const size_t count = mono.size() * static_cast<size_t>(channels);
     ASSERT_GE(out.temp.size(), 2 * count);
     const Values wide =
@@ -269,8 +267,8 @@ TEST(Crossfade, StartChecks) {
   out = RunCrossfade(format, 50, 4, 8, 1);
   EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
 
-  // A start exactly at the end of a file passes; what lies past the end is
-  // silence. One frame further fails.
+  // A start exactly at the end of a file passes; what lies past the end is silence. One frame
+  // further fails.
   out = RunCrossfade(format, frames + 4, 50, 8, 2);
   EXPECT_EQ(out.result, CrossfadeOutcome::kMade);
   EXPECT_EQ(out.values, (Values{0, 0, -125, -125, -250, -250, -375, -375, -500, -500, -625, -625,
@@ -289,10 +287,9 @@ TEST(Crossfade, StartChecks) {
 }
 
 TEST(Crossfade, TheSourceIsSilentPastItsAudio) {
-  // Ten frames of -1000 and a LIST chunk after them. Type 2 over 8 frames
-  // from source frame 4: frames 6 and 7 lie past the audio and blend the
-  // destination's 1000 with silence. Where the data chunk's size does not
-  // count (0, 0xFFFFFFFF, past the end of the file), the audio runs to the
+  // Ten frames of -1000 and a LIST chunk after them. Type 2 over 8 frames from source frame 4:
+  // frames 6 and 7 lie past the audio and blend the destination's 1000 with silence. Where the data
+  // chunk's size does not count (0, 0xFFFFFFFF, past the end of the file), the audio runs to the
   // end of the file, chunk and all, as in a file holding those bytes as audio.
   const WavFormat format{1, 44100, 16};
   const Bytes audio = testing::EncodeSamples(Values(10, -1000), 16);
@@ -347,8 +344,8 @@ TEST(Crossfade, AScratchFileThatCannotBeWritten) {
 }
 
 TEST(Crossfade, LimitsAndCountsClippedValues) {
-  // Type 1 over full-scale material on both sides: cos + sin exceeds 1
-  // everywhere but at sample 0, so samples 1..3 hold at full scale.
+  // Type 1 over full-scale material on both sides: cos + sin exceeds 1 everywhere but at sample 0,
+  // so samples 1..3 hold at full scale.
   for (int bits : {16, 24}) {
     SCOPED_TRACE(bits);
     testing::TempDir dir;

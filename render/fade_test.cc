@@ -27,8 +27,8 @@ PcmFormat PcmOf(const FadeFormat& f) {
   return format;
 }
 
-// A file of frames frames whose values run up and down across the range
-// (past half scale, so that a level of +6 dB makes the fade limit some).
+// A file of frames frames whose values run up and down across the range (past half scale, so that a
+// level of +6 dB makes the fade limit some).
 Bytes Wav(const FadeFormat& f, int32_t frames, bool silent) {
   const testing::WavFormat header{f.channels, 1000, f.bytes * 8, f.isFloat ? 3 : 1};
   const double top = f.isFloat ? 1.0 : (f.bytes == 2 ? 32767.0 : 8388607.0);
@@ -72,10 +72,9 @@ Made Crossfade(const FadeFormat& f, const char* dest, const char* source, int64_
   return made;
 }
 
-// A fade is the crossfade with silence on the other side, byte for byte and
-// in its count of limited values: a fade in has silence as the destination
-// side, a fade out as the source side. Odd lengths and the level on the
-// source side included.
+// A fade is the crossfade with silence on the other side, byte for byte and in its count of limited
+// values: a fade in has silence as the destination side, a fade out as the source side. Odd lengths
+// and the level on the source side included.
 TEST(Fade, IsTheCrossfadeWithASilentSide) {
   const FadeFormat formats[] = {{"16-bit mono", 2, 1, false},
                                 {"24-bit stereo", 3, 2, false},

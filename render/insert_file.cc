@@ -13,12 +13,10 @@ namespace wavsplice {
 
 namespace {
 
-// Bytes moved per read and write: large enough to keep system calls rare
-// (about a thousand for ten minutes of CD audio, a millisecond or two), small
-// enough to stay below the allocator's threshold for mapping a block of its
-// own, so that the buffer comes from the heap and peak memory stays near that
-// of an empty program (96 KiB). A level change rounds it down to whole
-// frames.
+// Bytes moved per read and write: large enough to keep system calls rare (about a thousand for ten
+// minutes of CD audio, a millisecond or two), small enough to stay below the allocator's threshold
+// for mapping a block of its own, so that the buffer comes from the heap and peak memory stays near
+// that of an empty program (96 KiB). A level change rounds it down to whole frames.
 constexpr int64_t kCopyChunkBytes = 12 * kBlockSamples * 8;
 
 }  // namespace
@@ -37,8 +35,8 @@ int64_t INSERT_FILE(const OpenAudio& dest, const OpenAudio& source, const PcmFor
     destPos += moved;
     remaining -= moved;
   }
-  // A level change works on whole frames; a plain copy is bytes and may
-  // split a frame of any size between chunks.
+  // A level change works on whole frames; a plain copy is bytes and may split a frame of any size
+  // between chunks.
   const int64_t chunkBytes =
       changeLevel ? std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize)
                   : kCopyChunkBytes;

@@ -76,8 +76,8 @@ TEST(InsertFile, PlainCopyIsByteExactForEveryFormat) {
   }
 }
 
-// Source sample k and its levelled value, per format: the worked values of
-// -6 dB on 16 bits and -20 dB on 24 bits, cycled along the span.
+// Source sample k and its levelled value, per format: the worked values of -6 dB on 16 bits and -20
+// dB on 24 bits, cycled along the span.
 struct LevelCase {
   int bits;
   double levelDb;

@@ -15,21 +15,19 @@ namespace wavsplice {
 
 namespace {
 
-// The 16-bit decoders yield sample x 256; scaling by 1/256 after the gain
-// brings the result back to the 16-bit units the 16-bit encoders take.
+// The 16-bit decoders yield sample x 256; scaling by 1/256 after the gain brings the result back to
+// the 16-bit units the 16-bit encoders take.
 int32_t Scale(int32_t value, double gain, int bytesPerSample, int64_t& clipped) {
   const double scaled = bytesPerSample == 2 ? value * gain * kSixteenBitScale : value * gain;
   return TruncateAndLimit(scaled, bytesPerSample, clipped);
 }
 
-// Scales count values into scaled by factor and truncates them, as Scale()
-// does, for the usual piece in which no value needs limiting, in one
-// branch-free loop that the compiler vectorises. Returns false when a result
-// reaches high or -high - 1, the limits of the format's range: it may need
-// limiting, and the piece then goes through Scale() value by value, which
-// limits and counts. A result strictly inside the range is the truncation
-// Scale() makes. Decoded values are within +-2^23, so with a gain of at
-// most 255 every product converts to a 32-bit integer.
+// Scales count values into scaled by factor and truncates them, as Scale() does, for the usual
+// piece in which no value needs limiting, in one branch-free loop that the compiler vectorises.
+// Returns false when a result reaches high or -high - 1, the limits of the format's range: it may
+// need limiting, and the piece then goes through Scale() value by value, which limits and counts. A
+// result strictly inside the range is the truncation Scale() makes. Decoded values are within
+// +-2^23, so with a gain of at most 255 every product converts to a 32-bit integer.
 WAVSPLICE_VECTOR_CLONES bool ScaleWithinRange(const int32_t* values, int32_t* scaled, int32_t count,
                                               double factor, int32_t high) {
   int32_t highest = 0;
@@ -43,20 +41,18 @@ WAVSPLICE_VECTOR_CLONES bool ScaleWithinRange(const int32_t* values, int32_t* sc
   return highest < high && lowest > -high - 1;
 }
 
-// The factor ScaleWithinRange takes for values of the width. Scaling by a
-// power of two is exact in binary floating point, so for 16-bit values
-// (decoded x 256) value x gain x 1/256 and value x (gain x 1/256) round to
-// the same double (256 times the sample times the gain, rounded, over 256):
-// one product instead of two. (Below the normal range, where this could
-// fail, every result truncates to 0 anyway.)
+// The factor ScaleWithinRange takes for values of the width. Scaling by a power of two is exact in
+// binary floating point, so for 16-bit values (decoded x 256) value x gain x 1/256 and value x
+// (gain x 1/256) round to the same double (256 times the sample times the gain, rounded, over 256):
+// one product instead of two. (Below the normal range, where this could fail, every result
+// truncates to 0 anyway.)
 double ScaleFactor(double gain, int bytesPerSample) {
   return bytesPerSample == 2 ? gain * kSixteenBitScale : gain;
 }
 
-// 16 and 24-bit values of any number of channels, as one run of interleaved
-// values (a level change treats every channel alike), a piece of
-// kBlockSamples values at a time through the codec's leaves and the
-// vectorised pass above; through the x86-64 kernels instead, where they run.
+// 16 and 24-bit values of any number of channels, as one run of interleaved values (a level change
+// treats every channel alike), a piece of kBlockSamples values at a time through the codec's leaves
+// and the vectorised pass above; through the x86-64 kernels instead, where they run.
 int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSample,
                               int64_t valueCount) {
   std::array<int32_t, kBlockSamples> values;
@@ -92,12 +88,11 @@ int64_t LevelRunThroughLeaves(unsigned char* data, double gain, int bytesPerSamp
   return clipped;
 }
 
-// Integer values of any width, limited and counted without a branch so that
-// the compiler vectorises the pass. trunc(x) leaves the range exactly when x
-// reaches high + 1 or low - 1, and limiting x first leaves the truncation
-// (which the encoder makes) the same value, as low and high are whole. The
-// count is kept in double, which counts exactly and keeps the loop in one
-// type. Needs a finite gain, so that no product is NaN.
+// Integer values of any width, limited and counted without a branch so that the compiler vectorises
+// the pass. trunc(x) leaves the range exactly when x reaches high + 1 or low - 1, and limiting x
+// first leaves the truncation (which the encoder makes) the same value, as low and high are whole.
+// The count is kept in double, which counts exactly and keeps the loop in one type. Needs a finite
+// gain, so that no product is NaN.
 int64_t LimitWithoutBranches(double* values, int64_t n, double gain, double scale, double low,
                              double high) {
   const double over = high + 1.0;
@@ -115,9 +110,8 @@ WAVSPLICE_VECTOR_CLONES void ScaleFloatValues(double* values, int64_t n, double 
   for (int64_t i = 0; i < n; ++i) values[i] = values[i] * gain;
 }
 
-// Every other format through the codec's one entry, as one run of
-// interleaved values in pieces that stay in cache: integers by the rule of
-// every width, float in double and never limited.
+// Every other format through the codec's one entry, as one run of interleaved values in pieces that
+// stay in cache: integers by the rule of every width, float in double and never limited.
 int64_t LevelValues(unsigned char* data, double gain, const PcmFormat& format, int64_t valueCount) {
   constexpr int64_t kPieceValues = 1024;
   const double scale = ResultScale(format);
@@ -143,9 +137,9 @@ int64_t LevelValues(unsigned char* data, double gain, const PcmFormat& format, i
   return clipped;
 }
 
-// 8-bit audio has 256 values: the rule is worked out once for each into a
-// table whose entries hold the result byte and, above it, whether the value
-// was limited; one pass then rewrites the bytes and counts.
+// 8-bit audio has 256 values: the rule is worked out once for each into a table whose entries hold
+// the result byte and, above it, whether the value was limited; one pass then rewrites the bytes
+// and counts.
 int64_t LevelEightBit(unsigned char* data, double gain, int64_t valueCount) {
   if (!std::isfinite(gain)) return LevelValues(data, gain, IntegerFormat(1, 1), valueCount);
   std::array<double, 256> values;

@@ -34,8 +34,8 @@ Levelled Level(const Values& values, double levelDb, int bits, int channels) {
   return {testing::DecodeSamples(bytes, bits), clipped};
 }
 
-// The per-value rule: the decoded value (16-bit: x 256) times the gain
-// (16-bit: times 1/256), truncated and limited to the format's range.
+// The per-value rule: the decoded value (16-bit: x 256) times the gain (16-bit: times 1/256),
+// truncated and limited to the format's range.
 Levelled PerValueRule(const Values& values, double levelDb, int bits) {
   const double gain = LevelGain(levelDb);
   Levelled out;
@@ -107,8 +107,8 @@ TEST(NewLevel, LimitsToTheFormatRangeAndCountsLimitedValues) {
 }
 
 TEST(NewLevel, CountsOnlyResultsThatTruncationLeavesOutOfRange) {
-  // A gain a hair above 1 takes full scale to 32767.377 and -32768.377:
-  // truncated they are still in range, so nothing is limited.
+  // A gain a hair above 1 takes full scale to 32767.377 and -32768.377: truncated they are still in
+  // range, so nothing is limited.
   const double hair = 0.0001;
   Levelled sixteen = Level({32767, -32768}, hair, 16, 2);
   EXPECT_EQ(sixteen.values, (Values{32767, -32768}));
@@ -126,8 +126,8 @@ TEST(NewLevel, CountZeroLeavesTheBytes) {
 }
 
 // NewLevel scales a block in one pass when nothing in it needs limiting and value by value
-// otherwise. Whichever way a block goes, every value comes out as the per-value rule gives it,
-// with the same count of limited values.
+// otherwise. Whichever way a block goes, every value comes out as the per-value rule gives it, with
+// the same count of limited values.
 TEST(NewLevel, EveryBlockFollowsThePerValueRule) {
   const double levels[] = {-60.0, -6.0, -3.0, -1.5, -0.01, 0.0001, 0.01, 1.0, 3.0, 6.0, 23.9};
   const size_t frameCounts[] = {1, 3, 5, 1023, 1024};
@@ -177,8 +177,8 @@ TEST(NewLevel, EverySixteenBitValueFollowsThePerValueRule) {
 }
 
 TEST(NewLevel, OneValueAtTheLimitTakesTheWholeBlockValueByValue) {
-  // A quiet block with one loud value, last in the right channel, where the
-  // one-pass loop leaves its tail: +6 dB limits it alone.
+  // A quiet block with one loud value, last in the right channel, where the one-pass loop leaves
+  // its tail: +6 dB limits it alone.
   Values values = Spread(2048, 16, 0.25, 7);
   values.back() = 32000;
   Levelled got = Level(values, 6.0, 16, 2);
@@ -186,9 +186,8 @@ TEST(NewLevel, OneValueAtTheLimitTakesTheWholeBlockValueByValue) {
   EXPECT_EQ(got.values.back(), 32767);
   EXPECT_EQ(got.clipped, 1);
 
-  // Results that land on the limits without going past them: full-scale
-  // values a hair above 0 dB truncate back to full scale, and nothing is
-  // counted.
+  // Results that land on the limits without going past them: full-scale values a hair above 0 dB
+  // truncate back to full scale, and nothing is counted.
   values = Spread(1024, 24, 0.25, 9);
   values[500] = 8388607;
   values[501] = -8388608;

@@ -8,8 +8,8 @@
 #include "wav/pcm_codec.h"
 
 #if WAVSPLICE_X86_KERNELS
-// g++ 12 takes the undefined registers that its AVX-512 intrinsics start
-// from for uninitialised variables inside its own header.
+// g++ 12 takes the undefined registers that its AVX-512 intrinsics start from for uninitialised
+// variables inside its own header.
 #if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wuninitialized"
@@ -27,8 +27,8 @@ namespace wavsplice {
 
 namespace {
 
-// The last values of a run, fewer than a kernel takes at once, through the
-// codec's own leaves and the portable rule (at most sixteen values).
+// The last values of a run, fewer than a kernel takes at once, through the codec's own leaves and
+// the portable rule (at most sixteen values).
 int64_t ScaleRestThroughLeaves(unsigned char* bytes, int32_t count, double gain,
                                int bytesPerSample) {
   const double scale = bytesPerSample == 2 ? kSixteenBitScale : 1.0;
@@ -46,8 +46,8 @@ int64_t ScaleRestThroughLeaves(unsigned char* bytes, int32_t count, double gain,
   return clipped;
 }
 
-// Truncated products of eight 32-bit values and factor: with a gain of at
-// most 255 they fit 32 bits.
+// Truncated products of eight 32-bit values and factor: with a gain of at most 255 they fit 32
+// bits.
 __attribute__((target("avx2"))) __m256i TruncatedProducts(__m256i lanes, __m256d factor) {
   const __m128i lower =
       _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(lanes)), factor));
@@ -56,8 +56,8 @@ __attribute__((target("avx2"))) __m256i TruncatedProducts(__m256i lanes, __m256d
   return _mm256_inserti128_si256(_mm256_castsi128_si256(lower), upper, 1);
 }
 
-// Adds one to a lane of limited (kept as minus the count: a true compare is
-// -1) for each result outside low..high.
+// Adds one to a lane of limited (kept as minus the count: a true compare is -1) for each result
+// outside low..high.
 __attribute__((target("avx2"))) __m256i CountOutside(__m256i limited, __m256i results, __m256i low,
                                                      __m256i high) {
   limited = _mm256_add_epi32(limited, _mm256_cmpgt_epi32(results, high));
@@ -72,8 +72,8 @@ __attribute__((target("avx2"))) int64_t LimitedCount(__m256i limited) {
   return clipped;
 }
 
-// 16-bit values are decoded x 256, as the codec's leaves decode them, and
-// scaled by gain x 1/256 (the portable loops' one product).
+// 16-bit values are decoded x 256, as the codec's leaves decode them, and scaled by gain x 1/256
+// (the portable loops' one product).
 __attribute__((target("avx2"))) int64_t SixteenWithAvx2(unsigned char* bytes, int64_t count,
                                                         double gain) {
   const __m256d factor = _mm256_set1_pd(gain * kSixteenBitScale);
@@ -98,10 +98,9 @@ __attribute__((target("avx2"))) int64_t SixteenWithAvx2(unsigned char* bytes, in
 
 __attribute__((target("avx2"))) int64_t TwentyFourWithAvx2(unsigned char* bytes, int64_t count,
                                                            double gain) {
-  // Eight values are 24 bytes: dwords 0-2 go to the low lane and 3-5 to the
-  // high one, where each group of three bytes becomes the top three bytes of
-  // a 32-bit lane (an arithmetic shift then extends the sign); packing back
-  // takes the low three bytes of each lane, dwords 0-2 and 4-6.
+  // Eight values are 24 bytes: dwords 0-2 go to the low lane and 3-5 to the high one, where each
+  // group of three bytes becomes the top three bytes of a 32-bit lane (an arithmetic shift then
+  // extends the sign); packing back takes the low three bytes of each lane, dwords 0-2 and 4-6.
   const __m256i spread = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
   const __m256i toLanes = _mm256_setr_epi8(                  //
       -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11,  //
@@ -115,8 +114,8 @@ __attribute__((target("avx2"))) int64_t TwentyFourWithAvx2(unsigned char* bytes,
   const __m256i low = _mm256_set1_epi32(LowestInteger(3));
   __m256i limited = _mm256_setzero_si256();
   int64_t i = 0;
-  // A 32-byte load reads 8 bytes past a group's 24: the groups within the
-  // last 32 bytes are left to the leaves.
+  // A 32-byte load reads 8 bytes past a group's 24: the groups within the last 32 bytes are left to
+  // the leaves.
   for (; (i + 8) * 3 + 8 <= count * 3; i += 8) {
     __m256i raw;
     std::memcpy(&raw, bytes + i * 3, sizeof raw);
@@ -135,17 +134,16 @@ __attribute__((target("avx2"))) int64_t TwentyFourWithAvx2(unsigned char* bytes,
          ScaleRestThroughLeaves(bytes + i * 3, static_cast<int32_t>(count - i), gain, 3);
 }
 
-// The AVX-512 kernels work on 64-bit lanes, where the conversions to and
-// from double take one step each, and keep the truncated products of a
-// piece of up to kPieceValues values to count the limited ones only in the
-// rare piece that has any.
+// The AVX-512 kernels work on 64-bit lanes, where the conversions to and from double take one step
+// each, and keep the truncated products of a piece of up to kPieceValues values to count the
+// limited ones only in the rare piece that has any.
 #define WAVSPLICE_AVX512 __attribute__((target("avx512f,avx512bw,avx512dq,avx512vbmi")))
 
 constexpr int64_t kPieceValues = 256;
 
-// Truncated products of sixteen values in 64-bit lanes (eight in each of
-// lower and upper) and factor, gathered into the 32-bit lanes of one
-// register: with a gain of at most 255 they fit 32 bits.
+// Truncated products of sixteen values in 64-bit lanes (eight in each of lower and upper) and
+// factor, gathered into the 32-bit lanes of one register: with a gain of at most 255 they fit 32
+// bits.
 WAVSPLICE_AVX512 __m512i TruncatedProducts(__m512i lower, __m512i upper, __m512d factor) {
   const __m512i lowDwords =
       _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
@@ -205,8 +203,7 @@ struct BytePicks {
   alignas(64) unsigned char at[64];
 };
 
-// Eight packed 24-bit values from byte first on, each to the top three
-// bytes of a 64-bit lane.
+// Eight packed 24-bit values from byte first on, each to the top three bytes of a 64-bit lane.
 constexpr BytePicks ValuesToLanes(int first) {
   BytePicks picks{};
   for (int lane = 0; lane < 8; ++lane) {
@@ -226,9 +223,9 @@ constexpr BytePicks LanesToValues() {
 }
 
 WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t count, double gain) {
-  // Sixteen values are 48 bytes. Each value's three bytes go to the top of
-  // a 64-bit lane (an arithmetic shift then extends the sign), eight values
-  // a register; packing back takes the low three bytes of each 32-bit lane.
+  // Sixteen values are 48 bytes. Each value's three bytes go to the top of a 64-bit lane (an
+  // arithmetic shift then extends the sign), eight values a register; packing back takes the low
+  // three bytes of each 32-bit lane.
   static constexpr BytePicks kToLower = ValuesToLanes(0);
   static constexpr BytePicks kToUpper = ValuesToLanes(24);
   static constexpr BytePicks kFromLanes = LanesToValues();
@@ -241,8 +238,8 @@ WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t coun
   alignas(64) int32_t results[kPieceValues];
   int64_t clipped = 0;
   int64_t i = 0;
-  // A 64-byte load reads 16 bytes past a group's 48: the groups within the
-  // last 64 bytes are left to the AVX2 kernel.
+  // A 64-byte load reads 16 bytes past a group's 48: the groups within the last 64 bytes are left
+  // to the AVX2 kernel.
   while ((count - i) * 3 >= 64) {
     const int64_t piece = std::min(kPieceValues, ((count - i) * 3 - 16) / 48 * 16);
     unsigned char* at = bytes + i * 3;
@@ -259,8 +256,8 @@ WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t coun
       _mm512_store_si512(results + k, products);
       const __m512i packed = _mm512_permutexvar_epi8(
           fromLanes, _mm512_min_epi32(_mm512_max_epi32(products, low), high));
-      // Exactly 48 bytes, in whole stores: the next group's bytes are still
-      // to be read (and a masked store over them would hold up their load).
+      // Exactly 48 bytes, in whole stores: the next group's bytes are still to be read (and a
+      // masked store over them would hold up their load).
       _mm256_storeu_si256(reinterpret_cast<__m256i*>(at + k * 3), _mm512_castsi512_si256(packed));
       _mm_storeu_si128(reinterpret_cast<__m128i*>(at + k * 3 + 32),
                        _mm512_extracti32x4_epi32(packed, 2));
@@ -273,8 +270,8 @@ WAVSPLICE_AVX512 int64_t TwentyFourWithAvx512(unsigned char* bytes, int64_t coun
   return clipped + TwentyFourWithAvx2(bytes + i * 3, count - i, gain);
 }
 
-// Float values widen to double, are scaled and round back to float, as in
-// the codec (the conversions round as the scalar ones do).
+// Float values widen to double, are scaled and round back to float, as in the codec (the
+// conversions round as the scalar ones do).
 float ScaledFloat(float value, double gain) {
   return static_cast<float>(static_cast<double>(value) * gain);
 }

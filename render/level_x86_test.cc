@@ -1,6 +1,5 @@
-// Each x86-64 kernel this machine runs must give what the portable rule
-// gives, value by value, for every 16- and 24-bit value and every run
-// length, limits and their count included.
+// Each x86-64 kernel this machine runs must give what the portable rule gives, value by value, for
+// every 16- and 24-bit value and every run length, limits and their count included.
 #include "render/level_x86.h"
 
 #include <gtest/gtest.h>
@@ -73,8 +72,8 @@ TEST_P(LevelKernel, EveryValueFollowsThePortableRule) {
   }
 }
 
-// Lengths up to past two of the AVX-512 kernels' pieces, with limited values
-// scattered through them (a gain of 2 limits about half).
+// Lengths up to past two of the AVX-512 kernels' pieces, with limited values scattered through them
+// (a gain of 2 limits about half).
 TEST_P(LevelKernel, EveryLengthAndEveryPlaceOfALimit) {
   std::vector<int32_t> values;
   const auto range = static_cast<uint32_t>(2 * highest() + 1);
@@ -98,8 +97,8 @@ TEST_P(LevelKernel, EveryLengthAndEveryPlaceOfALimit) {
 
 INSTANTIATE_TEST_SUITE_P(Widths, LevelKernel, ::testing::Values(16, 24));
 
-// Float values of every kind (zeros, subnormals, infinities, NaNs among
-// them), every run length, scaled as the codec scales them.
+// Float values of every kind (zeros, subnormals, infinities, NaNs among them), every run length,
+// scaled as the codec scales them.
 TEST(FloatLevelKernel, EveryLengthAndKindOfValueAsTheCodecScales) {
   if (LevelKernelsHere() == kNoKernels) GTEST_SKIP() << "no AVX2 on this machine";
   std::vector<uint32_t> patterns = {0x00000000, 0x80000000, 0x00000001, 0x807fffff, 0x7f7fffff,

@@ -24,9 +24,9 @@ struct StateCloser {
 };
 using MeterState = std::unique_ptr<ebur128_state, StateCloser>;
 
-// The speaker of each bit of a WAVE_FORMAT_EXTENSIBLE channel mask, in bit
-// order, as libebur128 names the BS.1770 positions; bits past these (and
-// channels past the mask's bits) are weighted 0 dB.
+// The speaker of each bit of a WAVE_FORMAT_EXTENSIBLE channel mask, in bit order, as libebur128
+// names the BS.1770 positions; bits past these (and channels past the mask's bits) are weighted 0
+// dB.
 constexpr int kSpeakerOfMaskBit[] = {
     EBUR128_LEFT,           EBUR128_RIGHT, EBUR128_CENTER, EBUR128_UNUSED, EBUR128_LEFT_SURROUND,
     EBUR128_RIGHT_SURROUND, EBUR128_Mp030, EBUR128_Mm030,  EBUR128_Mp180,  EBUR128_Mp090,
@@ -60,8 +60,8 @@ double MeanSquareDecibels(double sumOfSquares, int64_t valueCount) {
   return 10.0 * std::log10(sumOfSquares / static_cast<double>(valueCount));
 }
 
-// The unweighted levels: the whole stretch's mean square and the quietest
-// window of kHopsPerWindow hops, the window moving one hop at a time.
+// The unweighted levels: the whole stretch's mean square and the quietest window of kHopsPerWindow
+// hops, the window moving one hop at a time.
 class PowerTracker {
  public:
   PowerTracker(int64_t hopFrames, int32_t channels) : hopFrames_(hopFrames), channels_(channels) {}
@@ -97,8 +97,8 @@ class PowerTracker {
       windowSum_ -= hops_.front();
       hops_.erase(hops_.begin());
     }
-    // The window's sum is kept by adding and taking away; a drift below 0
-    // would be rounding, not sound.
+    // The window's sum is kept by adding and taking away; a drift below 0 would be rounding, not
+    // sound.
     if (hops_.size() == kHopsPerWindow) quietest_ = std::min(quietest_, std::max(0.0, windowSum_));
     ++hopsDone_;
     hopSum_ = 0;
@@ -116,9 +116,9 @@ class PowerTracker {
   double quietest_ = std::numeric_limits<double>::infinity();
 };
 
-// The gating blocks are kept one by one (some 1.2 MB an hour), not in
-// libebur128's histogram, whose 0.01 LU bins move a steady tone's
-// integrated loudness by up to 0.05 LU: half the step the report prints.
+// The gating blocks are kept one by one (some 1.2 MB an hour), not in libebur128's histogram, whose
+// 0.01 LU bins move a steady tone's integrated loudness by up to 0.05 LU: half the step the report
+// prints.
 MeterState OpenMeter(const PcmFormat& format, LoudnessScope scope) {
   const int mode =
       scope == LoudnessScope::kProgramme
@@ -138,8 +138,7 @@ void Normalise(double* values, int64_t count, double fullScale) {
   }
 }
 
-// The highest peak of any channel, as ebur128_sample_peak or
-// ebur128_true_peak gives each.
+// The highest peak of any channel, as ebur128_sample_peak or ebur128_true_peak gives each.
 template <typename PeakOf>
 double HighestPeak(ebur128_state* state, int32_t channels, PeakOf peakOf) {
   double highest = 0;

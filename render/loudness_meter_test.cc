@@ -63,9 +63,9 @@ PcmFormat Format(int32_t bytes, SampleEncoding encoding, int32_t channels, uint3
   return format;
 }
 
-// The 1 kHz stereo sine of EBU Tech 3341's first cases reads its level in
-// LUFS in every format, and its peaks at the sine's amplitude; 8-bit PCM is
-// too coarse for -33 dBFS, so it plays a louder sine.
+// The 1 kHz stereo sine of EBU Tech 3341's first cases reads its level in LUFS in every format, and
+// its peaks at the sine's amplitude; 8-bit PCM is too coarse for -33 dBFS, so it plays a louder
+// sine.
 TEST(LoudnessMeter, KnownSinesReadTheirLevelInEveryFormat) {
   struct Case {
     PcmFormat format;
@@ -93,8 +93,8 @@ TEST(LoudnessMeter, KnownSinesReadTheirLevelInEveryFormat) {
   }
 }
 
-// A tone at a quarter of the rate, 45 degrees off, is sampled at 0.707 of
-// its crest: the true peak lies 3 dB above the sample peak.
+// A tone at a quarter of the rate, 45 degrees off, is sampled at 0.707 of its crest: the true peak
+// lies 3 dB above the sample peak.
 TEST(LoudnessMeter, TruePeakFindsTheCrestBetweenSamples) {
   const LoudnessMeasure measure =
       Measure(Format(3, SampleEncoding::kInteger, 2), 4, Sine(kRate / 4.0, -6.0, kPi / 4));
@@ -103,8 +103,8 @@ TEST(LoudnessMeter, TruePeakFindsTheCrestBetweenSamples) {
   EXPECT_NEAR(measure.truePeakDbtp, -6.0, 0.6);
 }
 
-// The channel mask weights the channels as BS.1770 does (LFE unused,
-// surrounds +1.5 dB); without one every channel weighs 0 dB.
+// The channel mask weights the channels as BS.1770 does (LFE unused, surrounds +1.5 dB); without
+// one every channel weighs 0 dB.
 TEST(LoudnessMeter, ChannelMaskSetsTheChannelWeights) {
   const Signal tone = Sine(1000, -30.0);
   const double stereo = Measure(Format(2, SampleEncoding::kInteger, 2), 5, tone).integratedLufs;

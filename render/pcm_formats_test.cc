@@ -1,6 +1,5 @@
-// Level change and crossfade for every format and channel count, checked
-// against values computed here from the rules, with a codec of the test's
-// own: one table over formats x channel counts.
+// Level change and crossfade for every format and channel count, checked against values computed
+// here from the rules, with a codec of the test's own: one table over formats x channel counts.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -44,8 +43,8 @@ PcmFormat FormatFor(const FormatCase& c, int channels) {
 // Full scale of an integer format in its own units (8-bit: 127).
 double FullScale(const FormatCase& c) { return std::ldexp(1.0, 8 * c.bytes - 1) - 1; }
 
-// Values at and beyond full scale, and small ones, in the format's own
-// units (float: 1.0 is full scale).
+// Values at and beyond full scale, and small ones, in the format's own units (float: 1.0 is full
+// scale).
 std::vector<double> TestValues(const FormatCase& c, int channels, int frames) {
   const double top = c.isFloat ? 1.0 : FullScale(c);
   const double pattern[] = {top, -top - (c.isFloat ? 0.0 : 1.0), top * 0.75, -top * 0.5, 3, -1,
@@ -102,8 +101,8 @@ std::vector<double> Decode(const FormatCase& c, const Bytes& bytes) {
   return values;
 }
 
-// The rule: integers trunc(value x factor), 16-bit on its x256 scale, then
-// limited and counted; float the product rounded to the format.
+// The rule: integers trunc(value x factor), 16-bit on its x256 scale, then limited and counted;
+// float the product rounded to the format.
 double Expected(const FormatCase& c, double product16, double product, int64_t& limited) {
   if (c.isFloat) return c.bytes == 4 ? static_cast<double>(static_cast<float>(product)) : product;
   const double t = std::trunc(c.bytes == 2 ? product16 : product);
@@ -144,9 +143,8 @@ TEST(PcmFormats, LevelAndCrossfadeFollowTheRulesForEveryFormatAndChannelCount) {
       EXPECT_EQ(clipped, limited);
       EXPECT_EQ(limited > 0, !c.isFloat);
 
-      // Crossfade type 2 of the values (destination) into their negation
-      // (source) at +6 dB: weight 1 - i/n for the destination, i/n x gain
-      // for the source.
+      // Crossfade type 2 of the values (destination) into their negation (source) at +6 dB: weight
+      // 1 - i/n for the destination, i/n x gain for the source.
       std::vector<double> negated;
       for (const double v : values) negated.push_back(c.bytes == 1 || !c.isFloat ? -v - 1 : -v);
       const uint16_t tag = c.isFloat ? 3 : 1;
@@ -177,8 +175,8 @@ TEST(PcmFormats, LevelAndCrossfadeFollowTheRulesForEveryFormatAndChannelCount) {
   }
 }
 
-// Float carries NaN and infinities through the arithmetic, and 8-bit
-// silence (a crossfade past the end of its files) is 0x80.
+// Float carries NaN and infinities through the arithmetic, and 8-bit silence (a crossfade past the
+// end of its files) is 0x80.
 TEST(PcmFormats, FloatSpecialsAndEightBitSilence) {
   testing::TempDir dir;
   const FormatCase f32{"float", 4, true};

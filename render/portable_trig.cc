@@ -4,8 +4,8 @@ namespace wavsplice {
 
 namespace {
 
-// Minimax polynomials for sin and cos on [-pi/4, pi/4], the classic kernels
-// of freely distributed mathematics libraries.
+// Minimax polynomials for sin and cos on [-pi/4, pi/4], the classic kernels of freely distributed
+// mathematics libraries.
 constexpr double kS1 = -1.66666666666666324348e-01;
 constexpr double kS2 = 8.33333333332248946124e-03;
 constexpr double kS3 = -1.98412698298579493134e-04;
@@ -42,8 +42,8 @@ double KernelCosine(double x, double tail) {
   return w + (((1.0 - w) - halfZ) + (z * r - x * tail));
 }
 
-// Above pi/4 the other kernel is used at pi/2 - angle, kept as a head and a
-// tail so that the subtraction loses nothing.
+// Above pi/4 the other kernel is used at pi/2 - angle, kept as a head and a tail so that the
+// subtraction loses nothing.
 double ReducedAngle(double angle, double& tail) {
   const double head = kHalfPiHigh - angle;
   const double reduced = head + kHalfPiLow;

@@ -18,10 +18,9 @@ int64_t UlpsApart(double a, double b) {
   return x > y ? x - y : y - x;
 }
 
-// Every angle of crossfades of these widths (frames), as the curves take
-// them: within one unit in the last place of the exact value, where long
-// double computes it with bits to spare (where long double is double, as on
-// 32-bit ARM, the library's own value may be one unit off as well).
+// Every angle of crossfades of these widths (frames), as the curves take them: within one unit in
+// the last place of the exact value, where long double computes it with bits to spare (where long
+// double is double, as on 32-bit ARM, the library's own value may be one unit off as well).
 TEST(PortableTrig, WithinOneUnitOfTheExactValueAtEveryCrossfadeAngle) {
   constexpr int64_t kAllowed = sizeof(long double) > sizeof(double) ? 1 : 2;
   for (const int64_t n : {3, 48, 1468, 4410, 4800, 96001}) {

@@ -50,9 +50,8 @@ Values DestinationValues() {
   return testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16);
 }
 
-// The crossfade blends the destination as it was before the edit's copy,
-// and is laid over the copy: type 2 over 4 frames at frame 20 gives 1000,
-// 500, 0, -500 from frame 18, then the source's -1000.
+// The crossfade blends the destination as it was before the edit's copy, and is laid over the copy:
+// type 2 over 4 frames at frame 20 gives 1000, 500, 0, -500 from frame 18, then the source's -1000.
 TEST(EditRenderer, MakesTheCrossfadeBeforeTheCopyAndLaysItAfter) {
   testing::TempDir dir;
   Destination dest = MakeDestination();
@@ -80,9 +79,8 @@ TEST(EditRenderer, MakesTheCrossfadeBeforeTheCopyAndLaysItAfter) {
   EXPECT_EQ(DestinationValues(), expected);
 }
 
-// A source stays open from one edit to the next while it is among the
-// eight used last: a file removed after its first edit is still read from,
-// until eight others have been used since.
+// A source stays open from one edit to the next while it is among the eight used last: a file
+// removed after its first edit is still read from, until eight others have been used since.
 TEST(EditRenderer, KeepsTheSourcesUsedLastOpen) {
   testing::TempDir dir;
   Destination dest = MakeDestination();

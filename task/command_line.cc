@@ -13,8 +13,8 @@ namespace {
 // "-" alone names a file, as for most programs.
 bool IsOption(const std::string& argument) { return argument.size() > 1 && argument[0] == '-'; }
 
-// Takes one option, and its file name where it has one, from argv[at];
-// returns the index of the last argument used.
+// Takes one option, and its file name where it has one, from argv[at]; returns the index of the
+// last argument used.
 int TakeOption(CommandLine& line, int argc, const char* const* argv, int at) {
   const std::string option = argv[at];
   if (option == "-h") {

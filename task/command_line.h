@@ -1,6 +1,5 @@
-// The command line: options and the task file in any order, as GNU programs
-// read them; `--` ends the options, so that a task file whose name starts
-// with `-` can be named.
+// The command line: options and the task file in any order, as GNU programs read them; `--` ends
+// the options, so that a task file whose name starts with `-` can be named.
 #pragma once
 
 #include <string>
@@ -21,11 +20,10 @@ struct CommandLine {
   std::string taskPath = "task.txt";
 };
 
-// Reads the arguments. An argument that starts with `-` (but "-" alone) is
-// an option wherever it stands, up to `--`. Ends the run with exit status 1
-// for an option it does not know ("Unknown option %s"), one that lacks its
-// file or target name, a loudness target it does not know, and a second
-// task file.
+// Reads the arguments. An argument that starts with `-` (but "-" alone) is an option wherever it
+// stands, up to `--`. Ends the run with exit status 1 for an option it does not know ("Unknown
+// option %s"), one that lacks its file or target name, a loudness target it does not know, and a
+// second task file.
 CommandLine ReadCommandLine(int argc, const char* const* argv);
 
 }  // namespace wavsplice

@@ -8,8 +8,8 @@ namespace wavsplice {
 
 namespace {
 
-// The latest entry written before position k of the write order whose span
-// covers destination frame `frame`; -1 when none does.
+// The latest entry written before position k of the write order whose span covers destination frame
+// `frame`; -1 when none does.
 int32_t OutgoingEntry(const RunState& run, int32_t k, int64_t frame) {
   int32_t found = -1;
   for (int32_t i = 0; i < k; ++i) {
@@ -38,8 +38,8 @@ HandlesCrossfade HandlesOf(const RunState& run, int32_t k) {
   handles.pre = entry.readStart;
   handles.post = std::min(before.attributes.lengthSamples - spliceFrame, entry.readLength);
   if (entry.piece > 1) {
-    // A join inside an edit crossfades over the region cut there and no
-    // further, so that no audio kept on either side is heard twice.
+    // A join inside an edit crossfades over the region cut there and no further, so that no audio
+    // kept on either side is heard twice.
     const int64_t cut = entry.cutBefore.endFrame - entry.cutBefore.startFrame;
     handles.pre = std::min(handles.pre, cut);
     handles.post = std::min(handles.post, cut);
@@ -101,8 +101,8 @@ std::vector<EditEntry> EntriesWithHandles(const RunState& run,
     entry.insertPoint += made.shift;
     entry.xfSamples = made.zone.xfSamples;
     entry.xfWidth = 0.0f;  // keeps xfSamples as it is
-    // The outgoing span reaches the zone's end; the moves of its own
-    // crossfade keep its source and destination frames aligned.
+    // The outgoing span reaches the zone's end; the moves of its own crossfade keep its source and
+    // destination frames aligned.
     const EditEntry& written = run.entries[static_cast<size_t>(made.outgoing)];
     const int64_t zoneEnd = made.destStart + made.zone.xfSamples;
     EditEntry& outgoing = entries[static_cast<size_t>(made.outgoing)];

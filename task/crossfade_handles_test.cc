@@ -55,9 +55,8 @@ EditEntry Entry(int64_t insertPoint, int64_t readStart, int64_t readLength, int6
   return entry;
 }
 
-// Three takes end to end: the middle one is moved for its own crossfade
-// (no pre-roll) and extended for the next (centred); the first is extended
-// to the end of the middle one's zone.
+// Three takes end to end: the middle one is moved for its own crossfade (no pre-roll) and extended
+// for the next (centred); the first is extended to the end of the middle one's zone.
 TEST(CrossfadeHandles, PlainPlanExtendsOutgoingSpansAndMovesSplices) {
   RunState run;
   run.handles = true;

@@ -19,8 +19,8 @@ const EditEntry& EntryAt(const RunState& run, int32_t index) {
 
 int64_t EndOf(const EditEntry& entry) { return entry.insertPoint + entry.readLength; }
 
-// The words of each outcome, in the order of CrossfadeOutcome, and of a
-// crossfade made with silence.
+// The words of each outcome, in the order of CrossfadeOutcome, and of a crossfade made with
+// silence.
 constexpr CrossfadeWords kWords[] = {
     {"", "none", "", "", ""},
     {"", "made", "will be made", "made", "made"},
@@ -38,8 +38,7 @@ constexpr CrossfadeWords kMadeWithSilence = {"", "made, with silence", "will be 
 
 }  // namespace
 
-// Frames of [start, end) that no entry written before position k of the
-// write order covers.
+// Frames of [start, end) that no entry written before position k of the write order covers.
 int64_t UncoveredBefore(const RunState& run, int32_t k, int64_t start, int64_t end) {
   std::vector<std::pair<int64_t, int64_t>> covered;
   for (int32_t i = 0; i < k; ++i) {

@@ -43,8 +43,8 @@ struct KeptPart {
   SourceRegion cutBefore;
 };
 
-// A time of a region as a source frame and a task value: a label's seconds
-// become samples in sample mode, as trunc(sampleRate x seconds).
+// A time of a region as a source frame and a task value: a label's seconds become samples in sample
+// mode, as trunc(sampleRate x seconds).
 bool BoundaryOf(const RunState& run, const SourceRegion& region, double time, Boundary& boundary) {
   if (!region.inSeconds || run.sampleMode == 0) {
     boundary.value = time;
@@ -71,8 +71,8 @@ std::string RegionName(const RunState& run, const SourceRegion& region, const ch
   return text;
 }
 
-// Clips region to the entry's span and sets its fate; the boundaries of
-// an applied region are start and end, a clipped side taking the span's.
+// Clips region to the entry's span and sets its fate; the boundaries of an applied region are start
+// and end, a clipped side taking the span's.
 bool PlaceRegion(RunState& run, const EditEntry& entry, int32_t task, SourceRegion& region,
                  const char* word, Boundary& start, Boundary& end) {
   Boundary from;
@@ -106,8 +106,7 @@ struct Placed {
   SourceRegion region;  // the first of the regions merged into it
 };
 
-// The applied regions of list in source order, overlapping or touching
-// ones merged.
+// The applied regions of list in source order, overlapping or touching ones merged.
 std::vector<Placed> MergedRegions(RunState& run, const EditEntry& entry, int32_t task,
                                   std::vector<SourceRegion>& list, const char* word) {
   std::vector<Placed> placed;
@@ -201,9 +200,9 @@ std::vector<EditEntry> PiecesOf(RunState& run, EditEntry entry, int32_t task) {
     const KeptPart& part = parts[static_cast<size_t>(k)];
     EditEntry& piece = pieces.emplace_back(entry);
     if (k > 0) {
-      // The edit's values but not its placement, crossfade, fade in, marks
-      // or regions: a piece after the first is appended to the one before,
-      // and the region left out between them is the one the report names.
+      // The edit's values but not its placement, crossfade, fade in, marks or regions: a piece
+      // after the first is appended to the one before, and the region left out between them is the
+      // one the report names.
       piece.cuts.clear();
       piece.keeps.clear();
       piece.marks.clear();

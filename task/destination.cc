@@ -19,8 +19,8 @@ namespace wavsplice {
 
 namespace {
 
-// "replace" where a file is there already: a folder, a device, a pipe, or a
-// file this user may not write.
+// "replace" where a file is there already: a folder, a device, a pipe, or a file this user may not
+// write.
 [[noreturn]] void FailToCreate(const RunState& run, const std::string& target) {
   struct stat existing = {};
   const bool exists = ::lstat(target.c_str(), &existing) == 0;
@@ -35,8 +35,8 @@ bool HasRoomForAFile(const std::string& target) {
   return disk.f_favail != 0;
 }
 
-// The files that interrupted runs left for this destination: its staged
-// files and its crossfades' scratch files.
+// The files that interrupted runs left for this destination: its staged files and its crossfades'
+// scratch files.
 std::vector<AbandonedFile> AbandonedFilesOf(const RunState& run) {
   const std::string target = FollowLinks(run.destPath);
   std::vector<AbandonedFile> files = FindAbandoned(target, FileName(target));
@@ -51,8 +51,7 @@ std::vector<AbandonedFile> AbandonedFilesOf(const RunState& run) {
 StagedFile StageDestination(RunState& run) {
   const std::string target = FollowLinks(run.destPath);
   if (!MayBeReplaced(target)) FailToCreate(run, target);
-  // What interrupted runs left goes first, so that the scan never opens
-  // this run's own file.
+  // What interrupted runs left goes first, so that the scan never opens this run's own file.
   for (const AbandonedFile& file : AbandonedFilesOf(run)) RemoveAbandoned(file);
   const std::string name = FileName(target);
   std::optional<StagedFile> staged = StagedFile::Create(target, name);

@@ -18,8 +18,8 @@ const EditEntry& EntryAt(const RunState& run, int32_t index) {
 
 int64_t EndOf(const EditEntry& entry) { return entry.insertPoint + entry.readLength; }
 
-// The edit written after write position k that overwrites destination
-// frame, not blending it in its crossfade; -1 when none does.
+// The edit written after write position k that overwrites destination frame, not blending it in its
+// crossfade; -1 when none does.
 int32_t OverwrittenBy(const RunState& run, int32_t k, int64_t frame) {
   for (int32_t later = k + 1; later < run.entryCount; ++later) {
     const int32_t index = run.writeOrder[static_cast<size_t>(later)];
@@ -33,8 +33,8 @@ int32_t OverwrittenBy(const RunState& run, int32_t k, int64_t frame) {
   return -1;
 }
 
-// The source's markers inside the edit's span, moved to their destination
-// frames; a region's length is cut at the span's end.
+// The source's markers inside the edit's span, moved to their destination frames; a region's length
+// is cut at the span's end.
 void AddCarriedMarkers(const RunState& run, int32_t index, std::vector<PlannedMarker>& markers) {
   const EditEntry& entry = EntryAt(run, index);
   const auto source = run.sourceMetadata.find(entry.sourcePath);
@@ -54,8 +54,8 @@ void AddCarriedMarkers(const RunState& run, int32_t index, std::vector<PlannedMa
   }
 }
 
-// Every marker the task asks for at the edit of write position k, in the
-// order: its first frame, its `mark` lines, the source's own.
+// Every marker the task asks for at the edit of write position k, in the order: its first frame,
+// its `mark` lines, the source's own.
 std::vector<PlannedMarker> MarkersOfEdit(const RunState& run, int32_t index) {
   const EditEntry& entry = EntryAt(run, index);
   std::vector<PlannedMarker> markers;
@@ -244,8 +244,8 @@ BroadcastExtension DestinationBext(const RunState& run, const std::tm& now) {
   bext.originationDate = text;
   std::strftime(text, sizeof text, "%H:%M:%S", &now);
   bext.originationTime = text;
-  // The edit heard first starts at frame 0, so the destination's first
-  // frame is its source's frame readStart.
+  // The edit heard first starts at frame 0, so the destination's first frame is its source's frame
+  // readStart.
   bext.timeReference = source->bext.timeReference + static_cast<uint64_t>(entry.readStart);
   bext.version = 2;
   bext.codingHistory = source->bext.codingHistory;

@@ -68,8 +68,7 @@ TEST(PlanDestinationMetadata, MarkersMovedCutAndDropped) {
   EXPECT_EQ(run.destMarkers[2].marker.region.length, 100u);
   EXPECT_TRUE(run.diagnostics.empty());
 
-  // Up to the last frame a cue point can hold; past it, dropped with a
-  // warning.
+  // Up to the last frame a cue point can hold; past it, dropped with a warning.
   RunState far = OneEdit(kLastMarkerFrame, 0, 10);
   far.entries[0].marks.push_back({"late", 4});
   PlanDestinationMetadata(far);

@@ -1,6 +1,5 @@
-// What a check of the task finds: warnings about lines that will not do
-// what they seem to say, and notes about plans worth a second look. Each is
-// tied to the task-file line it is about.
+// What a check of the task finds: warnings about lines that will not do what they seem to say, and
+// notes about plans worth a second look. Each is tied to the task-file line it is about.
 #pragma once
 
 #include <cstdint>

@@ -127,8 +127,8 @@ void PrintCrossfadeNotMade(RunState& run, CrossfadeOutcome outcome) {
   PrintMessage(run, "%s", msg::kCrossfadeNotMade);
 }
 
-// Writes every entry in write order, each after its report block. With
-// `handles` the edits written are those of the plain plan it stands for.
+// Writes every entry in write order, each after its report block. With `handles` the edits written
+// are those of the plain plan it stands for.
 void RenderEdits(RunState& run) {
   EditRenderer renderer(TargetOf(run));
   const RunState plain = PlainPlan(run);
@@ -175,8 +175,8 @@ bool HasWarnings(const RunState& run) {
   return CountOf(run.diagnostics, DiagnosticKind::kWarning) > 0;
 }
 
-// The files the options ask for may not replace any file the run reads or
-// writes, nor each other, nor any WAV file.
+// The files the options ask for may not replace any file the run reads or writes, nor each other,
+// nor any WAV file.
 void CheckReportPaths(const RunState& run, const CommandLine& line) {
   for (const std::string* path : {&line.jsonPath, &line.timelinePath}) {
     if (path->empty()) continue;
@@ -239,8 +239,8 @@ void RunPhases(Session& session, const CommandLine& line) {
   }
   session.rendering = true;
   if (warnOnStderr) PrintWarningsToStderr(run);
-  // Any ending before the commit, by failure or signal, removes the file;
-  // the commit comes after everything the run prints and writes besides.
+  // Any ending before the commit, by failure or signal, removes the file; the commit comes after
+  // everything the run prints and writes besides.
   session.destination = StageDestination(run);
   CreateDestination(run);
   RenderEdits(run);
@@ -257,8 +257,8 @@ void FailLate(Session& session, int& status, const std::string& message) {
   status = kExitFile;
 }
 
-// The report files the options ask for, when they may be written: a task the
-// reader gave up on has not had its report files guarded yet.
+// The report files the options ask for, when they may be written: a task the reader gave up on has
+// not had its report files guarded yet.
 std::vector<ReportText> ReportsToWrite(Session& session, const CommandLine& line) {
   if (session.reportsRefused || (line.jsonPath.empty() && line.timelinePath.empty())) return {};
   if (!session.reportsChecked) {
@@ -279,9 +279,9 @@ std::vector<ReportText> ReportsToWrite(Session& session, const CommandLine& line
   return reports;
 }
 
-// The run's last steps, in the order that keeps the old destination on
-// every failure: everything printed is written out, then the report files
-// are written, and only then is the destination put in place.
+// The run's last steps, in the order that keeps the old destination on every failure: everything
+// printed is written out, then the report files are written, and only then is the destination put
+// in place.
 int Finish(Session& session, const CommandLine& line, int status) {
   // Output that cannot be written leaves nothing else to report to.
   if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && status == kExitOk) status = kExitFile;

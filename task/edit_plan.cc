@@ -14,8 +14,8 @@ namespace wavsplice {
 
 namespace {
 
-// A mismatch's heading, then one line of format per source: its path and
-// the value field reads from its attributes.
+// A mismatch's heading, then one line of format per source: its path and the value field reads from
+// its attributes.
 template <typename Field>
 void ListSources(RunState& run, const char* heading, const char* format, Field field) {
   PrintMessage(run, "%s", heading);
@@ -29,8 +29,8 @@ const char* EncodingName(const TrackAttributes& attributes) {
   return attributes.format.IsFloat() ? "float" : "integer";
 }
 
-// The source's attributes, with the notice of a missing format chunk; ends
-// the run when it cannot be opened or has no data chunk.
+// The source's attributes, with the notice of a missing format chunk; ends the run when it cannot
+// be opened or has no data chunk.
 TrackAttributes ReadSource(RunState& run, const std::string& path, SourceMetadata* metadata) {
   TrackAttributes attributes;
   switch (GET_ATTRIBUTES(path, attributes, metadata)) {
@@ -50,9 +50,8 @@ TrackAttributes ReadSource(RunState& run, const std::string& path, SourceMetadat
   Fail(kExitTask, msg::kSpanIncorrect, entry.sourcePath.c_str());
 }
 
-// In seconds mode, a time past the source's end that would lie within it,
-// and not near its start, as a count of samples: the task probably meant
-// using_samples.
+// In seconds mode, a time past the source's end that would lie within it, and not near its start,
+// as a count of samples: the task probably meant using_samples.
 void HintSampleMode(RunState& run, const EditEntry& entry, const char* command, double value) {
   const double seconds =
       static_cast<double>(entry.attributes.lengthSamples) / run.format.sampleRate;

@@ -304,8 +304,8 @@ TEST(ResolveSpans, SpansOutsideTheSourceAreRefused) {
     EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, 0, 0, bad)), refused) << bad;
     EXPECT_EQ(Triple(ResolveOne(1, 1000, 0, 500, bad)), refused) << bad;
   }
-  // Starts past the source are refused; far stops are limited while their
-  // sample count is a signed 64-bit number, refused beyond.
+  // Starts past the source are refused; far stops are limited while their sample count is a signed
+  // 64-bit number, refused beyond.
   EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, 1e6, 0, 0)), refused);
   EXPECT_EQ(Triple(ResolveOne(1, 1000, 3e9, 0, 0)), refused);
   EXPECT_EQ(Triple(ResolveOne(0, tenSeconds, -1e12, 2, 0)), refused);

@@ -21,8 +21,8 @@ namespace {
 // A path that leads nowhere, rather than one that cannot be looked at.
 bool NotFound(int error) { return error == ENOENT || error == ENOTDIR; }
 
-// A relative path taken from the working folder; false for an empty path
-// or an unknown working folder.
+// A relative path taken from the working folder; false for an empty path or an unknown working
+// folder.
 bool MakeAbsolute(const std::string& path, std::string& absolute) {
   if (path.empty()) return false;
   if (path[0] == '/') {
@@ -36,8 +36,8 @@ bool MakeAbsolute(const std::string& path, std::string& absolute) {
   return true;
 }
 
-// The absolute path of an existing file with every link, "." and ".."
-// resolved; false when it cannot be resolved.
+// The absolute path of an existing file with every link, "." and ".." resolved; false when it
+// cannot be resolved.
 bool Canonical(const std::string& path, std::string& canonical) {
   std::string absolute;
   if (!MakeAbsolute(path, absolute)) return false;
@@ -48,9 +48,8 @@ bool Canonical(const std::string& path, std::string& canonical) {
   return true;
 }
 
-// The longest leading part of the path that exists, canonical, with the
-// rest of the path after it, in lexical normal form. False when a part of
-// the path cannot be looked at.
+// The longest leading part of the path that exists, canonical, with the rest of the path after it,
+// in lexical normal form. False when a part of the path cannot be looked at.
 bool WeaklyCanonical(const std::string& path, std::string& result) {
   struct stat status = {};
   if (::stat(path.c_str(), &status) == 0) return Canonical(path, result);

@@ -71,8 +71,7 @@ TEST(CheckOutputsSpareInputs, DestinationMayNotBeAnInput) {
   EXPECT_EQ(Check(RunWith({"sub/a.wav"}, "subLink/a.wav")),
             "1 Destination file subLink/a.wav is also an input file\n");
 
-  // A copy is a different file; a destination that does not exist yet is
-  // compared by its path.
+  // A copy is a different file; a destination that does not exist yet is compared by its path.
   std::filesystem::copy_file("a.wav", "copy.wav");
   EXPECT_EQ(Check(RunWith({"a.wav"}, "copy.wav")), "no failure");
   EXPECT_EQ(Check(RunWith({"a.wav"}, "sub/new.wav")), "no failure");
@@ -134,8 +133,8 @@ TEST(CheckOutputsSpareInputs, NoNameIsReservedForCrossfades) {
   testing::WriteFile("xfade_temp.wav", testing::CanonicalWav({1, 44100, 16}, {1}));
   std::filesystem::create_symlink("xfade_temp.wav", "alias.wav");
 
-  // Crossfades write only files of their own: a source or the destination
-  // named xfade_temp.wav is as good as any other.
+  // Crossfades write only files of their own: a source or the destination named xfade_temp.wav is
+  // as good as any other.
   for (int32_t xfType : {0, 1, 4}) {
     SCOPED_TRACE(xfType);
     EXPECT_EQ(Check(RunWith({"xfade_temp.wav", "a.wav"}, "out.wav", xfType)), "no failure");

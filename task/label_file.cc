@@ -26,8 +26,7 @@ bool ReadWhole(const std::string& path, std::string& text) {
   return !std::ferror(file.get());
 }
 
-// A time of a label: wholly a number (no clock time, no comma), finite and
-// not negative.
+// A time of a label: wholly a number (no clock time, no comma), finite and not negative.
 bool LabelTime(const std::string& field, double& seconds, std::string& error) {
   seconds = LeadingNumber(field.c_str());
   if (!field.empty() && WhollyNumber(field.c_str(), false) && std::isfinite(seconds) &&

@@ -17,8 +17,8 @@ namespace {
 
 constexpr double kHighestLevelDb = 23.99;  // the largest 0.01 dB step below `lvl`'s +24 dB
 
-// The span of an edit with cuts is measured whole, from its first piece's
-// start to its last piece's end, so that its pieces share one level.
+// The span of an edit with cuts is measured whole, from its first piece's start to its last piece's
+// end, so that its pieces share one level.
 LoudnessMeasure MeasureSpan(const RunState& run, int32_t index) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   const EditEntry& last = run.entries[static_cast<size_t>(LastPieceOf(run, index))];

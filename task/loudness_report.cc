@@ -37,8 +37,8 @@ const char* UnitOf(TargetValue value) {
   }
 }
 
-// "Target podcast missed: integrated loudness -20.0 LUFS, limits -17.0 to
-// -15.0 LUFS, needs +4.0 dB" or "...: true peak -0.5 dBTP, limit -1.0 dBTP".
+// "Target podcast missed: integrated loudness -20.0 LUFS, limits -17.0 to -15.0 LUFS, needs +4.0
+// dB" or "...: true peak -0.5 dBTP, limit -1.0 dBTP".
 void PrintMiss(const char* targetName, const TargetMiss& miss) {
   const char* unit = UnitOf(miss.value);
   std::printf("\tTarget %s missed: %s %s %s, ", targetName, NameOf(miss.value),

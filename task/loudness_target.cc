@@ -12,10 +12,10 @@ namespace {
 
 constexpr double kNone = std::numeric_limits<double>::infinity();
 
-// Podcasts: -16 LUFS +-1 LU for stereo, -19 for mono (heard as loud as
-// -16 from two speakers); broadcast: -23 LUFS +-0.5 LU; all three with the
-// true peak at or below -1 dBTP. Audiobooks: unweighted RMS from -23 to
-// -18 dBFS, sample peak at or below -3 dBFS, noise floor at or below -60.
+// Podcasts: -16 LUFS +-1 LU for stereo, -19 for mono (heard as loud as -16 from two speakers);
+// broadcast: -23 LUFS +-0.5 LU; all three with the true peak at or below -1 dBTP. Audiobooks:
+// unweighted RMS from -23 to -18 dBFS, sample peak at or below -3 dBFS, noise floor at or below
+// -60.
 constexpr LoudnessTarget kTargets[] = {
     {"podcast", TargetValue::kIntegrated, -17.0, -15.0, -16.0, TargetValue::kTruePeak, -1.0, kNone},
     {"podcast-mono", TargetValue::kIntegrated, -20.0, -18.0, -19.0, TargetValue::kTruePeak, -1.0,

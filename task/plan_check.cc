@@ -43,9 +43,8 @@ std::string InsValue(const RunState& run, int64_t frame) {
   return text;
 }
 
-// The crossfade of the entry at position k of the write order, as the plain
-// plan makes it (with `handles`: the task without handles that it stands
-// for; otherwise the run itself).
+// The crossfade of the entry at position k of the write order, as the plain plan makes it (with
+// `handles`: the task without handles that it stands for; otherwise the run itself).
 void CheckCrossfade(RunState& run, const RunState& plain, int32_t k) {
   const int32_t index = run.writeOrder[static_cast<size_t>(k)];
   const EditEntry& entry = EntryAt(plain, index);
@@ -131,9 +130,9 @@ void CheckHeard(RunState& run, const std::vector<HeardSpan>& heard) {
   }
 }
 
-// The replace recipe's trap: an edit overwritten in part by a later one
-// still reaches the destination's end with its own audio. When the later
-// edit re-lays the same source, the tail repeats what was heard: a warning.
+// The replace recipe's trap: an edit overwritten in part by a later one still reaches the
+// destination's end with its own audio. When the later edit re-lays the same source, the tail
+// repeats what was heard: a warning.
 void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
   if (heard.empty() || heard.back().entry < 0) return;
   const int32_t last = heard.back().entry;
@@ -164,10 +163,9 @@ void CheckStaleTail(RunState& run, const std::vector<HeardSpan>& heard) {
   }
 }
 
-// Frames from end (0 or more) to asked, a whole number of frames as a
-// double: exact while the count fits in 64 bits, the largest count beyond;
-// 0 when asked is not above end. A stop and a trim that each fit can add up
-// to 2^63 frames or more, past what a signed 64-bit integer holds.
+// Frames from end (0 or more) to asked, a whole number of frames as a double: exact while the count
+// fits in 64 bits, the largest count beyond; 0 when asked is not above end. A stop and a trim that
+// each fit can add up to 2^63 frames or more, past what a signed 64-bit integer holds.
 int64_t FramesPast(double asked, int64_t end) {
   constexpr double kTwoTo64 = 18446744073709551616.0;
   if (!(asked > static_cast<double>(end))) return 0;
@@ -190,17 +188,16 @@ void CheckCutSpans(RunState& run) {
   }
 }
 
-// The destination frames where an edit's own crossfade blends it with what
-// was there: not hidden, whatever it lays over.
+// The destination frames where an edit's own crossfade blends it with what was there: not hidden,
+// whatever it lays over.
 bool InCrossfadeZone(const CrossfadePlan& plan, int64_t frame) {
   return plan.outcome == CrossfadeOutcome::kMade && frame >= plan.destStart &&
          frame - plan.destStart < plan.xfSamples;
 }
 
-// Edits that overwrite audio of an earlier edit that was heard there (not
-// silence, not inside the later edit's crossfade, more than an overlap that
-// feeds a crossfade): a note with the time hidden, and a warning when more
-// than half of the earlier edit goes.
+// Edits that overwrite audio of an earlier edit that was heard there (not silence, not inside the
+// later edit's crossfade, more than an overlap that feeds a crossfade): a note with the time
+// hidden, and a warning when more than half of the earlier edit goes.
 void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
   std::vector<int64_t> cuts{0, run.destLength};
   std::vector<CrossfadePlan> plans;
@@ -239,9 +236,8 @@ void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
   for (size_t later = 0; later < count; ++later) {
     for (size_t earlier = 0; earlier < count; ++earlier) {
       const int64_t frames = hidden[later * count + earlier];
-      // An earlier edit run on past a splice feeds the crossfade there: a
-      // quarter second, or the crossfade's width, is such an overlap, not
-      // audio lost.
+      // An earlier edit run on past a splice feeds the crossfade there: a quarter second, or the
+      // crossfade's width, is such an overlap, not audio lost.
       const CrossfadePlan& plan = plans[later];
       const int64_t overlap = std::max<int64_t>(
           run.format.sampleRate / 4, plan.outcome == CrossfadeOutcome::kMade ? plan.xfSamples : 0);
@@ -257,8 +253,8 @@ void CheckHidden(RunState& run, const std::vector<HeardSpan>& heard) {
   }
 }
 
-// For a path that leads nowhere, the path of a file in the same folder whose
-// name differs from it only in letter case; empty when there is none.
+// For a path that leads nowhere, the path of a file in the same folder whose name differs from it
+// only in letter case; empty when there is none.
 std::string NameInOtherCase(const std::string& path) {
   std::error_code error;
   const fs::path wanted(path);
@@ -317,8 +313,8 @@ void CheckSourcePaths(RunState& run) {
   }
 }
 
-// Crossfades with handles that shrank or vanished: which source ran out of
-// material, and by how much against a zone centred on the splice.
+// Crossfades with handles that shrank or vanished: which source ran out of material, and by how
+// much against a zone centred on the splice.
 void CheckHandles(RunState& run, int32_t index) {
   const HandlesCrossfade handles = HandlesOfEntry(run, index);
   const HandlesZoneKind kind = handles.zone.kind;

@@ -1,5 +1,5 @@
-// The diagnostics of a check, one short task file per mistake: each must be
-// reported on its line with its kind, and a clean task with none.
+// The diagnostics of a check, one short task file per mistake: each must be reported on its line
+// with its kind, and a clean task with none.
 #include "task/plan_check.h"
 
 #include <gtest/gtest.h>
@@ -21,8 +21,7 @@ namespace {
 constexpr DiagnosticKind W = DiagnosticKind::kWarning;
 constexpr DiagnosticKind N = DiagnosticKind::kNote;
 
-// Two-second sources at 8000 frames per second: a.wav, b.wav; c.wav lasts
-// one second.
+// Two-second sources at 8000 frames per second: a.wav, b.wav; c.wav lasts one second.
 void WriteSources() {
   const testing::WavFormat format{1, 8000, 16};
   testing::WriteFile("a.wav", testing::CanonicalWav(format, std::vector<int32_t>(16000, 100)));
@@ -30,8 +29,8 @@ void WriteSources() {
   testing::WriteFile("c.wav", testing::CanonicalWav(format, std::vector<int32_t>(8000, 50)));
 }
 
-// Reads and plans task.txt as --check does and returns the run state with
-// what was found up to the end or up to the error that ends the run.
+// Reads and plans task.txt as --check does and returns the run state with what was found up to the
+// end or up to the error that ends the run.
 RunState Checked(const std::string& text, const std::string& taskPath = "task.txt") {
   testing::WriteTextFile(taskPath, text);
   RunState run;

@@ -47,18 +47,17 @@ class JsonText {
   std::vector<std::string> replacedTexts_;
 };
 
-// A number of the report. JSON has none for infinities and NaN (a task
-// file can give them, as in "lvl -inf"): they are the strings "inf", "-inf"
-// and "nan".
+// A number of the report. JSON has none for infinities and NaN (a task file can give them, as in
+// "lvl -inf"): they are the strings "inf", "-inf" and "nan".
 Json Number(double value) {
   if (std::isnan(value)) return "nan";
   if (std::isinf(value)) return value > 0 ? "inf" : "-inf";
   return value;
 }
 
-// A measured level in dB to 0.01 dB, the level of silence (-infinity) as
-// null. The meter's last digits differ between machines (libebur128 is
-// built with fused multiply-add where the machine has it); hundredths agree.
+// A measured level in dB to 0.01 dB, the level of silence (-infinity) as null. The meter's last
+// digits differ between machines (libebur128 is built with fused multiply-add where the machine has
+// it); hundredths agree.
 Json Level(double decibels) {
   return std::isfinite(decibels) ? Json(std::round(decibels * 100.0) / 100.0) : Json(nullptr);
 }
@@ -119,8 +118,8 @@ Json RegionJson(const SourceRegion& region, JsonText& text) {
   return item;
 }
 
-// A piece of an edit with cuts: its number, the region left out before it,
-// and on the first piece every region its lines give.
+// A piece of an edit with cuts: its number, the region left out before it, and on the first piece
+// every region its lines give.
 void AddPieceJson(const EditEntry& entry, JsonText& text, Json& edit) {
   if (entry.piece == 0) return;
   edit["piece"] = entry.piece;
@@ -232,9 +231,8 @@ Json LoudnessJson(const RunState& run) {
 }  // namespace
 
 double ReportSeconds(int64_t frames, int32_t sampleRate) {
-  // Beyond the 32-bit range (2^31 frames: 12.4 hours at 48 kHz) a 32-bit
-  // float holds a time to 4 ms or worse; the 64-bit quotient keeps the
-  // printed milliseconds right there.
+  // Beyond the 32-bit range (2^31 frames: 12.4 hours at 48 kHz) a 32-bit float holds a time to 4 ms
+  // or worse; the 64-bit quotient keeps the printed milliseconds right there.
   if (frames < INT32_MIN || frames > INT32_MAX) {
     return static_cast<double>(frames) / static_cast<double>(sampleRate);
   }
@@ -243,8 +241,8 @@ double ReportSeconds(int64_t frames, int32_t sampleRate) {
 
 namespace {
 
-// For a piece after the first: the region cut before it, and whether the
-// join is a hard cut (a crossfade prints its own line).
+// For a piece after the first: the region cut before it, and whether the join is a hard cut (a
+// crossfade prints its own line).
 void PrintPieceJoin(const RunState& run, const EditEntry& entry) {
   const SourceRegion& cut = entry.cutBefore;
   const std::string origin = CutOrigin(cut);
@@ -419,8 +417,8 @@ void PrintWarningCountToStderr(const RunState& run) {
 
 namespace {
 
-// For a task that asks for them: the markers the destination carries and
-// the source of its metadata.
+// For a task that asks for them: the markers the destination carries and the source of its
+// metadata.
 void AddMetadataJson(const RunState& run, JsonText& text, Json& report) {
   if (AsksForMarkers(run)) {
     Json markers = Json::array();

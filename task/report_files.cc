@@ -10,9 +10,8 @@ namespace wavsplice {
 
 namespace {
 
-// The text in a file staged beside the file path leads to (a symbolic link
-// stays a link); empty when the place may not be replaced or the write
-// fails.
+// The text in a file staged beside the file path leads to (a symbolic link stays a link); empty
+// when the place may not be replaced or the write fails.
 std::optional<StagedFile> StageText(const std::string& path, const std::string& text) {
   const std::string target = FollowLinks(path);
   if (!MayBeReplaced(target)) return std::nullopt;

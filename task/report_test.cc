@@ -17,8 +17,8 @@ std::string Printed(int64_t frames, int32_t sampleRate) {
   return text;
 }
 
-// Within the 32-bit range the quotient is a 32-bit float, as it always
-// was; beyond it, 64-bit, so that the printed milliseconds stay right.
+// Within the 32-bit range the quotient is a 32-bit float, as it always was; beyond it, 64-bit, so
+// that the printed milliseconds stay right.
 TEST(ReportSeconds, SameDigitsAsBeforeThenExact) {
   struct Case {
     int64_t frames;
@@ -40,8 +40,8 @@ TEST(ReportSeconds, SameDigitsAsBeforeThenExact) {
   }
 }
 
-// JSON has no number for infinities and NaN: they are written as strings,
-// and every finite value as the number it is.
+// JSON has no number for infinities and NaN: they are written as strings, and every finite value as
+// the number it is.
 TEST(ReportJson, NonFiniteNumbersAreStrings) {
   RunState run;
   run.entryCount = 2;

@@ -1,6 +1,5 @@
-// The state of one run, owned by the driver and passed by reference to every
-// phase: the edit table (one entry per `src` of the task file) and the
-// run-level values.
+// The state of one run, owned by the driver and passed by reference to every phase: the edit table
+// (one entry per `src` of the task file) and the run-level values.
 #pragma once
 
 #include <cstdint>
@@ -24,14 +23,12 @@ struct EditMark {
   int32_t line = 0;
 };
 
-// What the plan made of a source region of an edit: left out (or kept),
-// ignored because it lies outside the span, or ignored because it ends at or
-// before its start.
+// What the plan made of a source region of an edit: left out (or kept), ignored because it lies
+// outside the span, or ignored because it ends at or before its start.
 enum class RegionFate { kGiven, kApplied, kOutside, kEmpty };
 
-// A region of an edit's source named by a `cut` line or by a label of a
-// `cuts` or `keeps` file. from and to are task units, or seconds in either
-// mode when inSeconds (a label file's times).
+// A region of an edit's source named by a `cut` line or by a label of a `cuts` or `keeps` file.
+// from and to are task units, or seconds in either mode when inSeconds (a label file's times).
 struct SourceRegion {
   double from = 0;
   double to = 0;
@@ -58,20 +55,17 @@ struct EditEntry {
   float xfWidth = 100.0f;  // milliseconds
   int64_t xfSamples = 4410;
   TrackAttributes attributes;
-  // Positions and lengths in frames, 64 bits wide: a day of audio at
-  // 192 kHz passes 2^31 frames.
+  // Positions and lengths in frames, 64 bits wide: a day of audio at 192 kHz passes 2^31 frames.
   int64_t readStart = 0;
   int64_t readEnd = 0;
   int64_t readLength = 0;
   int64_t insertPoint = 0;
-  // Task-file lines (1-based) of the entry's `src`, its `ins` and its `xf`;
-  // 0 when not given.
+  // Task-file lines (1-based) of the entry's `src`, its `ins` and its `xf`; 0 when not given.
   int32_t line = 0;
   int32_t insLine = 0;
   int32_t xfLine = 0;
-  // A fade in over the span's first finWidth ms and a fade out over its
-  // last foutWidth ms, along a crossfade curve (type 0: none), and their
-  // task-file lines.
+  // A fade in over the span's first finWidth ms and a fade out over its last foutWidth ms, along a
+  // crossfade curve (type 0: none), and their task-file lines.
   int32_t finType = 0;
   float finWidth = 0.0f;
   int32_t finLine = 0;
@@ -86,25 +80,25 @@ struct EditEntry {
   int64_t clipped = 0;
   // Task-file line of the entry's `lvl`; 0 when not given.
   int32_t lvlLine = 0;
-  // Set when the task's `loudness` line gave the entry its level: the span's
-  // own integrated loudness (LUFS) and sample peak (dBFS) at level 0.
+  // Set when the task's `loudness` line gave the entry its level: the span's own integrated
+  // loudness (LUFS) and sample peak (dBFS) at level 0.
   bool levelMatched = false;
   double spanLufs = 0;
   double spanPeakDbfs = 0;
   std::vector<EditMark> marks;
-  // The regions its `cut` and `cuts` lines leave out, and the regions its
-  // `keeps` lines keep; the plan splits such an edit into pieces, each an
-  // entry of its own, and keeps the regions on the first piece.
+  // The regions its `cut` and `cuts` lines leave out, and the regions its `keeps` lines keep; the
+  // plan splits such an edit into pieces, each an entry of its own, and keeps the regions on the
+  // first piece.
   std::vector<SourceRegion> cuts;
   std::vector<SourceRegion> keeps;
-  // Once split: the task number (1-based) of the edit the entry comes from,
-  // 0 while it is the edit's own index + 1; and for a piece of an edit with
-  // cuts, its number (1-based) and the count of pieces, 0 otherwise.
+  // Once split: the task number (1-based) of the edit the entry comes from, 0 while it is the
+  // edit's own index + 1; and for a piece of an edit with cuts, its number (1-based) and the count
+  // of pieces, 0 otherwise.
   int32_t task = 0;
   int32_t piece = 0;
   int32_t pieces = 0;
-  // For a piece after the first: the source region left out before it, as
-  // merged from the cuts (its frames and the line of its first cut).
+  // For a piece after the first: the source region left out before it, as merged from the cuts (its
+  // frames and the line of its first cut).
   SourceRegion cutBefore;
 };
 
@@ -122,9 +116,8 @@ struct RunState {
   int destFd = -1;            // the staged file, held open by the run's owner of it
   int32_t entryCount = 0;
   int32_t sampleMode = 0;
-  // One entry per `src` read (entryCount of them). The reader reserves room
-  // for MAX_EDITS at once, so that entries never move and memory is taken
-  // only by the entries a task file has.
+  // One entry per `src` read (entryCount of them). The reader reserves room for MAX_EDITS at once,
+  // so that entries never move and memory is taken only by the entries a task file has.
   std::vector<EditEntry> entries;
   std::vector<int32_t> writeOrder = std::vector<int32_t>(MAX_EDITS, 0);
   int64_t destLength = 0;      // frames
@@ -135,44 +128,41 @@ struct RunState {
   // Task-file lines of `markers` and `keep_metadata` (0: not given).
   int32_t markersLine = 0;
   int32_t keepMetadataLine = 0;
-  // What each source carries beside its audio, by path; read only when
-  // the task asks for markers or metadata.
+  // What each source carries beside its audio, by path; read only when the task asks for markers or
+  // metadata.
   std::map<std::string, SourceMetadata> sourceMetadata;
-  // The plan's metadata for the destination: its markers in order, and the
-  // edit whose source's bext, iXML and LIST/INFO it takes (-1: none).
+  // The plan's metadata for the destination: its markers in order, and the edit whose source's
+  // bext, iXML and LIST/INFO it takes (-1: none).
   std::vector<PlannedMarker> destMarkers;
   int32_t metadataEntry = -1;
-  // Lines before the first `src`: `handles` (crossfades take their material
-  // from the sources beyond the spans) and `xf` (the crossfade of every
-  // edit with none of its own whose insert point is after the first frame;
-  // type 0 and line 0: none given).
+  // Lines before the first `src`: `handles` (crossfades take their material from the sources beyond
+  // the spans) and `xf` (the crossfade of every edit with none of its own whose insert point is
+  // after the first frame; type 0 and line 0: none given).
   bool handles = false;
   int32_t handlesLine = 0;
   int32_t defaultXfType = 0;
   float defaultXfWidth = 100.0f;
   int32_t defaultXfLine = 0;
-  // The task-file line of the `src` or `dest` that a refusal of the plan
-  // concerns, while the plan is worked out (0: none); a check names it.
+  // The task-file line of the `src` or `dest` that a refusal of the plan concerns, while the plan
+  // is worked out (0: none); a check names it.
   int32_t refusedLine = 0;
   // What the reader and the plan check found; printed only by a check.
   Diagnostics diagnostics;
-  // The program's own messages printed so far, without their line ends,
-  // for the JSON report.
+  // The program's own messages printed so far, without their line ends, for the JSON report.
   std::vector<std::string> messages;
-  // The task's `loudness` line: the integrated loudness (LUFS) each edit
-  // without its own `lvl` is brought to.
+  // The task's `loudness` line: the integrated loudness (LUFS) each edit without its own `lvl` is
+  // brought to.
   int32_t loudnessLine = 0;  // 0: no such line
   double loudnessLufs = 0;
-  // The finished destination's loudness, measured for --loudness and
-  // --target before it is put in place; targetName is empty without a target.
+  // The finished destination's loudness, measured for --loudness and --target before it is put in
+  // place; targetName is empty without a target.
   bool loudnessMeasured = false;
   LoudnessMeasure loudness;
   std::string targetName;
 };
 
-// The first entry that names the same source path as entry j (entry j
-// itself when no earlier one does): the one at which each distinct source
-// is read and checked, however many entries name it.
+// The first entry that names the same source path as entry j (entry j itself when no earlier one
+// does): the one at which each distinct source is read and checked, however many entries name it.
 inline const EditEntry& FirstEntryNaming(const RunState& run, int32_t j) {
   const std::string& path = run.entries[static_cast<size_t>(j)].sourcePath;
   int32_t first = 0;

@@ -44,9 +44,8 @@ TEST(ValidUtf8, InvalidBytesBecomeReplacementCharacters) {
   }
 }
 
-// XML 1.0 allows tab, line ends, U+0020 to U+D7FF, U+E000 to U+FFFD and
-// U+10000 to U+10FFFF; DEL, C1 controls and the other noncharacters are
-// allowed too.
+// XML 1.0 allows tab, line ends, U+0020 to U+D7FF, U+E000 to U+FFFD and U+10000 to U+10FFFF; DEL,
+// C1 controls and the other noncharacters are allowed too.
 TEST(XmlChars, WhatXmlForbidsIsReplaced) {
   const struct {
     std::string in, out;

@@ -36,14 +36,14 @@ bool ReadWholeFile(const std::string& path, std::string& text) {
   return !std::ferror(file.get());
 }
 
-// A carriage return before a newline or at the end of the text belongs to
-// the line end, so that task files saved with CR LF line ends read alike.
+// A carriage return before a newline or at the end of the text belongs to the line end, so that
+// task files saved with CR LF line ends read alike.
 bool IsLineEndReturn(const std::string& text, size_t at) {
   return text[at] == '\r' && (at + 1 == text.size() || text[at + 1] == '\n');
 }
 
-// Splits the text in place: separators become terminators, and each token
-// is a C string inside text that keeps its line. A zero byte ends the text.
+// Splits the text in place: separators become terminators, and each token is a C string inside text
+// that keeps its line. A zero byte ends the text.
 std::vector<TaskToken> SplitTokens(std::string& text) {
   text.resize(std::strlen(text.c_str()));
   std::vector<TaskToken> tokens;
@@ -70,8 +70,7 @@ std::vector<TaskToken> SplitTokens(std::string& text) {
   return tokens;
 }
 
-// Doubles beyond the float range become infinities rather than undefined
-// conversions.
+// Doubles beyond the float range become infinities rather than undefined conversions.
 float NarrowToFloat(double value) {
   if (value > FLT_MAX) return HUGE_VALF;
   if (value < -FLT_MAX) return -HUGE_VALF;
@@ -80,10 +79,9 @@ float NarrowToFloat(double value) {
 
 bool Is(const char* token, const char* word) { return std::strcmp(token, word) == 0; }
 
-// Walks the tokens through the command chain src, xin, xout, ins, trim, lvl,
-// xf, dest: a command's last value token goes on down the chain as the
-// current token, so a value that is a later command word acts as that
-// command too. What a person probably did not mean is added to the run's
+// Walks the tokens through the command chain src, xin, xout, ins, trim, lvl, xf, dest: a command's
+// last value token goes on down the chain as the current token, so a value that is a later command
+// word acts as that command too. What a person probably did not mean is added to the run's
 // diagnostics.
 class TaskTokens {
  public:
@@ -154,9 +152,8 @@ class TaskTokens {
     return matched;
   }
 
-  // The integrated loudness every edit without a `lvl` is brought to, in
-  // LUFS from the absolute gate's -70 up to 0, given once, before the first
-  // `src`.
+  // The integrated loudness every edit without a `lvl` is brought to, in LUFS from the absolute
+  // gate's -70 up to 0, given once, before the first `src`.
   bool Loudness() {
     const TaskToken& command = Current();
     if (count_ > 0) Fail(kExitTask, msg::kLoudnessAfterSource);
@@ -173,9 +170,8 @@ class TaskTokens {
     return true;
   }
 
-  // The words that stand on a line of their own before the first `src` and
-  // set what the whole run writes. After it they are ignored, with a
-  // warning.
+  // The words that stand on a line of their own before the first `src` and set what the whole run
+  // writes. After it they are ignored, with a warning.
   bool WordBeforeFirstSource() {
     const TaskToken& token = Current();
     const bool markers = Is(token.text, "markers");
@@ -192,8 +188,7 @@ class TaskTokens {
     return true;
   }
 
-  // A marker at the edit's insert point; its label is the value, tabs
-  // excluded.
+  // A marker at the edit's insert point; its label is the value, tabs excluded.
   bool Mark() {
     const int32_t line = Current().line;
     const char* text = TakeValue("mark");
@@ -270,10 +265,9 @@ class TaskTokens {
     return true;
   }
 
-  // The lines that stand before the first `src` and hold for the whole
-  // task: `handles`, and `xf` as the default crossfade. True when the
-  // current token was one of them. (Before any `src` every other command
-  // but `dest` is refused, so these lines change no task that ran before.)
+  // The lines that stand before the first `src` and hold for the whole task: `handles`, and `xf` as
+  // the default crossfade. True when the current token was one of them. (Before any `src` every
+  // other command but `dest` is refused, so these lines change no task that ran before.)
   bool BeforeFirstSource() {
     if (Is(Current().text, "handles")) {
       run_.handles = true;
@@ -296,8 +290,8 @@ class TaskTokens {
     return true;
   }
 
-  // `fin` or `fout` with a width in ms and a curve: a fade of the current
-  // entry. Its type token goes no further down the chain.
+  // `fin` or `fout` with a width in ms and a curve: a fade of the current entry. Its type token
+  // goes no further down the chain.
   bool Fade(const char* command, int32_t EditEntry::*type, float EditEntry::*width,
             int32_t EditEntry::*line) {
     const TaskToken& commandToken = Current();
@@ -314,8 +308,8 @@ class TaskTokens {
     return true;
   }
 
-  // `cut` with a start and an end in task units: a region of the current
-  // entry's source left out. Its end token goes no further down the chain.
+  // `cut` with a start and an end in task units: a region of the current entry's source left out.
+  // Its end token goes no further down the chain.
   bool Cut() {
     const TaskToken& command = Current();
     const bool samples = run_.sampleMode == 1;
@@ -333,8 +327,8 @@ class TaskTokens {
     return true;
   }
 
-  // `cuts` or `keeps` with a label file: its regions are left out of (or
-  // are all that is kept of) the current entry's span.
+  // `cuts` or `keeps` with a label file: its regions are left out of (or are all that is kept of)
+  // the current entry's span.
   bool LabelRegions(const char* command, std::vector<SourceRegion> EditEntry::*regions) {
     const int32_t line = Current().line;
     const char* path = TakeValue(command);

@@ -151,8 +151,8 @@ TEST(ReadTaskFile, SeparatorsAndLineEnds) {
   EXPECT_EQ(read.entry(0).sourcePath, "my file.wav");
   EXPECT_EQ(read.entry(0).xfType, 0);
   EXPECT_EQ(read.entry(0).xfWidth, 100.0f);
-  // CRLF: a carriage return before a newline or at the end of the file
-  // belongs to the line end; one elsewhere stays in its token.
+  // CRLF: a carriage return before a newline or at the end of the file belongs to the line end; one
+  // elsewhere stays in its token.
   read = ReadText("src\ta.wav\r\nxin\t1.5\r\nxf\t50\t3\r\ndest\tout.wav\r");
   EXPECT_EQ(read.entry(0).sourcePath, "a.wav");
   EXPECT_EQ(read.entry(0).xin, 1.5);
@@ -247,8 +247,7 @@ TEST(ReadTaskFile, CommandsBeforeAnySource) {
     EXPECT_EQ(FailureOf(std::string("using_samples\n") + word + "\t1\t1\nsrc\ta.wav\n"),
               std::string("1 Command ") + word + " comes before any src command\n");
   }
-  // dest, a leading using_samples, handles and the default xf are fine
-  // before the first src.
+  // dest, a leading using_samples, handles and the default xf are fine before the first src.
   const Read read = ReadText(
       "using_samples\nhandles\nxf\t20\t3\ndest\tout.wav\nsrc\ta.wav\nxf\t5\t0\n"
       "fin\t30\t2\nfout\t40\t4\nsrc\tb.wav\nhandles\n");
@@ -304,8 +303,8 @@ TEST(ReadTaskFile, NoLengthLimits) {
   EXPECT_EQ(read.run.destPath, longDest);
 }
 
-// The `loudness` line comes once, before the first `src`, with a level in
-// LUFS; a `lvl` line marks its edit as levelled by hand.
+// The `loudness` line comes once, before the first `src`, with a level in LUFS; a `lvl` line marks
+// its edit as levelled by hand.
 TEST(ReadTaskFile, LoudnessLine) {
   testing::TempDir dir;
   const Read read = ReadText("loudness\t-16.5\nsrc\ta.wav\nsrc\tb.wav\nlvl\t-3\ndest\tout.wav\n");

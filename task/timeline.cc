@@ -39,9 +39,8 @@ std::string Format(const char* format, ...) {
   return text;
 }
 
-// Text fit for XML: valid UTF-8 (cut to at most maxChars bytes, then
-// "..."), markup characters escaped, characters XML does not allow
-// replaced (XmlChars).
+// Text fit for XML: valid UTF-8 (cut to at most maxChars bytes, then "..."), markup characters
+// escaped, characters XML does not allow replaced (XmlChars).
 std::string Escape(const std::string& raw, size_t maxChars = std::string::npos) {
   bool replaced = false;
   std::string text = ValidUtf8(raw, replaced);
@@ -76,10 +75,9 @@ std::string Px(int64_t tenths) {
   return Format("%s%" PRId64 ".%" PRId64, sign, magnitude / 10, magnitude % 10);
 }
 
-// floor(part * span / whole) for 0 <= part <= whole and 0 <= span < 2^62,
-// exact for every 64-bit frame count: a product of frames and pixels passes
-// 2^63 from 10^15 frames on, and 32-bit targets have no 128-bit integers.
-// Long multiplication over the bits of span keeps the remainder below
+// floor(part * span / whole) for 0 <= part <= whole and 0 <= span < 2^62, exact for every 64-bit
+// frame count: a product of frames and pixels passes 2^63 from 10^15 frames on, and 32-bit targets
+// have no 128-bit integers. Long multiplication over the bits of span keeps the remainder below
 // whole, so no step passes 2^64.
 int64_t ShareOf(int64_t part, int64_t whole, int64_t span) {
   const uint64_t addend = static_cast<uint64_t>(part);
@@ -142,9 +140,9 @@ int64_t TickStep(int64_t span) {
 std::string Axis(const RunState& run, const Scale& scale) {
   std::string svg =
       Rect(kPlotLeft * 10, kAxisY * 10, (kPlotRight - kPlotLeft) * 10, 10, "fill=\"#333\"");
-  // Ticks in samples, or in milliseconds in seconds mode: in whole seconds
-  // when the length in milliseconds would pass the 64-bit range. Either way
-  // tick * sampleRate stays within destLength * perSecond, which fits.
+  // Ticks in samples, or in milliseconds in seconds mode: in whole seconds when the length in
+  // milliseconds would pass the 64-bit range. Either way tick * sampleRate stays within destLength
+  // * perSecond, which fits.
   const bool seconds = run.sampleMode == 0;
   const int64_t perSecond = run.destLength <= INT64_MAX / 1000 ? 1000 : 1;
   const int64_t total =
@@ -169,8 +167,8 @@ std::string Axis(const RunState& run, const Scale& scale) {
   return svg;
 }
 
-// One colour per source file, in the order the files first appear, so that
-// every span of a file has its colour in every lane and in the strip.
+// One colour per source file, in the order the files first appear, so that every span of a file has
+// its colour in every lane and in the strip.
 const char* SourceColour(const RunState& run, int32_t index) {
   int32_t distinct = 0;
   const std::string& path = run.entries[static_cast<size_t>(index)].sourcePath;
@@ -198,8 +196,8 @@ int32_t EntryOfLine(const RunState& run, int32_t line) {
   return line > 0 ? found : -1;
 }
 
-// The lane of write position k: one lane per edit, the pieces of an edit
-// with cuts in the lane of their first piece.
+// The lane of write position k: one lane per edit, the pieces of an edit with cuts in the lane of
+// their first piece.
 int32_t LaneOfPosition(const RunState& run, int32_t k) {
   int32_t lane = 0;
   for (int32_t i = 1; i <= k; ++i) {
@@ -208,8 +206,8 @@ int32_t LaneOfPosition(const RunState& run, int32_t k) {
   return lane;
 }
 
-// The lane's label: the edit's task, source, span, level and crossfade; an
-// edit with cuts shows the span from its first piece to its last.
+// The lane's label: the edit's task, source, span, level and crossfade; an edit with cuts shows the
+// span from its first piece to its last.
 std::string LaneLabel(const RunState& run, const RunState& plain, int32_t index) {
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
   const EditEntry& planned = plain.entries[static_cast<size_t>(index)];
@@ -237,8 +235,8 @@ std::string CutMark(const RunState& run, const Scale& scale, const EditEntry& en
   return svg + "</g>\n";
 }
 
-// plain: the run as a task without handles gives it (PlainPlan), whose
-// crossfades are the ones made.
+// plain: the run as a task without handles gives it (PlainPlan), whose crossfades are the ones
+// made.
 std::string Lane(const RunState& run, const RunState& plain, const Scale& scale, int32_t k) {
   const int32_t index = run.writeOrder[static_cast<size_t>(k)];
   const EditEntry& entry = run.entries[static_cast<size_t>(index)];
@@ -280,8 +278,7 @@ std::string Lane(const RunState& run, const RunState& plain, const Scale& scale,
   }
   if (warned) {
     const int64_t x = scale.X(entry.insertPoint);
-    // A small warning triangle at the edit's start; the line numbers are
-    // listed under the strip.
+    // A small warning triangle at the edit's start; the line numbers are listed under the strip.
     svg += Format("<path d=\"M%s %sl6 -11l6 11z\" fill=\"#e15759\"/>\n", Px(x - 60).c_str(),
                   Px(y + 160).c_str());
   }
@@ -308,9 +305,8 @@ std::string Handle(const RunState& run, const Scale& scale, int32_t index, int64
   return svg + "</g>\n";
 }
 
-// The parts of the sources that crossfades with handles use beyond the
-// spans: the incoming source's before its span, in its lane, and the
-// outgoing source's after its span, in that edit's lane.
+// The parts of the sources that crossfades with handles use beyond the spans: the incoming source's
+// before its span, in its lane, and the outgoing source's after its span, in that edit's lane.
 std::string Handles(const RunState& run, const Scale& scale) {
   std::string svg;
   const std::vector<HandlesCrossfade> handles = PlanHandles(run);
@@ -348,8 +344,7 @@ std::string HeardStrip(const RunState& run, const Scale& scale, int64_t y) {
   return svg;
 }
 
-// Text cut at spaces into lines of at most width bytes (a longer word
-// makes a line of its own).
+// Text cut at spaces into lines of at most width bytes (a longer word makes a line of its own).
 std::vector<std::string> Wrap(const std::string& text, size_t width) {
   std::vector<std::string> lines(1);
   size_t at = 0;
@@ -365,8 +360,8 @@ std::vector<std::string> Wrap(const std::string& text, size_t width) {
   return lines;
 }
 
-// The warnings listed under the strip, each wrapped to the picture's width:
-// one line of text each, the first kListedWarnings warnings in full.
+// The warnings listed under the strip, each wrapped to the picture's width: one line of text each,
+// the first kListedWarnings warnings in full.
 std::vector<std::string> WarningLines(const RunState& run) {
   std::vector<std::string> lines;
   size_t listed = 0;

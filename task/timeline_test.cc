@@ -8,8 +8,7 @@
 namespace wavsplice {
 namespace {
 
-// A planned run of one edit of 4 frames at the end of a destination of
-// frames frames.
+// A planned run of one edit of 4 frames at the end of a destination of frames frames.
 RunState OneEditAtTheEnd(int64_t frames, int32_t sampleMode, int32_t sampleRate) {
   RunState run;
   run.destPath = "out.wav";
@@ -42,9 +41,8 @@ std::string AxisAndSpan(const std::string& svg) {
   return found + "span " + svg.substr(x, span - x);
 }
 
-// Frame counts past 10^15 take the pixel and tick arithmetic past 2^63;
-// up to 2^63 - 1 frames (which 8-bit mono allows) the picture stays exact
-// and its ticks few.
+// Frame counts past 10^15 take the pixel and tick arithmetic past 2^63; up to 2^63 - 1 frames
+// (which 8-bit mono allows) the picture stays exact and its ticks few.
 TEST(Timeline, AxisAndSpansUpToTheLastFrame) {
   struct Case {
     int64_t frames;
@@ -76,8 +74,8 @@ TEST(Timeline, AxisAndSpansUpToTheLastFrame) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.frames);
-    // Stop at the first wrong picture: the code this guards against drew
-    // ticks without end at 2^63 frames.
+    // Stop at the first wrong picture: the code this guards against drew ticks without end at 2^63
+    // frames.
     ASSERT_EQ(AxisAndSpan(TimelineSvg(OneEditAtTheEnd(c.frames, c.sampleMode, c.sampleRate))),
               c.drawn);
   }

@@ -40,8 +40,8 @@ std::string ValidUtf8(const std::string& text, bool& replaced) {
 }
 
 std::string XmlChars(const std::string& utf8) {
-  // In valid UTF-8 the byte 0xEF only ever leads a character, so EF BF BE
-  // and EF BF BF are U+FFFE and U+FFFF wherever they stand.
+  // In valid UTF-8 the byte 0xEF only ever leads a character, so EF BF BE and EF BF BF are U+FFFE
+  // and U+FFFF wherever they stand.
   const auto forbiddenAt = [&utf8](size_t at) {
     return utf8.compare(at, 3, "\xEF\xBF\xBE") == 0 || utf8.compare(at, 3, "\xEF\xBF\xBF") == 0;
   };

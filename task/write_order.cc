@@ -17,8 +17,8 @@ namespace {
   Fail(kExitTask, msg::kInsertPointIncorrect, entry.sourcePath.c_str());
 }
 
-// Sets insertPoint from `ins`, refusing a point below 0 or an edit whose
-// end no file offset can reach.
+// Sets insertPoint from `ins`, refusing a point below 0 or an edit whose end no file offset can
+// reach.
 void SetInsertPoint(const RunState& run, EditEntry& entry) {
   int64_t point = 0;
   if (!ToFrames(run, entry.ins, point) || point < 0) FailInsertPoint(entry);
@@ -73,8 +73,8 @@ void FindOrder(int32_t count, const std::vector<EditEntry>& entries, std::vector
         chosen = i;
       }
     }
-    // An `ins` too large to be beaten by the bound (refused later as an
-    // insert point) must not stall the order: take the first unplaced entry.
+    // An `ins` too large to be beaten by the bound (refused later as an insert point) must not
+    // stall the order: take the first unplaced entry.
     for (int32_t i = 0; chosen < 0 && i < count; ++i) {
       if (!placed[static_cast<size_t>(i)]) chosen = i;
     }
@@ -108,8 +108,7 @@ void PlanWriteOrder(RunState& run) {
     }
     run.refusedLine = entry.line;
     SetInsertPoint(run, entry);
-    // The pieces of an edit with cuts join frame to frame, whatever the
-    // rounding of their times.
+    // The pieces of an edit with cuts join frame to frame, whatever the rounding of their times.
     if (entry.piece > 1) FollowPreviousPiece(run, k);
     const int64_t end = entry.insertPoint + entry.readLength;
     if (end > furthest) furthest = end;

@@ -128,15 +128,15 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
   EXPECT_EQ(run.entries[1].ins, 150.7);
   EXPECT_EQ(run.destLength, 160);
 
-  // A predecessor limited by its source: the appended entry still starts
-  // after the whole span asked for.
+  // A predecessor limited by its source: the appended entry still starts after the whole span asked
+  // for.
   run = PlanOf(1, {{"a.wav", 0, 0, 0, 2000, 1000}, {"b.wav", 1, 0, 0, 500, 500}});
   PlanWriteOrder(run);
   EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({0, 2000}));
   EXPECT_EQ(run.destLength, 2500);
 
-  // Seconds: the sum is converted once, so the successor starts two samples
-  // before the predecessor's end.
+  // Seconds: the sum is converted once, so the successor starts two samples before the
+  // predecessor's end.
   run = PlanOf(0, {{"a.wav", 0, 0.1, 0.7, 3.3, 114661}, {"b.wav", 1, 0, 0, 1, 44100}});
   PlanWriteOrder(run);
   EXPECT_EQ(InsertPoints(run), std::vector<int64_t>({4410, 119069}));
@@ -147,8 +147,7 @@ TEST(PlanWriteOrder, InsertPointsAndDestLength) {
   PlanWriteOrder(run);
   EXPECT_EQ(run.destLength, 132300);
 
-  // An appended entry 0 starts at 0 whatever `ins` it held, and so does the
-  // leading appended run.
+  // An appended entry 0 starts at 0 whatever `ins` it held, and so does the leading appended run.
   run = PlanOf(
       0,
       {{"a.wav", 1, 7, 0, 1, 44100}, {"b.wav", 1, 0, 0, 1, 44100}, {"c.wav", 0, 0.5, 0, 1, 44100}});
@@ -193,10 +192,9 @@ TEST(PlanWriteOrder, InsertPointRefusals) {
   EXPECT_EQ(RefusalOf(PlanOf(1, {{"a.wav", 0, 0, 0, 1, 10}, {"b.wav", 0, -1, 0, 1, 10}})),
             refusedB);
 
-  // 16-bit stereo, beyond 2 GiB and 4 GiB alike: refused only where an
-  // edit's end passes the last frame a file offset reaches. `ins` is a
-  // double, so the edit starts at a double below that frame and its span is
-  // sized to end exactly on it.
+  // 16-bit stereo, beyond 2 GiB and 4 GiB alike: refused only where an edit's end passes the last
+  // frame a file offset reaches. `ins` is a double, so the edit starts at a double below that frame
+  // and its span is sized to end exactly on it.
   const int64_t last = MaxDataFrames(4);
   const double near = 2305843009213660160.0;  // a double below last
   const int64_t room = last - static_cast<int64_t>(near);

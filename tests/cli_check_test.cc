@@ -1,7 +1,6 @@
-// End-to-end: the options around a run. --check and a refused --strict
-// leave the folder exactly as it was; --strict on a clean task is a plain
-// run; --timeline writes an SVG that parses and renders; --json writes a
-// report that parses back.
+// End-to-end: the options around a run. --check and a refused --strict leave the folder exactly as
+// it was; --strict on a clean task is a plain run; --timeline writes an SVG that parses and
+// renders; --json writes a report that parses back.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,8 +22,8 @@ namespace fs = std::filesystem;
 
 const WavFormat kMono8k{1, 8000, 16};
 
-// Two one-second takes; the task appends the second with a crossfade (a
-// warning) over an existing destination.
+// Two one-second takes; the task appends the second with a crossfade (a warning) over an existing
+// destination.
 void WriteAppendedTask(const TempDir& dir) {
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, 1000)));
   WriteFile(dir / "b.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, -1000)));
@@ -56,8 +55,7 @@ TEST(CliCheck, CheckAndRefusedStrictLeaveTheFolderAsItWas) {
   EXPECT_EQ(FolderSnapshot(dir.path()), before);
   ExpectOutcome(RunCli(dir.path(), {"--strict", "task.txt"}), kAppendedCheck, 1);
   EXPECT_EQ(FolderSnapshot(dir.path()), before);
-  // A refused --strict writes its report files, with the reasons, and
-  // nothing else.
+  // A refused --strict writes its report files, with the reasons, and nothing else.
   ExpectOutcome(
       RunCli(dir.path(), {"--strict", "--json", "r.json", "--timeline", "t.svg", "task.txt"}),
       kAppendedCheck, 1);
@@ -147,8 +145,8 @@ TEST(CliCheck, JsonReportParsesBack) {
   EXPECT_EQ(report["diagnostics"][0]["kind"], "warning");
   EXPECT_EQ(report["exit_status"], 0);
 
-  // A failed check: the message and status, and a path that is not UTF-8
-  // written with its invalid bytes replaced and a note.
+  // A failed check: the message and status, and a path that is not UTF-8 written with its invalid
+  // bytes replaced and a note.
   WriteTextFile(dir / "task.txt", "src\tcaf\xE9.wav\ndest\tout.wav\n");
   const CliResult check = RunCli(dir.path(), {"--check", "--json", "report.json", "task.txt"});
   EXPECT_EQ(check.exitCode, 2);
@@ -160,9 +158,9 @@ TEST(CliCheck, JsonReportParsesBack) {
   EXPECT_EQ(failed["diagnostics"].back()["kind"], "note");
 }
 
-// A plain run that a person watches (standard error a terminal, or
-// --warnings) shows the check's warnings on standard error; options after
-// the task file count, so a dry run asked for last is still a dry run.
+// A plain run that a person watches (standard error a terminal, or --warnings) shows the check's
+// warnings on standard error; options after the task file count, so a dry run asked for last is
+// still a dry run.
 TEST(CliCheck, WarningsReachThePersonWatching) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, std::vector<int32_t>(8000, 1000)));
@@ -182,8 +180,8 @@ TEST(CliCheck, WarningsReachThePersonWatching) {
   EXPECT_EQ(plain.err, "");
   EXPECT_EQ(logged.out, plain.out);
   EXPECT_EQ(logged.err, warnings + count);
-  // Under a pseudo-terminal both streams reach the screen: the warnings
-  // before the edits are written, the count after the report.
+  // Under a pseudo-terminal both streams reach the screen: the warnings before the edits are
+  // written, the count after the report.
   if (std::system("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script here";
   const std::string screen = dir / "screen.txt";
   const std::string command = "cd '" + dir.path() + "' && script -q -e -c \"" +

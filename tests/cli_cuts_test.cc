@@ -1,8 +1,7 @@
-// End-to-end: cut lists. An edit with `cut` lines renders byte for byte as
-// the appended pieces a person would write by hand; with a default
-// crossfade, as the handles task of those pieces. Label files (`cuts`,
-// `keeps`) read as their regions, with their errors on their own lines; and
-// what the check, the JSON and the timeline say of the pieces.
+// End-to-end: cut lists. An edit with `cut` lines renders byte for byte as the appended pieces a
+// person would write by hand; with a default crossfade, as the handles task of those pieces. Label
+// files (`cuts`, `keeps`) read as their regions, with their errors on their own lines; and what the
+// check, the JSON and the timeline say of the pieces.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,8 +17,8 @@
 namespace wavsplice::testing {
 namespace {
 
-// A 16-bit stereo source at 1000 frames a second, so that a width in ms is
-// a count of frames, its values a pattern of its own.
+// A 16-bit stereo source at 1000 frames a second, so that a width in ms is a count of frames, its
+// values a pattern of its own.
 Bytes Source(int frames, int seed) {
   std::vector<int32_t> values;
   for (int i = 0; i < frames * 2; ++i) values.push_back(((i * seed + 17 * seed) % 199 - 99) * 300);
@@ -68,8 +67,8 @@ TEST(CliCuts, HardJoinsRenderAsTheHandWrittenPieces) {
     TempDir dir;
     WriteFile(dir / "a.wav", Source(200, 7));
     WriteFile(dir / "b.wav", Source(200, 13));
-    // An edit before (so that the first piece goes where the edit goes) and
-    // an appended one after (which moves up by what was cut).
+    // An edit before (so that the first piece goes where the edit goes) and an appended one after
+    // (which moves up by what was cut).
     const std::string before = "using_samples\nsrc\ta.wav\nxout\t40\n";
     const std::string after = "src\ta.wav\nxin\t100\nxout\t150\ndest\tout.wav\n";
     const CliResult cut =
@@ -105,8 +104,8 @@ TEST(CliCuts, CrossfadedJoinsRenderAsTheHandlesTaskOfThePieces) {
   }
 }
 
-// Seconds, as an editor exports them; a frequency line after a label with
-// a frequency range, a point label, a blank line and CR LF line ends.
+// Seconds, as an editor exports them; a frequency line after a label with a frequency range, a
+// point label, a blank line and CR LF line ends.
 constexpr char kLabels[] =
     "0.500000\t0.750000\tum\r\n"
     "\\\t120.000000\t800.000000\r\n"

@@ -1,7 +1,7 @@
-// Checks, then renders with --strict, the bundled example and every recipe
-// under examples/recipes, with the sources that make_example_sources writes,
-// as a user following the guide would: each check must be free of warnings
-// and each run must build its destination with every crossfade placed.
+// Checks, then renders with --strict, the bundled example and every recipe under examples/recipes,
+// with the sources that make_example_sources writes, as a user following the guide would: each
+// check must be free of warnings and each run must build its destination with every crossfade
+// placed.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -83,8 +83,8 @@ void RenderAndCheck(const fs::path& taskFile) {
   const std::string::size_type built = result.out.find("Built\t");
   ASSERT_NE(built, std::string::npos) << result.out;
   EXPECT_EQ(result.out.substr(built), BuiltBlock(expected->second));
-  // Every recipe leaves audio on both sides of its splices, so no crossfade
-  // may fail, and a placed crossfade removes its scratch file.
+  // Every recipe leaves audio on both sides of its splices, so no crossfade may fail, and a placed
+  // crossfade removes its scratch file.
   EXPECT_EQ(result.out.find("Could not generate crossfade"), std::string::npos) << result.out;
   EXPECT_EQ(result.out.find("Clipped"), std::string::npos) << result.out;
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
@@ -111,8 +111,8 @@ std::string ReadText(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The guide shows every recipe's commands (without its note lines) as one
-// block, so that what a reader copies is what the tests render.
+// The guide shows every recipe's commands (without its note lines) as one block, so that what a
+// reader copies is what the tests render.
 TEST(CliExamples, GuideShowsEveryRecipeAsItIs) {
   const fs::path root(WAVSPLICE_SOURCE_DIR);
   const std::string guide = ReadText(root / "docs" / "task-file.md");
@@ -129,10 +129,9 @@ TEST(CliExamples, GuideShowsEveryRecipeAsItIs) {
   }
 }
 
-// The task files the manual page and the README show are the bundled
-// example, which the test above checks and renders clean: the manual page
-// through commands that write its tabs (a copy from a manual page turns
-// tabs into spaces), the README as a block.
+// The task files the manual page and the README show are the bundled example, which the test above
+// checks and renders clean: the manual page through commands that write its tabs (a copy from a
+// manual page turns tabs into spaces), the README as a block.
 TEST(CliExamples, ManPageAndReadmeShowTheBundledExample) {
   const fs::path root(WAVSPLICE_SOURCE_DIR);
   const std::string example = ReadText(root / "examples" / "task.txt");
@@ -146,9 +145,9 @@ TEST(CliExamples, ManPageAndReadmeShowTheBundledExample) {
   EXPECT_EQ(ReadText(dir / "task.txt"), example);
 }
 
-// Every task file the guide shows, recipe or not, passes the check with no
-// warning, next to the example sources (and, for the long-recording example,
-// a sparse three-hour stand-in: the check reads only its header).
+// Every task file the guide shows, recipe or not, passes the check with no warning, next to the
+// example sources (and, for the long-recording example, a sparse three-hour stand-in: the check
+// reads only its header).
 TEST(CliExamples, EveryTaskFileTheGuideShowsChecksClean) {
   const fs::path root(WAVSPLICE_SOURCE_DIR);
   std::istringstream guide(ReadText(root / "docs" / "task-file.md"));

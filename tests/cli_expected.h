@@ -1,8 +1,7 @@
-// What the end-to-end tests expect of a finished destination, worked out
-// here from the file layout and the sample arithmetic the program promises,
-// not by calling the program's own code: the canonical header, a canvas of
-// sample values that the edits are laid onto, the level change and the
-// crossfade curves.
+// What the end-to-end tests expect of a finished destination, worked out here from the file layout
+// and the sample arithmetic the program promises, not by calling the program's own code: the
+// canonical header, a canvas of sample values that the edits are laid onto, the level change and
+// the crossfade curves.
 #pragma once
 
 #include <algorithm>
@@ -26,8 +25,7 @@ inline std::string ReadEntries(int count) {
   return "\nRead " + std::to_string(count) + " entries in task file\n\n";
 }
 
-// The whole standard output and the exit status, with nothing on standard
-// error and no hang.
+// The whole standard output and the exit status, with nothing on standard error and no hang.
 inline void ExpectOutcome(const CliResult& result, const std::string& out, int exitCode) {
   EXPECT_EQ(result.out, out);
   EXPECT_EQ(result.exitCode, exitCode);
@@ -35,8 +33,8 @@ inline void ExpectOutcome(const CliResult& result, const std::string& out, int e
   EXPECT_FALSE(result.timedOut);
 }
 
-// The temporary files of runs (".NAME.wavsplice-XXXXXX", crossfade scratch
-// files too) in folder; a run that has ended, however, leaves none.
+// The temporary files of runs (".NAME.wavsplice-XXXXXX", crossfade scratch files too) in folder; a
+// run that has ended, however, leaves none.
 inline std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
   std::vector<std::string> names;
   for (const auto& item : std::filesystem::directory_iterator(folder)) {
@@ -46,9 +44,9 @@ inline std::vector<std::string> TemporaryFilesIn(const std::string& folder) {
   return names;
 }
 
-// The 44-byte header of a destination of `frames` sample frames.
-// The header of a WAVE_FORMAT_EXTENSIBLE file (40-byte fmt chunk), with a
-// fact chunk for float, written out field by field.
+// The 44-byte header of a destination of `frames` sample frames. The header of a
+// WAVE_FORMAT_EXTENSIBLE file (40-byte fmt chunk), with a fact chunk for float, written out field
+// by field.
 inline Bytes ExpectedExtensibleHeader(uint32_t sampleRate, int bits, int channels, int32_t frames,
                                       uint32_t mask, bool isFloat = false, int validBits = 0) {
   Bytes out;
@@ -128,22 +126,20 @@ inline Bytes ExpectedHeader(uint32_t sampleRate, int bits, int channels, int32_t
   return out;
 }
 
-// Interleaved sample values of a destination being built, in the units of
-// its width; starts as silence.
+// Interleaved sample values of a destination being built, in the units of its width; starts as
+// silence.
 struct Canvas {
   Canvas(int channelCount, int32_t frames)
       : channels(channelCount), values(static_cast<size_t>(frames * channelCount), 0) {}
 
-  // Lays interleaved values over the canvas from frame `at`, growing it
-  // when they run past its end.
+  // Lays interleaved values over the canvas from frame `at`, growing it when they run past its end.
   void Put(int32_t at, const std::vector<int32_t>& interleaved) {
     const size_t first = static_cast<size_t>(at * channels);
     if (values.size() < first + interleaved.size()) values.resize(first + interleaved.size(), 0);
     for (size_t i = 0; i < interleaved.size(); ++i) values[first + i] = interleaved[i];
   }
 
-  // Interleaved values of frames [at, at + count); frames past the end are
-  // silence.
+  // Interleaved values of frames [at, at + count); frames past the end are silence.
   std::vector<int32_t> Get(int32_t at, int32_t count) const {
     std::vector<int32_t> out;
     for (size_t i = static_cast<size_t>(at * channels);
@@ -157,9 +153,8 @@ struct Canvas {
   std::vector<int32_t> values;
 };
 
-// The whole destination file: header for `frames` frames, then the
-// canvas's values up to that length (a crossfade may have laid more on the
-// canvas; the file ends where its header says).
+// The whole destination file: header for `frames` frames, then the canvas's values up to that
+// length (a crossfade may have laid more on the canvas; the file ends where its header says).
 inline Bytes ExpectedWav(uint32_t sampleRate, int bits, const Canvas& canvas, int32_t frames) {
   Bytes out = ExpectedHeader(sampleRate, bits, canvas.channels, frames);
   const size_t values = std::min(
@@ -172,8 +167,8 @@ inline Bytes ExpectedWav(uint32_t sampleRate, int bits, const Canvas& canvas, in
   return out;
 }
 
-// Interleaved values of frames [from, from + count) of a source's values;
-// frames past the end are silence.
+// Interleaved values of frames [from, from + count) of a source's values; frames past the end are
+// silence.
 inline std::vector<int32_t> Span(const std::vector<int32_t>& interleaved, int channels,
                                  int32_t from, int32_t count) {
   std::vector<int32_t> out;
@@ -185,8 +180,8 @@ inline std::vector<int32_t> Span(const std::vector<int32_t>& interleaved, int ch
   return out;
 }
 
-// A value truncated toward zero and held within the range of its width;
-// every value held is counted in *clipped.
+// A value truncated toward zero and held within the range of its width; every value held is counted
+// in *clipped.
 inline int32_t Limit(double value, int bits, int* clipped) {
   const double high = bits == 16 ? 32767.0 : 8388607.0;
   const double low = bits == 16 ? -32768.0 : -8388608.0;
@@ -202,8 +197,8 @@ inline int32_t Limit(double value, int bits, int* clipped) {
   return static_cast<int32_t>(truncated);
 }
 
-// The level change: 10^(dB / 20) applied to every value, computed on the
-// 24-bit scale (16-bit values are x256 there, and x1/256 after).
+// The level change: 10^(dB / 20) applied to every value, computed on the 24-bit scale (16-bit
+// values are x256 there, and x1/256 after).
 inline std::vector<int32_t> Levelled(const std::vector<int32_t>& values, double levelDb, int bits,
                                      int* clipped) {
   if (levelDb == 0.0) return values;
@@ -217,9 +212,9 @@ inline std::vector<int32_t> Levelled(const std::vector<int32_t>& values, double 
   return out;
 }
 
-// The crossfade of `count` frames: frame i weighs the destination's values
-// `dest` and the source's values `source` (interleaved) by the curve of
-// xfType at r = i / count, the source side also by the level.
+// The crossfade of `count` frames: frame i weighs the destination's values `dest` and the source's
+// values `source` (interleaved) by the curve of xfType at r = i / count, the source side also by
+// the level.
 inline std::vector<int32_t> Crossfaded(const std::vector<int32_t>& dest,
                                        const std::vector<int32_t>& source, int channels,
                                        int32_t count, int xfType, double levelDb, int bits,
@@ -259,9 +254,8 @@ inline std::vector<int32_t> Crossfaded(const std::vector<int32_t>& dest,
   return out;
 }
 
-// The report block of one edit in sample mode, "\tDone" included; `extra`
-// stands between the level line and "\tDone" (crossfade messages, the
-// clipping count).
+// The report block of one edit in sample mode, "\tDone" included; `extra` stands between the level
+// line and "\tDone" (crossfade messages, the clipping count).
 inline std::string SampleBlock(int task, int64_t insertPoint, const std::string& file,
                                int64_t readStart, int64_t readLength,
                                const std::string& level = "0.000", const std::string& extra = "") {

@@ -1,9 +1,8 @@
-// End-to-end: crossfades with handles. A task with `handles` renders byte for
-// byte as the task without it that it stands for: the outgoing edit's span
-// extended to the end of the crossfade, the incoming edit's read start and
-// insert point moved together, the crossfade shrunk or left out where the
-// sources run short. Also the default crossfade before the first src, fades
-// in and out, and what the report and the check say of them.
+// End-to-end: crossfades with handles. A task with `handles` renders byte for byte as the task
+// without it that it stands for: the outgoing edit's span extended to the end of the crossfade, the
+// incoming edit's read start and insert point moved together, the crossfade shrunk or left out
+// where the sources run short. Also the default crossfade before the first src, fades in and out,
+// and what the report and the check say of them.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -26,8 +25,8 @@ struct AudioFormat {
   bool isFloat;
 };
 
-// A source of `frames` frames at 1000 per second (so that a width in ms is
-// a count of frames), its values a pattern of its own (seed; 0: silence).
+// A source of `frames` frames at 1000 per second (so that a width in ms is a count of frames), its
+// values a pattern of its own (seed; 0: silence).
 Bytes Source(const AudioFormat& f, int frames, int seed) {
   const WavFormat header{f.channels, 1000, f.bits, f.isFloat ? 3 : 1};
   const double top = f.isFloat ? 0.9 : (f.bits == 16 ? 30000.0 : 8000000.0);
@@ -56,9 +55,8 @@ std::string EditLines(const char* source, const Edit& edit, const std::string& e
   return text + extra;
 }
 
-// The outgoing edit from a.wav (at +2 dB, so its handle is heard at its
-// level), the incoming one from b.wav with a crossfade (at -3 dB); both
-// sources hold 200 frames.
+// The outgoing edit from a.wav (at +2 dB, so its handle is heard at its level), the incoming one
+// from b.wav with a crossfade (at -3 dB); both sources hold 200 frames.
 struct ZoneCase {
   const char* name;
   Edit outgoing;
@@ -120,10 +118,9 @@ TEST(CliHandles, RendersAsThePlainTaskItStandsFor) {
   }
 }
 
-// A run and a check print one line for each crossfade with handles; the
-// check warns of one that shrank or vanished, naming the take that ran out,
-// and of misplaced lines and fades longer than their span. The default
-// crossfade goes to every edit after the first without an `xf` of its own.
+// A run and a check print one line for each crossfade with handles; the check warns of one that
+// shrank or vanished, naming the take that ran out, and of misplaced lines and fades longer than
+// their span. The default crossfade goes to every edit after the first without an `xf` of its own.
 TEST(CliHandles, ReportAndCheckLines) {
   const AudioFormat mono{"16-bit mono", 16, 1, false};
   TempDir dir;
@@ -185,10 +182,9 @@ TEST(CliHandles, ReportAndCheckLines) {
             std::string::npos);
 }
 
-// The interview written the obvious way: four appended takes, each after
-// the first with a 200 ms crossfade, and `handles`: three full crossfades,
-// none blending with silence, the joins where the task puts them and the
-// length the spans give.
+// The interview written the obvious way: four appended takes, each after the first with a 200 ms
+// crossfade, and `handles`: three full crossfades, none blending with silence, the joins where the
+// task puts them and the length the spans give.
 TEST(CliHandles, InterviewJoinsWithFullCrossfades) {
   const AudioFormat stereo{"16-bit stereo", 16, 2, false};
   TempDir dir;
@@ -217,8 +213,8 @@ TEST(CliHandles, InterviewJoinsWithFullCrossfades) {
   EXPECT_EQ(full, 3);
   EXPECT_EQ(plan["destination"]["frames"], 2000 + 2000 + 2500 + 800);
   EXPECT_EQ(plan["edits"][1]["insert_point"], 2000);
-  // The timeline draws the sources' audio used beyond the spans: each
-  // outgoing take's 100 ms after its span, each incoming take's before it.
+  // The timeline draws the sources' audio used beyond the spans: each outgoing take's 100 ms after
+  // its span, each incoming take's before it.
   const Bytes svgBytes = ReadFile(dir / "plan.svg");
   const std::string svg(svgBytes.begin(), svgBytes.end());
   for (const char* title : {"Task 1 handle: 0.100 s of take1.wav after its span",
@@ -232,9 +228,8 @@ TEST(CliHandles, InterviewJoinsWithFullCrossfades) {
   EXPECT_EQ(AudioOf(ReadFile(dir / "interview.wav")).size(), 7300u * 4);
 }
 
-// A fade in is the crossfade of an edit laid over silence with its splice
-// half the fade later; a fade out is the crossfade into a silent source
-// ending where the span ends.
+// A fade in is the crossfade of an edit laid over silence with its splice half the fade later; a
+// fade out is the crossfade into a silent source ending where the span ends.
 TEST(CliHandles, FadesAreCrossfadesWithSilence) {
   const AudioFormat formats[] = {{"16-bit mono", 16, 1, false}, {"24-bit stereo", 24, 2, false}};
   for (const AudioFormat& format : formats) {
@@ -248,8 +243,8 @@ TEST(CliHandles, FadesAreCrossfadesWithSilence) {
                     "using_samples\nsrc\ta.wav\nins\t50\nxin\t30\nxout\t150\n"
                     "lvl\t4\nfin\t41\t" +
                         t + "\nfout\t30\t" + t + "\ndest\tout.wav\n");
-      // Fade in: the span from 50 + 20 with its crossfade over [50, 91);
-      // fade out: silence from 170 - 15 with its crossfade over [140, 170).
+      // Fade in: the span from 50 + 20 with its crossfade over [50, 91); fade out: silence from 170
+      // - 15 with its crossfade over [140, 170).
       WriteTextFile(dir / "plain.txt",
                     "using_samples\nsrc\ta.wav\nins\t70\nxin\t50\nxout\t150\n"
                     "lvl\t4\nxf\t41\t" +

@@ -1,8 +1,7 @@
-// Hostile inputs, end to end: malformed sources, hostile task files and
-// destination faults. Whatever the input, the real binary must end by
-// itself with status 0, 1 or 2, put a one-line message last when it fails,
-// write nothing to standard error, leave every input byte for byte as it
-// was, and change no file at all and leave none behind when it fails.
+// Hostile inputs, end to end: malformed sources, hostile task files and destination faults.
+// Whatever the input, the real binary must end by itself with status 0, 1 or 2, put a one-line
+// message last when it fails, write nothing to standard error, leave every input byte for byte as
+// it was, and change no file at all and leave none behind when it fails.
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -51,10 +50,9 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-// Runs the binary in dir and makes the checks every hostile run must pass.
-// outputs names the files a successful run may create or change (the
-// destination); everything else in dir is an input. A run that fails
-// changes no file and leaves none behind.
+// Runs the binary in dir and makes the checks every hostile run must pass. outputs names the files
+// a successful run may create or change (the destination); everything else in dir is an input. A
+// run that fails changes no file and leaves none behind.
 CliResult CheckRun(const TempDir& dir, const Expect& expect,
                    const std::vector<std::string>& args = {}, const std::string& prefix = "",
                    const std::set<std::string>& outputs = {"out.wav"}) {
@@ -113,16 +111,15 @@ Bytes RandomBytes(unsigned seed, size_t size) {
   return bytes;
 }
 
-// A fmt chunk of the given fields, then 16 frames' worth of data at the
-// declared frame size.
+// A fmt chunk of the given fields, then 16 frames' worth of data at the declared frame size.
 Bytes WithFormat(int channels, uint32_t sampleRate, int bits, int audioFormat = 1) {
   const WavFormat format{channels, sampleRate, bits, audioFormat};
   const size_t frameBytes = static_cast<size_t>(channels) * static_cast<size_t>(bits / 8);
   return WavBuilder().Fmt(format).Data(Bytes(16 * std::max<size_t>(frameBytes, 1), 0x11)).Build();
 }
 
-// A source named bad.wav, run as a plain copy and as a level change with a
-// crossfade, with what each must end with.
+// A source named bad.wav, run as a plain copy and as a level change with a crossfade, with what
+// each must end with.
 struct BadSource {
   std::string label;
   Bytes bytes;
@@ -155,8 +152,8 @@ TEST(CliHostile, MalformedSources) {
   std::vector<BadSource> sources;
 
   sources.push_back({"empty", {}, Fails(2, noData), Fails(2, noData)});
-  // Cut inside every field of the header: without a whole "data" tag there
-  // is no audio; cut after it (the size field too), there are no frames.
+  // Cut inside every field of the header: without a whole "data" tag there is no audio; cut after
+  // it (the size field too), there are no frames.
   for (size_t length = 1; length <= 44; ++length) {
     const Expect expect = length < 40 ? Fails(2, noData) : Fails(1, badSpan);
     sources.push_back({"cut at " + std::to_string(length),
@@ -226,8 +223,8 @@ TEST(CliHostile, MalformedSources) {
        WavBuilder().Fmt(kMono8k).Chunk("junk", Bytes(131074 - 44, 0)).Data(audio).Build(),
        Fails(2, noData), Fails(2, noData)});
 
-  // The same for the fmt tag, after a data chunk at 12 that declares its
-  // size: at 131074 it is missed, and the fields are read at 131072.
+  // The same for the fmt tag, after a data chunk at 12 that declares its size: at 131074 it is
+  // missed, and the fields are read at 131072.
   sources.push_back({"fmt tag at 131072",
                      WavBuilder()
                          .Data(audio)
@@ -311,8 +308,8 @@ TEST(CliHostile, HostileTaskFiles) {
   for (int i = 0; i < 4488; ++i) entries += "src\ta.wav\n";
   run(entries + dest, Fails(1, "Too many source tracks, at most 512 are allowed"));
 
-  // Value commands before any src (xf there is the default crossfade), and
-  // with their value missing at the end.
+  // Value commands before any src (xf there is the default crossfade), and with their value missing
+  // at the end.
   for (const std::string command : {"xin", "xout", "ins", "trim", "lvl", "xf", "fin", "fout"}) {
     SCOPED_TRACE(command);
     if (command != "xf") {
@@ -406,11 +403,10 @@ int NullsIn(const nlohmann::json& value) {
   return nulls;
 }
 
-// Plans at the edge of the numbers, checked with both report files: a
-// destination of nearly 2^63 frames (8-bit mono allows 2^63 - 131081) or
-// past 10^15, characters XML forbids, a stop and a trim that add up to 2^63
-// in a double, values JSON has no number for. The picture must parse as
-// XML and stay small, and the JSON must hold no null in its edits.
+// Plans at the edge of the numbers, checked with both report files: a destination of nearly 2^63
+// frames (8-bit mono allows 2^63 - 131081) or past 10^15, characters XML forbids, a stop and a trim
+// that add up to 2^63 in a double, values JSON has no number for. The picture must parse as XML and
+// stay small, and the JSON must hold no null in its edits.
 TEST(CliHostile, PlansAtTheEdgeOfTheNumbers) {
   const std::string fffe = "\xEF\xBF\xBE";
   const std::string ffff = "\xEF\xBF\xBF";
@@ -434,8 +430,7 @@ TEST(CliHostile, PlansAtTheEdgeOfTheNumbers) {
       {"stop past the double range", "src\ta.wav\nxout\t1e400\n" + dest,
        Fails(1, "Edit start/stop set incorrectly for a.wav")},
   };
-  // The report files go outside the run's folder, which a failed run must
-  // leave as it was.
+  // The report files go outside the run's folder, which a failed run must leave as it was.
   TempDir reports;
   std::string pictures;
   int number = 0;
@@ -464,8 +459,8 @@ TEST(CliHostile, PlansAtTheEdgeOfTheNumbers) {
             0);
 }
 
-// Sets the immutable flag of a file for the guard's life: the one way to
-// make a file read-only for root, who passes every permission check.
+// Sets the immutable flag of a file for the guard's life: the one way to make a file read-only for
+// root, who passes every permission check.
 class Immutable {
  public:
   explicit Immutable(const std::string& path) : fd_(::open(path.c_str(), O_RDONLY)) {
@@ -542,8 +537,8 @@ TEST(CliHostile, DestinationFaults) {
     }
   }
 
-  // A full disk: a file size limit (the program, not the shell, turns its
-  // signal into a failed write).
+  // A full disk: a file size limit (the program, not the shell, turns its signal into a failed
+  // write).
   const std::string smallDisk = "ulimit -f 16;";
   for (const std::string full :
        {"src\ta.wav\nlvl\t-3\n", "src\ta.wav\nxout\t0.5\nsrc\ta.wav\nxin\t0.5\nxf\t100\t1\n",
@@ -563,8 +558,8 @@ TEST(CliHostile, DestinationFaults) {
     ++runs;
   }
 
-  // "xfade_temp.wav" is a name like any other, with and without a
-  // crossfade, also as a pipe lying in the folder.
+  // "xfade_temp.wav" is a name like any other, with and without a crossfade, also as a pipe lying
+  // in the folder.
   const std::string crossfade = "xf\t10\t1\n";
   const std::vector<std::string> tempCases = {
       "src\txfade_temp.wav\n" + crossfade + "dest\tout.wav\n",
@@ -595,10 +590,9 @@ TEST(CliHostile, DestinationFaults) {
   std::printf("[ hostile  ] %d runs on destination faults\n", runs);
 }
 
-// Crossfades that reach past the end of the audio, on either side. The
-// destination ends where its header says (one of 44 bytes, 16-bit mono);
-// the source side reads silence past a source's audio, whatever chunk
-// follows it, so that a crossfade of two quiet files stays quiet.
+// Crossfades that reach past the end of the audio, on either side. The destination ends where its
+// header says (one of 44 bytes, 16-bit mono); the source side reads silence past a source's audio,
+// whatever chunk follows it, so that a crossfade of two quiet files stays quiet.
 TEST(CliHostile, CrossfadesPastTheEndOfTheAudio) {
   const std::string infoText("INFOISFT\x08\0\0\0waveedit", 20);
   const Bytes info(infoText.begin(), infoText.end());
@@ -661,8 +655,8 @@ TEST(CliHostile, CrossfadesPastTheEndOfTheAudio) {
 namespace wavsplice::testing {
 namespace {
 
-// Sources whose markers are malformed: a run that asks for markers keeps
-// only the joins, notes why in its check, and reads nothing past a chunk.
+// Sources whose markers are malformed: a run that asks for markers keeps only the joins, notes why
+// in its check, and reads nothing past a chunk.
 TEST(CliHostile, MalformedMarkersAreIgnoredWithANote) {
   const Bytes audio = EncodeSamples(std::vector<int32_t>(8000, 100), 16);
   const std::vector<FixtureMarker> one = {{4000, "mid", 0}};

@@ -1,7 +1,6 @@
-// End-to-end: the machine's WAVSPLICE_KERNELS setting chooses how the
-// samples are computed, never what they are. Every setting, a kernel this
-// processor lacks and a setting the program does not know among them,
-// writes the same destination and report as the default.
+// End-to-end: the machine's WAVSPLICE_KERNELS setting chooses how the samples are computed, never
+// what they are. Every setting, a kernel this processor lacks and a setting the program does not
+// know among them, writes the same destination and report as the default.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -48,8 +47,8 @@ Render RenderWith(const std::string& setting, const WavFormat& format,
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(format, first));
   WriteFile(dir / "b.wav", CanonicalWav(format, second));
-  // Spans louder and softer, limited where they pass full scale, joined by
-  // crossfades of each curve, over odd run lengths.
+  // Spans louder and softer, limited where they pass full scale, joined by crossfades of each
+  // curve, over odd run lengths.
   WriteTextFile(dir / "task.txt",
                 "using_samples\n"
                 "src\ta.wav\nxout\t2999\nlvl\t4.5\n"

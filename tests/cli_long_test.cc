@@ -1,6 +1,6 @@
-// Long recordings end to end: sources and destinations of gigabytes, past
-// 2^31 frames and past 4 GiB, made as sparse files so that each test costs
-// the disk only a few kilobytes. The file system supplies the silence.
+// Long recordings end to end: sources and destinations of gigabytes, past 2^31 frames and past 4
+// GiB, made as sparse files so that each test costs the disk only a few kilobytes. The file system
+// supplies the silence.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -27,9 +27,8 @@ std::vector<int32_t> Ramp(int count, int32_t first) {
   return values;
 }
 
-// A destination whose silence the file system supplies needs free space
-// for it twice over (the program's own rule); without it the program
-// writes the zeros, which no test should.
+// A destination whose silence the file system supplies needs free space for it twice over (the
+// program's own rule); without it the program writes the zeros, which no test should.
 bool RoomFor(const TempDir& dir, int64_t bytes) {
   std::error_code error;
   const auto space = std::filesystem::space(dir.path(), error);
@@ -48,11 +47,10 @@ std::string FirstLine(const std::string& command) {
   return text;
 }
 
-// 5 GiB of 16-bit mono audio (2684354560 frames), sparse: a ramp at frame
-// 2147496000 (2^31 + 12352; byte 4 GiB + 24704 of the audio) and another
-// in the last 560 frames. As RIFF whose data size is 0xFFFFFFFF, read to
-// the end of the file, and as RF64 with its size in ds64 and a chunk after
-// the audio that must not be read as audio.
+// 5 GiB of 16-bit mono audio (2684354560 frames), sparse: a ramp at frame 2147496000 (2^31 + 12352;
+// byte 4 GiB + 24704 of the audio) and another in the last 560 frames. As RIFF whose data size is
+// 0xFFFFFFFF, read to the end of the file, and as RF64 with its size in ds64 and a chunk after the
+// audio that must not be read as audio.
 TEST(CliLong, SpansFromBeyond4GiBOfA5GiBSource) {
   const int64_t far = 2147496000;
   const int64_t tail = kFiveGiB / 2 - 560;
@@ -115,11 +113,10 @@ TEST(CliLong, SpansFromBeyond4GiBOfA5GiBSource) {
   }
 }
 
-// Destinations either side of 4 GiB: 44 + 4294967250 bytes keep the
-// canonical header; 2^31 + 1000 frames (4 GiB + 2000 bytes of audio) are
-// written as RF64. Three spans lie at the start, in the middle and at the
-// end; FFmpeg and libsndfile read the length back. (SoX reads them too,
-// but reads every byte to learn the length: a minute and more.)
+// Destinations either side of 4 GiB: 44 + 4294967250 bytes keep the canonical header; 2^31 + 1000
+// frames (4 GiB + 2000 bytes of audio) are written as RF64. Three spans lie at the start, in the
+// middle and at the end; FFmpeg and libsndfile read the length back. (SoX reads them too, but reads
+// every byte to learn the length: a minute and more.)
 TEST(CliLong, DestinationsEitherSideOf4GiB) {
   const std::vector<int32_t> ramp = Ramp(1000, 5);
   struct Case {

@@ -1,7 +1,6 @@
-// End-to-end: the destination's loudness (--loudness), its delivery targets
-// (--target, with --strict keeping the old file) and the task's `loudness`
-// line, on tones and speech-like audio whose loudness is known, and against
-// FFmpeg's ebur128 filter where FFmpeg is installed.
+// End-to-end: the destination's loudness (--loudness), its delivery targets (--target, with
+// --strict keeping the old file) and the task's `loudness` line, on tones and speech-like audio
+// whose loudness is known, and against FFmpeg's ebur128 filter where FFmpeg is installed.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -24,8 +23,7 @@ constexpr double kPi = 3.14159265358979323846;
 constexpr uint32_t kRate = 48000;
 const WavFormat kStereo{2, kRate, 16, 1};
 
-// A 16-bit stereo file of seconds of value(n) (a fraction of full scale) on
-// both channels.
+// A 16-bit stereo file of seconds of value(n) (a fraction of full scale) on both channels.
 template <typename Value>
 void WriteStereo(const std::string& path, double seconds, Value value) {
   std::vector<int32_t> values;
@@ -87,8 +85,8 @@ TEST(CliLoudness, TargetMissedUnderStrictKeepsTheOldFile) {
       << met.out;
 }
 
-// --loudness adds the block after the report and the same values to the
-// JSON report; a run without it prints nothing of loudness.
+// --loudness adds the block after the report and the same values to the JSON report; a run without
+// it prints nothing of loudness.
 TEST(CliLoudness, BlockAndJsonReport) {
   TempDir dir;
   WriteTone(dir / "programme.wav", 3, -23.0);
@@ -111,10 +109,9 @@ TEST(CliLoudness, BlockAndJsonReport) {
   EXPECT_NEAR(loudness["sample_peak_dbfs"].get<double>(), -23.0, 0.05);
 }
 
-// Four takes recorded 12 dB apart, matched by the task's `loudness` line,
-// make a programme at its loudness; the check shows the matched levels and
-// warns of a span too quiet to measure and of a peak the level pushes past
-// full scale.
+// Four takes recorded 12 dB apart, matched by the task's `loudness` line, make a programme at its
+// loudness; the check shows the matched levels and warns of a span too quiet to measure and of a
+// peak the level pushes past full scale.
 TEST(CliLoudness, LoudnessLineMatchesTakes) {
   TempDir dir;
   std::string task = "loudness\t-16\n";
@@ -136,8 +133,8 @@ TEST(CliLoudness, LoudnessLineMatchesTakes) {
     EXPECT_NEAR(std::strtod(run.out.c_str() + at, nullptr), level, 0.015) << run.out;
   }
 
-  // A silent take keeps 0 dB; a quiet take with one loud click is raised
-  // past full scale; a take with its own level keeps it.
+  // A silent take keeps 0 dB; a quiet take with one loud click is raised past full scale; a take
+  // with its own level keeps it.
   WriteStereo(dir / "silence.wav", 1, [](int64_t) { return 0.0; });
   WriteStereo(dir / "click.wav", 3, [](int64_t n) {
     return n == 1000 ? 0.9 : 0.03 * std::sin(2 * kPi * 1000.0 * n / kRate);
@@ -163,9 +160,8 @@ TEST(CliLoudness, LoudnessLineMatchesTakes) {
       << render.out;
 }
 
-// A minute of speech-like audio: syllables of a voiced buzz and noise at
-// four or five a second, phrases with pauses, and the integrated loudness
-// agrees with FFmpeg's ebur128 filter.
+// A minute of speech-like audio: syllables of a voiced buzz and noise at four or five a second,
+// phrases with pauses, and the integrated loudness agrees with FFmpeg's ebur128 filter.
 TEST(CliLoudness, SpeechAgreesWithFfmpeg) {
   if (std::system("command -v ffmpeg >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffmpeg";
   TempDir dir;

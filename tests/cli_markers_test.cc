@@ -1,6 +1,6 @@
-// Markers and broadcast metadata, read back by readers nobody here wrote:
-// FFmpeg's chapters and libsndfile's bext (its cue points are read by
-// tests/sndfile_cue_test.cc), and the destination's own chunks.
+// Markers and broadcast metadata, read back by readers nobody here wrote: FFmpeg's chapters and
+// libsndfile's bext (its cue points are read by tests/sndfile_cue_test.cc), and the destination's
+// own chunks.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -68,8 +68,8 @@ TEST(CliMarkers, ThreeTakesReadBackByOtherReaders) {
   WriteThreeTakes(plainDir.path(), true);
   ASSERT_EQ(RunCli(plainDir.path(), {}).exitCode, 0);
 
-  // The audio is the plain render's; the header carries the metadata
-  // before it, in the order readers need.
+  // The audio is the plain render's; the header carries the metadata before it, in the order
+  // readers need.
   const Bytes out = ReadFile(dir / "out.wav");
   const Bytes plain = ReadFile(plainDir / "out.wav");
   size_t dataAt = 0;

@@ -1,6 +1,5 @@
-// Memory stays bounded by the block, whatever the length of the audio: a
-// one-hour destination, and one of 5 GiB, cost the same peak memory as a
-// one-minute one.
+// Memory stays bounded by the block, whatever the length of the audio: a one-hour destination, and
+// one of 5 GiB, cost the same peak memory as a one-minute one.
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,10 +26,9 @@ struct Usage {
   long peakKiB = 0;
 };
 
-// Runs the binary on task.txt in dir, output discarded, and returns its
-// exit status and peak resident memory. The measuring is left to the time
-// tool: a child forked from this test would count the test's own memory,
-// which it shares until it starts the binary, in its peak.
+// Runs the binary on task.txt in dir, output discarded, and returns its exit status and peak
+// resident memory. The measuring is left to the time tool: a child forked from this test would
+// count the test's own memory, which it shares until it starts the binary, in its peak.
 Usage RunMeasured(const std::string& dir) {
   std::vector<std::string> words = {kTimeTool, "-f", "%x %M", "-o", "usage.txt"};
   for (const std::string& word : ProgramWords(WavspliceBinary())) words.push_back(word);
@@ -64,8 +62,8 @@ void WriteMinute(const TempDir& dir) {
   WriteFile(dir / "minute.wav", CanonicalWav({1, 8000, 16, 1}, values));
 }
 
-// Renders minutes minutes of 16-bit mono audio at 8 kHz from a one-minute
-// source laid end to end, each copy with a level change and a crossfade.
+// Renders minutes minutes of 16-bit mono audio at 8 kHz from a one-minute source laid end to end,
+// each copy with a level change and a crossfade.
 Usage Render(int minutes) {
   TempDir dir;
   WriteMinute(dir);
@@ -78,9 +76,9 @@ Usage Render(int minutes) {
   return usage;
 }
 
-// Renders a 5 GiB destination (RF64): the minute at its start and, with a
-// crossfade into the audio before it, at its end; the silence between is
-// left to the file system. -1 when the disk has no room for that.
+// Renders a 5 GiB destination (RF64): the minute at its start and, with a crossfade into the audio
+// before it, at its end; the silence between is left to the file system. -1 when the disk has no
+// room for that.
 Usage RenderFiveGiB() {
   TempDir dir;
   const int64_t frames = (int64_t{5} << 30) / 2;
@@ -99,8 +97,8 @@ Usage RenderFiveGiB() {
   return usage;
 }
 
-// The sanitizers' own bookkeeping (shadow memory of every block mapped)
-// grows with the work done, so peak memory means something only without them.
+// The sanitizers' own bookkeeping (shadow memory of every block mapped) grows with the work done,
+// so peak memory means something only without them.
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kSanitized = true;
 #elif defined(__has_feature)
@@ -116,9 +114,9 @@ constexpr bool kSanitized = false;
 TEST(CliMemory, AnHourCostsNoMoreMemoryThanAMinute) {
   if (kSanitized) GTEST_SKIP() << "peak memory is not the program's under the address sanitizer";
   if (::access(kTimeTool, X_OK) != 0) GTEST_SKIP() << kTimeTool << " is not installed";
-  // Under an emulator (a cross build under qemu-user) the peak is the
-  // emulator's: the program's memory plus the emulator's code cache, which
-  // grows with the code it translates (2 MiB more for the hour on s390x).
+  // Under an emulator (a cross build under qemu-user) the peak is the emulator's: the program's
+  // memory plus the emulator's code cache, which grows with the code it translates (2 MiB more for
+  // the hour on s390x).
   if (ProgramWords(WavspliceBinary()).size() > 1)
     GTEST_SKIP() << "peak memory under an emulator is the emulator's";
   const Usage minute = Render(1);

@@ -1,5 +1,5 @@
-// End-to-end: plans at the edges of what the checks let through: integer formats beyond 16 and
-// 24 bits, spans and insert points at their limits, and the crossfade's scratch name used as an
+// End-to-end: plans at the edges of what the checks let through: integer formats beyond 16 and 24
+// bits, spans and insert points at their limits, and the crossfade's scratch name used as an
 // ordinary name. The tasks these checks refuse are in cli_refusal_test.cc.
 #include <gtest/gtest.h>
 
@@ -18,8 +18,7 @@ namespace {
 
 const WavFormat kMono8k{1, 8000, 16, 1};
 
-// A format mismatch's listing reaches the JSON report's messages as the
-// terminal shows it.
+// A format mismatch's listing reaches the JSON report's messages as the terminal shows it.
 TEST(CliPlan, FormatMismatchListingIsInTheJsonMessages) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav({1, 44100, 16, 1}, {1, 2}));
@@ -97,8 +96,8 @@ TEST(CliPlan, OtherIntegerFormatsCopyAndTakeLevelAndCrossfade) {
   }
 }
 
-// The edges of a span that pass: -0.9 truncates to 0, a stop past the end within the 64-bit
-// range is held at the end, the last sample alone, and trim counting from the end when xout is 0.
+// The edges of a span that pass: -0.9 truncates to 0, a stop past the end within the 64-bit range
+// is held at the end, the last sample alone, and trim counting from the end when xout is 0.
 TEST(CliPlan, SpanEdgesThatPass) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
@@ -129,8 +128,8 @@ TEST(CliPlan, InsertPointJustBelowZeroTruncatesToZero) {
   EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));
 }
 
-// No name is reserved for crossfades: a source or a destination named "xfade_temp.wav" renders
-// as under any other name, the crossfade included (as a destination that is also an input it is
+// No name is reserved for crossfades: a source or a destination named "xfade_temp.wav" renders as
+// under any other name, the crossfade included (as a destination that is also an input it is
 // refused like any other: see the refusals' table).
 TEST(CliPlan, CrossfadeTempNameIsAnOrdinaryName) {
   TempDir dir;

@@ -20,10 +20,10 @@ namespace {
 
 const WavFormat kMono8k{1, 8000, 16, 1};
 
-// The folder every refused run starts from. a.wav, b.wav and c.wav: five samples of 16-bit mono
-// at 8000 per second; long.wav and xfade_temp.wav: 300 of them. Sources whose rate, channels,
-// bits or coding differ, or that are no usable WAV file; folders, links, a second task file and
-// an existing destination.
+// The folder every refused run starts from. a.wav, b.wav and c.wav: five samples of 16-bit mono at
+// 8000 per second; long.wav and xfade_temp.wav: 300 of them. Sources whose rate, channels, bits or
+// coding differ, or that are no usable WAV file; folders, links, a second task file and an existing
+// destination.
 void WriteFolder(const TempDir& dir) {
   const Bytes five = CanonicalWav(kMono8k, {1, 2, 3, 4, 5});
   for (const std::string name : {"a.wav", "b.wav", "c.wav"}) WriteFile(dir / name, five);
@@ -196,8 +196,8 @@ std::vector<Refusal> SourceRefusals() {
            "Can't find data block in nodata.wav: the audio must start within the first 128 KiB "
            "of the file\n",
        2},
-      // No fmt chunk: the fields read as 0 past the end of this short file, so the frame size is
-      // 0 and the source is refused.
+      // No fmt chunk: the fields read as 0 past the end of this short file, so the frame size is 0
+      // and the source is refused.
       {"src\tnofmt.wav\ndest\tout.wav\n",
        {},
        ReadEntries(1) + "Can't find format chunk in wave file!\n" + unsupported + "nofmt.wav\n",
@@ -214,8 +214,8 @@ std::vector<Refusal> SourceRefusals() {
        ReadEntries(3) + rates + "s48.wav\t48000 Hz\nr44.wav\t44100 Hz\nr44.wav\t44100 Hz\n" +
            rates + "s48.wav\t48000 Hz\nr44.wav\t44100 Hz\nr44.wav\t44100 Hz\n",
        1},
-      // Rate and bits of one entry, channels of another: per entry, rate, then channels, then
-      // bits. The comparison comes before the span checks (the spans here are all refusable).
+      // Rate and bits of one entry, channels of another: per entry, rate, then channels, then bits.
+      // The comparison comes before the span checks (the spans here are all refusable).
       {"using_samples\nsrc\tr44.wav\nxin\t9\nsrc\tb24.wav\nxin\t9\nsrc\tst44.wav\nxin\t9\n"
        "dest\tout.wav\n",
        {},
@@ -282,8 +282,8 @@ std::vector<Refusal> PlanRefusals() {
   }
   const std::vector<Refusal> more = {
       {"src\ta.wav\nins\t-0.001\ndest\tout.wav\n", {}, ReadEntries(1) + badInsert + "a.wav\n", 1},
-      // A destination of 16-bit mono reaches about 4.6e18 samples (2^63 bytes); an edit ending
-      // past that is refused.
+      // A destination of 16-bit mono reaches about 4.6e18 samples (2^63 bytes); an edit ending past
+      // that is refused.
       {"using_samples\nsrc\ta.wav\nxin\t4\nins\t4.7e18\ndest\tout.wav\n",
        {},
        kSampleMode + ReadEntries(1) + badInsert + "a.wav\n",
@@ -351,8 +351,8 @@ std::vector<Refusal> DestinationRefusals() {
        ReadEntries(1) + "Cannot write to file out.wav\n",
        2,
        "ulimit -f 1;"},
-      // A destination far larger than the disk (8 EiB of silence) fails at once, without
-      // filling the disk first.
+      // A destination far larger than the disk (8 EiB of silence) fails at once, without filling
+      // the disk first.
       {"using_samples\nsrc\tlong.wav\nins\t4.6e18\ndest\tout.wav\n",
        {},
        kSampleMode + ReadEntries(1) + "Cannot write to file out.wav\n",
@@ -378,8 +378,8 @@ std::vector<Refusal> DestinationRefusals() {
   return rows;
 }
 
-// A refused check prints what it found, then the line refused and the run's message, and ends
-// with the run's status; a refused --strict does the same.
+// A refused check prints what it found, then the line refused and the run's message, and ends with
+// the run's status; a refused --strict does the same.
 std::vector<Refusal> CheckRefusals() {
   const std::string misspelt = "src\tlong.wav\nxin\t2\nxot\t3\ndest\tout.wav\n";
   const std::string found =

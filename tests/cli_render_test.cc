@@ -1,8 +1,7 @@
-// End-to-end: finished destinations. Each test renders a task file with the
-// real binary and compares the report, the status and the destination byte
-// for byte with what the edits should make of the sources: spans laid in
-// write order over silence, level changes, crossfades through scratch files
-// of their own, and the limiting of values beyond full scale.
+// End-to-end: finished destinations. Each test renders a task file with the real binary and
+// compares the report, the status and the destination byte for byte with what the edits should make
+// of the sources: spans laid in write order over silence, level changes, crossfades through scratch
+// files of their own, and the limiting of values beyond full scale.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -19,8 +18,7 @@
 namespace wavsplice::testing {
 namespace {
 
-// A count of frames as the report prints it in seconds: the quotient of
-// the two as 32-bit floats.
+// A count of frames as the report prints it in seconds: the quotient of the two as 32-bit floats.
 std::string Seconds(int32_t frames, int sampleRate) {
   char text[64];
   std::snprintf(text, sizeof text, "%.3f",
@@ -94,9 +92,8 @@ std::string Block(const Format& format, const Edit& edit, const std::string& ext
          Level(edit.levelDb) + " dB\n" + extra + "\tDone\n\n";
 }
 
-// Lays the edits, given in write order, onto the canvas as the program
-// should and returns their report blocks. A crossfade blends what the
-// canvas holds before the edit's span is copied.
+// Lays the edits, given in write order, onto the canvas as the program should and returns their
+// report blocks. A crossfade blends what the canvas holds before the edit's span is copied.
 std::string Render(const Format& format, const std::vector<Edit>& order, Canvas& canvas) {
   const int bits = format.bits;
   const int channels = format.channels;
@@ -140,8 +137,7 @@ std::string Render(const Format& format, const std::vector<Edit>& order, Canvas&
   return report;
 }
 
-// Interleaved values of `frames` frames: left from one rule, right from
-// another.
+// Interleaved values of `frames` frames: left from one rule, right from another.
 template <typename Left, typename Right>
 std::vector<int32_t> Frames(int channels, int32_t frames, Left left, Right right) {
   std::vector<int32_t> values;
@@ -152,9 +148,8 @@ std::vector<int32_t> Frames(int channels, int32_t frames, Left left, Right right
   return values;
 }
 
-// Several sources, ins and appended entries, a stop past the source's end,
-// trim, overlapping edits; the destination is every span in write order
-// over silence.
+// Several sources, ins and appended entries, a stop past the source's end, trim, overlapping edits;
+// the destination is every span in write order over silence.
 TEST(CliRender, SourcesLaidInWriteOrderOverSilence) {
   const WavFormat format{1, 1000, 16, 1};
   const std::vector<int32_t> a{1,  2,  3,  4,  5,  6,  7,  8,  9,  10,
@@ -182,9 +177,9 @@ TEST(CliRender, SourcesLaidInWriteOrderOverSilence) {
       "src\tb.wav\nxin\t0.008\n"
       "src\tc.wav\nins\t0.005\nxout\t0.003\n"
       "dest\tout.wav\n";
-  // Written: 1, 2, 3 (the leading appended run), then by ins: 6, then 4
-  // with 5 appended to it. Entry 2's stop lies past its source's end, so
-  // entry 3 starts after the whole stop asked for and 20..24 stay silent.
+  // Written: 1, 2, 3 (the leading appended run), then by ins: 6, then 4 with 5 appended to it.
+  // Entry 2's stop lies past its source's end, so entry 3 starts after the whole stop asked for and
+  // 20..24 stay silent.
   const std::string sampleReport =
       kSampleMode + ReadEntries(6) + SampleBlock(1, 0, "a.wav", 2, 10) +
       SampleBlock(2, 10, "b.wav", 0, 10) + SampleBlock(3, 25, "a.wav", 0, 3) +
@@ -231,10 +226,9 @@ TEST(CliRender, SourcesLaidInWriteOrderOverSilence) {
   }
 }
 
-// Positions in seconds at 44100 are truncated products: 0.7 s is sample
-// 30869, 3.3 s is 145530, and the appended entry's start, worked out from
-// (3.3 - 0.7) + 0.1 seconds, lands two samples before its predecessor's
-// end, which it overwrites.
+// Positions in seconds at 44100 are truncated products: 0.7 s is sample 30869, 3.3 s is 145530, and
+// the appended entry's start, worked out from (3.3 - 0.7) + 0.1 seconds, lands two samples before
+// its predecessor's end, which it overwrites.
 TEST(CliRender, SecondsAreTruncatedProducts) {
   TempDir dir;
   const WavFormat format{2, 44100, 16, 1};
@@ -260,9 +254,9 @@ TEST(CliRender, SecondsAreTruncatedProducts) {
   EXPECT_EQ(ReadFile(dir / "out.wav"), ExpectedWav(44100, 16, canvas, 119072));
 }
 
-// The worked crossfade of four samples between a destination of 1000s and
-// a source of -1000s, every curve, 16 and 24 bits, mono and stereo (the
-// right channel carries the negated values and gets the negated results).
+// The worked crossfade of four samples between a destination of 1000s and a source of -1000s, every
+// curve, 16 and 24 bits, mono and stereo (the right channel carries the negated values and gets the
+// negated results).
 TEST(CliRender, CrossfadeCurvesGiveTheWorkedValues) {
   const int32_t worked[4][4] = {
       {1000, 541, 0, -541},
@@ -281,8 +275,8 @@ TEST(CliRender, CrossfadeCurvesGiveTheWorkedValues) {
         const auto minus = [](int32_t) { return -1000; };
         WriteFile(dir / "a.wav", CanonicalWav(format, Frames(channels, 16, plus, minus)));
         WriteFile(dir / "b.wav", CanonicalWav(format, Frames(channels, 16, minus, plus)));
-        // 0.5 ms at 8000 per second: 4 samples, half 2. The splice is at
-        // destination sample 8 and source sample 4.
+        // 0.5 ms at 8000 per second: 4 samples, half 2. The splice is at destination sample 8 and
+        // source sample 4.
         WriteTextFile(dir / "task.txt",
                       "using_samples\nsrc\ta.wav\nins\t0\nsrc\tb.wav\nxin\t4\n"
                       "ins\t8\nxf\t0.5\t" +
@@ -305,8 +299,8 @@ TEST(CliRender, CrossfadeCurvesGiveTheWorkedValues) {
     }
   }
 
-  // +6 dB weighs only the source side: type 2 gives 1000, 251, -497,
-  // -1246, and the span itself is -1995.
+  // +6 dB weighs only the source side: type 2 gives 1000, 251, -497, -1246, and the span itself is
+  // -1995.
   TempDir dir;
   const WavFormat format{1, 8000, 24, 1};
   WriteFile(dir / "a.wav", CanonicalWav(format, std::vector<int32_t>(16, 1000)));
@@ -325,8 +319,8 @@ TEST(CliRender, CrossfadeCurvesGiveTheWorkedValues) {
   EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
 }
 
-// Values beyond full scale are held at full scale and counted, span and
-// crossfade together; a value that truncates to full scale is not counted.
+// Values beyond full scale are held at full scale and counted, span and crossfade together; a value
+// that truncates to full scale is not counted.
 TEST(CliRender, LevelsAndCrossfadesLimitValuesAndCountThem) {
   {
     TempDir dir;
@@ -335,11 +329,10 @@ TEST(CliRender, LevelsAndCrossfadesLimitValuesAndCountThem) {
     WriteFile(dir / "b.wav", CanonicalWav(format, {30000, -30000, 1000, 29204, -29205, 100}));
     WriteFile(dir / "c.wav", CanonicalWav(format, std::vector<int32_t>(16, 30000)));
     WriteFile(dir / "d.wav", CanonicalWav(format, {29204, -29205, 1000}));
-    // Task 2: +6 dB clips four of its six values. Task 3: 29204 and
-    // -29205 at +1 dB come to 32767.43 and -32768.55, which truncate to
-    // full scale: nothing is limited. Task 4: a type 1 crossfade of two
-    // full 30000s sums past full scale at its samples 1, 2 and 3. Task 5:
-    // the same at +1 dB, whose 12 span values clip as well.
+    // Task 2: +6 dB clips four of its six values. Task 3: 29204 and -29205 at +1 dB come to
+    // 32767.43 and -32768.55, which truncate to full scale: nothing is limited. Task 4: a type 1
+    // crossfade of two full 30000s sums past full scale at its samples 1, 2 and 3. Task 5: the same
+    // at +1 dB, whose 12 span values clip as well.
     WriteTextFile(dir / "task.txt",
                   "using_samples\nsrc\ta.wav\nins\t40\n"
                   "src\tb.wav\nlvl\t6\nins\t0\n"
@@ -359,20 +352,20 @@ TEST(CliRender, LevelsAndCrossfadesLimitValuesAndCountThem) {
     std::vector<int32_t> expected{32767, -32768, 1995, 32767, -32768, 199, 0,
                                   0,     0,      0,    32767, -32768, 1122};
     expected.resize(40, 0);
-    // a.wav from 40; task 4's crossfade from 42 over it, then the rest of
-    // its span at 46 and 47; a.wav again to task 5's crossfade at 50.
+    // a.wav from 40; task 4's crossfade from 42 over it, then the rest of its span at 46 and 47;
+    // a.wav again to task 5's crossfade at 50.
     for (int32_t v : {30000, 30000, 30000, 32767, 32767, 32767, 30000, 30000, 30000, 30000}) {
       expected.push_back(v);
     }
-    // Task 5's crossfade: at its sample 1, 30000 x cos + 30000 x sin x
-    // 1.122 is past full scale; then its span, all clipped.
+    // Task 5's crossfade: at its sample 1, 30000 x cos + 30000 x sin x 1.122 is past full scale;
+    // then its span, all clipped.
     expected.push_back(30000);
     expected.resize(64, 32767);
     EXPECT_EQ(ReadFile(dir / "out.wav"), CanonicalWav(format, expected));
   }
   {
-    // 24-bit stereo: both channels count. 7476354 and -7476355 at +1 dB
-    // truncate to full scale without being limited.
+    // 24-bit stereo: both channels count. 7476354 and -7476355 at +1 dB truncate to full scale
+    // without being limited.
     TempDir dir;
     const WavFormat format{2, 8000, 24, 1};
     const std::vector<int32_t> edge{7476354, -7476355, 8000000, -8000000, 7476355, 5};
@@ -388,10 +381,9 @@ TEST(CliRender, LevelsAndCrossfadesLimitValuesAndCountThem) {
   }
 }
 
-// Several overlapping edits with levels and crossfades of every type,
-// placed, unplaced and failed, in every format and both modes. Positions
-// are whole samples in both modes: at 8192 per second every k / 8192
-// seconds is exact.
+// Several overlapping edits with levels and crossfades of every type, placed, unplaced and failed,
+// in every format and both modes. Positions are whole samples in both modes: at 8192 per second
+// every k / 8192 seconds is exact.
 TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
   const std::vector<Format> formats = {
       {16, 1, 8000, true},  {16, 2, 8192, false}, {24, 1, 8192, false}, {24, 2, 8000, true},
@@ -443,9 +435,8 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
                              time(165) + "\nxin\t" + time(78) +
                              "\nxf\t2\t1\n"  // 8
                              "dest\tout.wav\n";
-    // Written: 1 (leading appended), then by ins 6, 7, 2, 3, 4 with 5
-    // appended at (30 - 2) + 100, then 8. Crossfades of 1 ms are 8
-    // samples (half 4) and of 2 ms 16 (half 8) at both rates.
+    // Written: 1 (leading appended), then by ins 6, 7, 2, 3, 4 with 5 appended at (30 - 2) + 100,
+    // then 8. Crossfades of 1 ms are 8 samples (half 4) and of 2 ms 16 (half 8) at both rates.
     const std::vector<Edit> order = {
         {1, &bed, 0, 0, 160, -6.0},
         {6, &soft, 3, 20, 10, 0.0, Fade::kDestFails, 1, 8},
@@ -454,9 +445,8 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
         {3, &soft, 50, 10, 30, -3.0, Fade::kPlaced, 2, 16},
         {4, &loud, 100, 2, 28, 0.0, Fade::kSourceFails, 3, 8},
         {5, &soft, 128, 40, 40, 6.0, Fade::kPlaced, 4, 8},
-        // Its crossfade runs 5 samples past the destination's end and 6
-        // past the source's: silence is read there, and the part past the
-        // destination's end is not written.
+        // Its crossfade runs 5 samples past the destination's end and 6 past the source's: silence
+        // is read there, and the part past the destination's end is not written.
         {8, &soft, 165, 78, 2, 0.0, Fade::kPlaced, 1, 16},
     };
     Canvas canvas(ch, 168);
@@ -483,9 +473,8 @@ TEST(CliRender, OverlappingEditsWithLevelsAndCrossfades) {
   }
 }
 
-// The scratch file: removed after a failed crossfade and after one that was
-// generated (placed or not), never made for an edit without a crossfade.
-// "xfade_temp.wav" is a name like any other.
+// The scratch file: removed after a failed crossfade and after one that was generated (placed or
+// not), never made for an edit without a crossfade. "xfade_temp.wav" is a name like any other.
 TEST(CliRender, CrossfadeScratchFileLife) {
   const WavFormat format{2, 8000, 16, 1};
   const auto ramp = [](int32_t i) { return 100 * i; };
@@ -540,10 +529,9 @@ TEST(CliRender, CrossfadeScratchFileLife) {
   }
 }
 
-// A crossfade whose scratch file cannot be written fails the run: status 2,
-// the destination named, the old destination kept, nothing left behind.
-// (The full disk during a render and during a crossfade on a real file
-// system, and signals, are in cli_interrupt_test.cc.)
+// A crossfade whose scratch file cannot be written fails the run: status 2, the destination named,
+// the old destination kept, nothing left behind. (The full disk during a render and during a
+// crossfade on a real file system, and signals, are in cli_interrupt_test.cc.)
 TEST(CliRender, CrossfadeScratchFileThatCannotBeWritten) {
   const WavFormat format{1, 8000, 16, 1};
   const auto none = [](int32_t) { return 0; };
@@ -551,8 +539,8 @@ TEST(CliRender, CrossfadeScratchFileThatCannotBeWritten) {
       1, 230, [](int32_t i) { return i; }, none);
   const std::vector<int32_t> b = Frames(
       1, 230, [](int32_t i) { return -i; }, none);
-  // Files limited to 512 bytes: the destination (504) fits, a crossfade of
-  // 240 samples (524) does not.
+  // Files limited to 512 bytes: the destination (504) fits, a crossfade of 240 samples (524) does
+  // not.
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(format, a));
   WriteFile(dir / "b.wav", CanonicalWav(format, b));
@@ -571,8 +559,8 @@ TEST(CliRender, CrossfadeScratchFileThatCannotBeWritten) {
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
-// The audio copied from a source is where the chunk scan finds it, and ends
-// where its data chunk's size says when that size is believable.
+// The audio copied from a source is where the chunk scan finds it, and ends where its data chunk's
+// size says when that size is believable.
 TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
   const WavFormat format{2, 8000, 16, 1};
   const Bytes audio = EncodeSamples({1, -1, 2, -2, 3, -3, 4, -4, 5, -5}, 16);  // 5 frames
@@ -595,8 +583,8 @@ TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
        audio},
       {"data size smaller than the audio", WavBuilder().Fmt(format).DataWithSize(8, audio).Build(),
        Bytes(audio.begin(), audio.begin() + 8)},
-      // Sizes that cannot be believed: everything to the end of the file,
-      // the trailing chunk too (14 bytes: 3 whole frames).
+      // Sizes that cannot be believed: everything to the end of the file, the trailing chunk too
+      // (14 bytes: 3 whole frames).
       {"data size 0", WavBuilder().Fmt(format).DataWithSize(0, audio).Raw(trailer).Build(),
        withTrailer(8)},
       {"data size 0xFFFFFFFF",
@@ -604,8 +592,7 @@ TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
        withTrailer(8)},
       {"data size past the end",
        WavBuilder().Fmt(format).DataWithSize(35, audio).Raw(trailer).Build(), withTrailer(8)},
-      // "data" at an even position inside an earlier chunk is the data
-      // chunk.
+      // "data" at an even position inside an earlier chunk is the data chunk.
       {"data tag inside another chunk",
        WavBuilder().Fmt(format).Chunk("junk", inner).Data(audio).Build(),
        Bytes(inner.begin() + 8, inner.end())},
@@ -626,9 +613,9 @@ TEST(CliRender, SourceAudioIsWhereTheDataChunkSays) {
   }
 }
 
-// A crossfade that would run past the destination's end stops there: under
-// a size limit of the destination's own size (512 bytes, 234 samples) the
-// run succeeds, and the file ends where its header says.
+// A crossfade that would run past the destination's end stops there: under a size limit of the
+// destination's own size (512 bytes, 234 samples) the run succeeds, and the file ends where its
+// header says.
 TEST(CliRender, CrossfadePastTheEndStaysWithinTheDestination) {
   TempDir dir;
   const WavFormat format{1, 8000, 16, 1};
@@ -655,9 +642,9 @@ TEST(CliRender, CrossfadePastTheEndStaysWithinTheDestination) {
 namespace wavsplice::testing {
 namespace {
 
-// A 5.1 float source in an extensible header: the destination keeps the
-// mask and the sample type, its header's sizes count its own length, and a
-// gap and a 0 dB copy are the format's silence and the source's bytes.
+// A 5.1 float source in an extensible header: the destination keeps the mask and the sample type,
+// its header's sizes count its own length, and a gap and a 0 dB copy are the format's silence and
+// the source's bytes.
 TEST(CliRender, MultichannelFloatKeepsItsMaskAndSamples) {
   TempDir dir;
   Bytes audio;

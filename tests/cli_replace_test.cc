@@ -1,7 +1,6 @@
-// End-to-end: a run replaces its destination whole or not at all. Killed at
-// any point, stopped by a signal, on a full disk or at a file size limit,
-// the destination is the old file or the complete new one and no temporary
-// file is left (after SIGKILL only temporary files may stay); runs in one
+// End-to-end: a run replaces its destination whole or not at all. Killed at any point, stopped by a
+// signal, on a full disk or at a file size limit, the destination is the old file or the complete
+// new one and no temporary file is left (after SIGKILL only temporary files may stay); runs in one
 // folder never share a file; the destination keeps its rights and links.
 #include <gtest/gtest.h>
 
@@ -47,8 +46,8 @@ size_t Fingerprint(const std::string& path) {
   return hash;
 }
 
-// A WAV file of `bytes` audio bytes, 16-bit stereo at 44.1 kHz, written in
-// blocks of a repeating pattern that differs with seed.
+// A WAV file of `bytes` audio bytes, 16-bit stereo at 44.1 kHz, written in blocks of a repeating
+// pattern that differs with seed.
 void WriteBigWav(const std::string& path, uint32_t bytes, unsigned seed) {
   const Bytes header = ExpectedHeader(44100, 16, 2, static_cast<int32_t>(bytes / 4));
   std::ofstream out(path, std::ios::binary);
@@ -64,8 +63,8 @@ void WriteBigWav(const std::string& path, uint32_t bytes, unsigned seed) {
   }
 }
 
-// Mounts a tmpfs of the given size on folder for its life, where the
-// system lets the test (it needs root, and not every container allows it).
+// Mounts a tmpfs of the given size on folder for its life, where the system lets the test (it needs
+// root, and not every container allows it).
 class SmallDisk {
  public:
   SmallDisk(const std::string& folder, const std::string& size) : folder_(folder) {
@@ -116,10 +115,9 @@ std::vector<Case> Cases() {
   return cases;
 }
 
-// The big render: a 256 MiB source copied over out.wav, a good destination
-// of the same length but other audio, kept also under the name old.wav (a
-// hard link: what the run does to the name out.wav cannot touch it). A
-// plain copy goes at the speed of the disk in every build, sanitizers too.
+// The big render: a 256 MiB source copied over out.wav, a good destination of the same length but
+// other audio, kept also under the name old.wav (a hard link: what the run does to the name out.wav
+// cannot touch it). A plain copy goes at the speed of the disk in every build, sanitizers too.
 struct BigRender {
   TempDir dir;
   size_t oldPrint = 0;
@@ -145,10 +143,9 @@ struct BigRender {
   }
 };
 
-// Waits until the run's temporary destination holds `fraction` of the
-// destination's bytes (blocks the file system has taken: the silence is
-// left to it, so they grow with the copy), then stops the run there. True
-// when the run was stopped mid-render, false when it ended first.
+// Waits until the run's temporary destination holds `fraction` of the destination's bytes (blocks
+// the file system has taken: the silence is left to it, so they grow with the copy), then stops the
+// run there. True when the run was stopped mid-render, false when it ended first.
 bool StopMidRender(pid_t pid, const std::string& dir, double fraction) {
   const double wanted = fraction * static_cast<double>(kBigBytes);
   const Clock::time_point limit = Clock::now() + std::chrono::seconds(60);
@@ -172,10 +169,9 @@ bool StopMidRender(pid_t pid, const std::string& dir, double fraction) {
   return false;
 }
 
-// The small render that fails: a 60 s 16-bit mono source at 8 kHz (960 KB)
-// written whole, or a 21 s destination (336 KB) with a 40 s crossfade
-// (640 KB) in its scratch file. The disk is a 768 KiB tmpfs holding a
-// 50 KB old destination, or a folder with files limited to 500 KiB.
+// The small render that fails: a 60 s 16-bit mono source at 8 kHz (960 KB) written whole, or a 21 s
+// destination (336 KB) with a 40 s crossfade (640 KB) in its scratch file. The disk is a 768 KiB
+// tmpfs holding a 50 KB old destination, or a folder with files limited to 500 KiB.
 CliResult RunOutOfRoom(const Case& c, bool& checked) {
   TempDir dir;
   const std::string disk = dir / "disk";
@@ -207,9 +203,8 @@ CliResult RunOutOfRoom(const Case& c, bool& checked) {
 }
 
 TEST(CliReplace, EveryEndingLeavesTheOldDestinationOrTheWholeNewOne) {
-  // Under an emulator (a cross build under qemu-user) this test's polling
-  // runs emulated while the run's copy goes at the host's speed, so it often
-  // misses the point where it should stop the run.
+  // Under an emulator (a cross build under qemu-user) this test's polling runs emulated while the
+  // run's copy goes at the host's speed, so it often misses the point where it should stop the run.
   if (ProgramWords(WavspliceBinary()).size() > 1)
     GTEST_SKIP() << "stopping the run mid-render needs the test at native speed";
   BigRender big;
@@ -228,8 +223,8 @@ TEST(CliReplace, EveryEndingLeavesTheOldDestinationOrTheWholeNewOne) {
       unchecked += checked ? 0 : 1;
       continue;
     }
-    // A busy machine can let a run finish between two looks at its file:
-    // such an attempt stops nothing and is made again.
+    // A busy machine can let a run finish between two looks at its file: such an attempt stops
+    // nothing and is made again.
     const bool wantMidRender = c.ending == Ending::kSignal || c.at < 1;
     bool midRender = false;
     CliResult result;
@@ -270,8 +265,8 @@ TEST(CliReplace, EveryEndingLeavesTheOldDestinationOrTheWholeNewOne) {
       oldCount, newCount, otherCount, stoppedCount, leftAfterKill, unchecked);
 }
 
-// Eight runs with crossfades started together in one folder, each with its
-// own task and destination, make what each makes alone.
+// Eight runs with crossfades started together in one folder, each with its own task and
+// destination, make what each makes alone.
 TEST(CliReplace, ParallelRunsInOneFolderDoNotMeet) {
   TempDir dir;
   const WavFormat format{2, 44100, 16, 1};
@@ -288,8 +283,7 @@ TEST(CliReplace, ParallelRunsInOneFolderDoNotMeet) {
   constexpr int kRuns = 8;
   const auto task = [](int run) {
     std::string text;
-    // Ten splices, each with a crossfade whose curve, width and level
-    // differ from run to run.
+    // Ten splices, each with a crossfade whose curve, width and level differ from run to run.
     for (int edit = 0; edit < 10; ++edit) {
       text += std::string("src\t") + (edit % 2 == 0 ? "a.wav" : "b.wav") +
               "\nxin\t1\nxout\t1.5\nlvl\t-" + std::to_string(run) + "\nxf\t" +
@@ -322,8 +316,8 @@ TEST(CliReplace, ParallelRunsInOneFolderDoNotMeet) {
               kRuns);
 }
 
-// A destination keeps its permission bits (and owner, for root) and stays a
-// link when it is one; a pipe or a device is refused and left as it was.
+// A destination keeps its permission bits (and owner, for root) and stays a link when it is one; a
+// pipe or a device is refused and left as it was.
 TEST(CliReplace, DestinationKeepsItsRightsAndLinks) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav({1, 8000, 16, 1}, {1, 2, 3, 4}));
@@ -369,8 +363,8 @@ TEST(CliReplace, DestinationKeepsItsRightsAndLinks) {
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
-// Runs wavsplice in dir with standard output a pipe whose reader has gone;
-// returns the signal that ended it, or 0.
+// Runs wavsplice in dir with standard output a pipe whose reader has gone; returns the signal that
+// ended it, or 0.
 int SignalWithReaderGone(const std::string& dir) {
   int ends[2] = {-1, -1};
   if (::pipe(ends) != 0) return 0;
@@ -392,9 +386,8 @@ int SignalWithReaderGone(const std::string& dir) {
   return WIFSIGNALED(status) ? WTERMSIG(status) : 0;
 }
 
-// Everything a run prints and every report file it writes comes before the
-// destination is put in place: a failure in any of them keeps the old
-// destination and the old report.
+// Everything a run prints and every report file it writes comes before the destination is put in
+// place: a failure in any of them keeps the old destination and the old report.
 TEST(CliReplace, LateFailuresKeepTheOldDestinationAndReport) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav({1, 8000, 16, 1}, {1, 2, 3, 4}));
@@ -429,17 +422,15 @@ TEST(CliReplace, LateFailuresKeepTheOldDestinationAndReport) {
     EXPECT_EQ(ReadFile(dir / "r.svg"), old);
     EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
   }
-  // Standard output whose reader has gone: the run dies by SIGPIPE, before
-  // the commit.
+  // Standard output whose reader has gone: the run dies by SIGPIPE, before the commit.
   EXPECT_EQ(SignalWithReaderGone(dir.path()), SIGPIPE);
   EXPECT_EQ(ReadFile(dir / "out.wav"), old);
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
-// The files an interrupted run left for a destination (its staged file and
-// a crossfade's scratch file, unlocked and a second old) are noted by a
-// check and removed by the next run; a live run's file (locked) and other
-// files are never touched.
+// The files an interrupted run left for a destination (its staged file and a crossfade's scratch
+// file, unlocked and a second old) are noted by a check and removed by the next run; a live run's
+// file (locked) and other files are never touched.
 TEST(CliReplace, LeftoversOfKilledRunsAreRemovedByTheNextRun) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav({1, 8000, 16, 1}, {1, 2, 3, 4}));
@@ -476,8 +467,8 @@ TEST(CliReplace, LeftoversOfKilledRunsAreRemovedByTheNextRun) {
   ::close(live);
 }
 
-// A check warns when the destination's disk has less room than the run
-// will write there, and the run then fails as the warning says.
+// A check warns when the destination's disk has less room than the run will write there, and the
+// run then fails as the warning says.
 TEST(CliReplace, CheckWarnsOfADiskWithoutRoom) {
   TempDir dir;
   const SmallDisk disk(dir / "disk", "64k");

@@ -29,8 +29,7 @@ std::string ShellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-// Waits for child, killing it after timeoutSeconds, and fills in how it
-// ended.
+// Waits for child, killing it after timeoutSeconds, and fills in how it ended.
 void WaitFor(pid_t child, int timeoutSeconds, CliResult& result) {
   int status = 0;
   for (int waited = 0;; ++waited) {

@@ -1,7 +1,6 @@
-// End-to-end: the silence of a new destination. The program may leave it to
-// the file system to supply, but it must come out as if written byte by
-// byte; a file size limit that stops the run part way fails it, whether or
-// not the limit's signal is ignored, and the old destination stays.
+// End-to-end: the silence of a new destination. The program may leave it to the file system to
+// supply, but it must come out as if written byte by byte; a file size limit that stops the run
+// part way fails it, whether or not the limit's signal is ignored, and the old destination stays.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -36,9 +35,8 @@ TEST(CliSilence, GapsReadAsZerosAndLimitsStopAtTheSameByte) {
   EXPECT_EQ(result.exitCode, 0) << result.out;
   EXPECT_EQ(ReadFile(dir / "out.wav"), expected);
 
-  // A limit of 4 KiB (8 blocks of 512 bytes): the silence is written up to
-  // the limit, then the write fails, with the limit's signal ignored by the
-  // caller or not.
+  // A limit of 4 KiB (8 blocks of 512 bytes): the silence is written up to the limit, then the
+  // write fails, with the limit's signal ignored by the caller or not.
   for (const std::string prefix : {"trap '' XFSZ; ulimit -f 8;", "ulimit -f 8;"}) {
     SCOPED_TRACE(prefix);
     result = RunCli(dir.path(), {}, 60, prefix);

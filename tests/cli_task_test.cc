@@ -1,5 +1,5 @@
-// End-to-end: the command line, the help text and the task file reader's
-// messages, run through the real binary.
+// End-to-end: the command line, the help text and the task file reader's messages, run through the
+// real binary.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -61,8 +61,8 @@ const char kHelp[] =
     "\t--help\t\tprint this help\n"
     "\t--version\tprint the version\n";
 
-// The report of a one-entry sample-mode run of a.wav (5 samples, 16-bit
-// mono at 8000) copied whole into out.wav.
+// The report of a one-entry sample-mode run of a.wav (5 samples, 16-bit mono at 8000) copied whole
+// into out.wav.
 const char kFiveSampleReport[] =
     "Task 1\tInsert point 0 samples\n\tFile a.wav\n\tRead start 0 samples\n"
     "\tRead length 5 samples\n\tLevel 0.000 dB\n\tDone\n\n"
@@ -72,8 +72,7 @@ const WavFormat kMono8k{1, 8000, 16, 1};
 
 TEST(CliTask, HelpPrintsTheThirtyThreeLinesAndEndsWithStatusOne) {
   TempDir dir;
-  // The help is printed whatever follows, and no task file is read even
-  // when one exists.
+  // The help is printed whatever follows, and no task file is read even when one exists.
   WriteTextFile(dir / "task.txt", "src\tmissing.wav\ndest\tout.wav\n");
   for (const auto& args : {std::vector<std::string>{"help"}, std::vector<std::string>{"-h"},
                            std::vector<std::string>{"-h", "task.txt"},
@@ -83,8 +82,8 @@ TEST(CliTask, HelpPrintsTheThirtyThreeLinesAndEndsWithStatusOne) {
   }
   EXPECT_FALSE(FileExists(dir / "out.wav"));
 
-  // --help prints the same help and ends with 0; other spellings are the
-  // task file's path or an unknown option, and after -- "help" is a path.
+  // --help prints the same help and ends with 0; other spellings are the task file's path or an
+  // unknown option, and after -- "help" is a path.
   ExpectOutcome(RunCli(dir.path(), {"--help"}), kHelp, 0);
   ExpectOutcome(RunCli(dir.path(), {"--", "help"}),
                 "Cannot find file help that holds your instructions\n", 1);
@@ -159,10 +158,9 @@ TEST(CliTask, SampleModeOnlyFromTheFirstToken) {
 TEST(CliTask, ReaderQuirksThatCarryOn) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {10, 20, 30, 40, 50, 60}));
-  // An invalid crossfade type is reported and dropped; a level of 24 dB is
-  // dropped silently, the earlier -3.1 stays; the second dest wins; a space
-  // separated line is one unknown token; a bare xin takes "xout" as its
-  // value and the chain carries on into xout.
+  // An invalid crossfade type is reported and dropped; a level of 24 dB is dropped silently, the
+  // earlier -3.1 stays; the second dest wins; a space separated line is one unknown token; a bare
+  // xin takes "xout" as its value and the chain carries on into xout.
   WriteTextFile(dir / "task.txt",
                 "using_samples\nsrc\ta.wav\nxin\nxout\t4\nlvl\t-3.1\nlvl\t24\nxf\t10\t5\n"
                 "src a.wav\ndest\tfirst.wav\ndest\tout.wav\n");
@@ -185,8 +183,8 @@ TEST(CliTask, ReaderQuirksThatCarryOn) {
   EXPECT_EQ(TemporaryFilesIn(dir.path()), std::vector<std::string>{});
 }
 
-// A carriage return is part of a line end before a newline: CR LF task files run. (A CR
-// elsewhere stays in the path; the refusals' table has it.)
+// A carriage return is part of a line end before a newline: CR LF task files run. (A CR elsewhere
+// stays in the path; the refusals' table has it.)
 TEST(CliTask, CrLfTaskFilesRun) {
   TempDir dir;
   WriteFile(dir / "a.wav", CanonicalWav(kMono8k, {1, 2, 3, 4, 5}));

@@ -1,8 +1,7 @@
-// Writes the generated jobs of the byte-identity check (ci/byte_identity.sh):
-// for each format listed in a formats file (ci/identity_formats.txt), one
-// folder per job holding two sources in that format and a task.txt that splices them with level
-// changes (quieter, louder with clipping) and crossfades, in seconds and in
-// samples. The same folders are rendered on every platform.
+// Writes the generated jobs of the byte-identity check (ci/byte_identity.sh): for each format
+// listed in a formats file (ci/identity_formats.txt), one folder per job holding two sources in
+// that format and a task.txt that splices them with level changes (quieter, louder with clipping)
+// and crossfades, in seconds and in samples. The same folders are rendered on every platform.
 // Usage: make_identity_jobs FORMATS_FILE OUT_DIR
 #include <algorithm>
 #include <cmath>
@@ -45,9 +44,8 @@ std::vector<NamedFormat> ReadFormats(const std::string& path) {
   return formats;
 }
 
-// Tones and noise near full scale as fractions of it, with full scale
-// itself at the start, so that level changes clip and crossfades blend
-// unlike signals.
+// Tones and noise near full scale as fractions of it, with full scale itself at the start, so that
+// level changes clip and crossfades blend unlike signals.
 std::vector<double> Signal(const WavFormat& format, double seconds, double hz, uint32_t seed) {
   const int frames = static_cast<int>(seconds * format.sampleRate);
   std::vector<double> values;
@@ -64,9 +62,9 @@ std::vector<double> Signal(const WavFormat& format, double seconds, double hz, u
   return values;
 }
 
-// The signal as a WAV file of the format: integer samples scaled to the
-// width and limited to its range (8-bit ones unsigned), float samples as
-// they are; more than two channels in an extensible header.
+// The signal as a WAV file of the format: integer samples scaled to the width and limited to its
+// range (8-bit ones unsigned), float samples as they are; more than two channels in an extensible
+// header.
 Bytes SourceFile(const WavFormat& format, const std::vector<double>& signal) {
   Bytes audio;
   if (format.audioFormat == 3) {
@@ -90,8 +88,7 @@ Bytes SourceFile(const WavFormat& format, const std::vector<double>& signal) {
   return wav.Data(audio).Build();
 }
 
-// A time in the task's unit: seconds, or samples (shifted off round
-// numbers) when samples is set.
+// A time in the task's unit: seconds, or samples (shifted off round numbers) when samples is set.
 std::string At(double seconds, const WavFormat& format, bool samples) {
   if (!samples) return std::to_string(seconds).substr(0, 5);
   return std::to_string(static_cast<int64_t>(seconds * format.sampleRate) + 7);
@@ -106,8 +103,8 @@ std::string Task(const WavFormat& format, bool samples, int xfType) {
           "\nlvl\t-3.5\nxf\t40\t" + xf + "\n";
   task += "src\ta.wav\nxin\t" + at(0.3) + "\ntrim\t-" + at(0.1) + "\nins\t" + at(0.9) +
           "\nlvl\t6\nxf\t25\t" + xf + "\n";
-  // From the start of its source: no audio before the splice, so the
-  // crossfade is refused and reported.
+  // From the start of its source: no audio before the splice, so the crossfade is refused and
+  // reported.
   task += "src\tb.wav\nins\tapp\nlvl\t-60\nxf\t10\t" + xf + "\n";
   return task + "dest\tout.wav\n";
 }

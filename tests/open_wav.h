@@ -1,6 +1,5 @@
-// Files opened for the render's tests as a run holds them: descriptors, with
-// each file's audio located once by the chunk scan, and new files written
-// through a WavWriter.
+// Files opened for the render's tests as a run holds them: descriptors, with each file's audio
+// located once by the chunk scan, and new files written through a WavWriter.
 #pragma once
 
 #include <fcntl.h>
@@ -17,8 +16,7 @@
 
 namespace wavsplice::testing {
 
-// An existing WAV file open for reading and writing; audio.fd is -1 when it
-// cannot be opened.
+// An existing WAV file open for reading and writing; audio.fd is -1 when it cannot be opened.
 struct OpenWav {
   Descriptor fd;
   OpenAudio audio;
@@ -33,8 +31,8 @@ inline OpenWav OpenWavFile(const std::string& path) {
   return wav;
 }
 
-// A new file at path (replacing any), holding the header of frames frames
-// of format, with its writer.
+// A new file at path (replacing any), holding the header of frames frames of format, with its
+// writer.
 struct NewWav {
   Descriptor fd;
   WavWriter wav;

@@ -1,5 +1,5 @@
-// libsndfile reads the destination's cue points (SFC_GET_CUE): every join
-// and every carried marker at its frame, with its name.
+// libsndfile reads the destination's cue points (SFC_GET_CUE): every join and every carried marker
+// at its frame, with its name.
 #include <gtest/gtest.h>
 #include <sndfile.h>
 

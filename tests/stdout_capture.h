@@ -1,6 +1,5 @@
-// Runs a piece of the program with its standard output captured, keeping
-// the failure it ends with, so that tests can compare the exact output, exit
-// status and message without starting a process.
+// Runs a piece of the program with its standard output captured, keeping the failure it ends with,
+// so that tests can compare the exact output, exit status and message without starting a process.
 #pragma once
 
 #include <gtest/gtest.h>

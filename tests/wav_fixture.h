@@ -1,6 +1,5 @@
-// Builds WAV files byte by byte for the tests: canonical files from sample
-// values, and arbitrary chunk layouts (extra chunks, odd sizes, lying size
-// fields, truncation) for the malformed cases.
+// Builds WAV files byte by byte for the tests: canonical files from sample values, and arbitrary
+// chunk layouts (extra chunks, odd sizes, lying size fields, truncation) for the malformed cases.
 #pragma once
 
 #include <cstdint>
@@ -18,12 +17,11 @@ struct WavFormat {
   int audioFormat = 1;
 };
 
-// Little-endian bytes of sample values in the units of their width
-// (16-bit: -32768..32767), interleaved as given.
+// Little-endian bytes of sample values in the units of their width (16-bit: -32768..32767),
+// interleaved as given.
 Bytes EncodeSamples(const std::vector<int32_t>& values, int bits);
 
-// Little-endian IEEE float bytes (bits 32 or 64) of sample values,
-// interleaved as given.
+// Little-endian IEEE float bytes (bits 32 or 64) of sample values, interleaved as given.
 Bytes EncodeFloatSamples(const std::vector<double>& values, int bits);
 
 // Decodes little-endian samples of the given width from bytes.
@@ -43,8 +41,8 @@ class WavBuilder {
   WavBuilder& FmtExtensible(const WavFormat& format, uint16_t subFormat);
   WavBuilder& FmtExtensible(const WavFormat& format, uint16_t subFormat, int validBits,
                             uint32_t channelMask);
-  // A chunk with the given tag and payload; its size field is the payload's
-  // length unless declaredSize is given; pad adds a byte after odd payloads.
+  // A chunk with the given tag and payload; its size field is the payload's length unless
+  // declaredSize is given; pad adds a byte after odd payloads.
   WavBuilder& Chunk(const std::string& tag, const Bytes& payload, bool pad = true);
   WavBuilder& ChunkWithSize(const std::string& tag, uint32_t declaredSize, const Bytes& payload);
   WavBuilder& Data(const Bytes& audio);
@@ -59,23 +57,22 @@ class WavBuilder {
   uint32_t riffSize_ = 0;
 };
 
-// A marker of a source made for the tests: a cue point at frame with its
-// label; a region when regionLength is above 0.
+// A marker of a source made for the tests: a cue point at frame with its label; a region when
+// regionLength is above 0.
 struct FixtureMarker {
   uint32_t frame = 0;
   std::string label;
   uint32_t regionLength = 0;
 };
 
-// The payloads of a "cue " chunk (IDs 1, 2, ..., the frame in both
-// dwPosition and dwSampleOffset) and of its LIST/adtl chunk ("adtl", every
-// labl, then an ltxt "rgn " for each region), written independently of the
-// program's own writer.
+// The payloads of a "cue " chunk (IDs 1, 2, ..., the frame in both dwPosition and dwSampleOffset)
+// and of its LIST/adtl chunk ("adtl", every labl, then an ltxt "rgn " for each region), written
+// independently of the program's own writer.
 Bytes CuePayload(const std::vector<FixtureMarker>& markers);
 Bytes AdtlPayload(const std::vector<FixtureMarker>& markers);
 
-// The payload of a version 1 "bext" chunk: description, originator
-// "fixture", the time reference and the coding history.
+// The payload of a version 1 "bext" chunk: description, originator "fixture", the time reference
+// and the coding history.
 Bytes BextPayload(const std::string& description, uint64_t timeReference,
                   const std::string& codingHistory);
 
@@ -89,8 +86,8 @@ struct Piece {
   int64_t at;
   Bytes bytes;
 };
-// Writes a file of size bytes holding the pieces and zeros elsewhere; the
-// zeros are holes, so a file of gigabytes costs the disk only its pieces.
+// Writes a file of size bytes holding the pieces and zeros elsewhere; the zeros are holes, so a
+// file of gigabytes costs the disk only its pieces.
 void WriteSparseFile(const std::string& path, int64_t size, const std::vector<Piece>& pieces);
 // count bytes of the file at byte position at.
 Bytes ReadFileAt(const std::string& path, int64_t at, size_t count);

@@ -25,9 +25,8 @@ constexpr int64_t kValidBitsAt = 26;    // extensible
 constexpr int64_t kChannelMaskAt = 28;  // extensible
 constexpr int64_t kSubFormatAt = 32;    // the GUID's first two bytes (extensible)
 constexpr size_t kFormatFieldsBytes = 34;
-// A 32-bit size of 0xFFFFFFFF in an RF64 file means "see ds64"; the ds64
-// chunk holds, after its tag and size, the 64-bit RIFF size and then the
-// 64-bit data size.
+// A 32-bit size of 0xFFFFFFFF in an RF64 file means "see ds64"; the ds64 chunk holds, after its tag
+// and size, the 64-bit RIFF size and then the 64-bit data size.
 constexpr uint32_t kSizeInDs64 = 0xFFFFFFFFu;
 constexpr int64_t kDs64DataSizeAt = 16;
 
@@ -66,10 +65,9 @@ void ReadFormatFields(std::FILE* file, int64_t fmtAt, TrackAttributes& attribute
   format.channelMask = ReadLe32(&fields[kChannelMaskAt]);
 }
 
-// The data chunk's size as its header declares it: the 32-bit field, or,
-// in an RF64 or BW64 file whose field holds 0xFFFFFFFF, the 64-bit size of
-// its ds64 chunk. -1 when no size can be read, and for 0xFFFFFFFF in a plain
-// RIFF file: that is a streaming writer's "unknown", not a size.
+// The data chunk's size as its header declares it: the 32-bit field, or, in an RF64 or BW64 file
+// whose field holds 0xFFFFFFFF, the 64-bit size of its ds64 chunk. -1 when no size can be read, and
+// for 0xFFFFFFFF in a plain RIFF file: that is a streaming writer's "unknown", not a size.
 int64_t DeclaredDataBytes(std::FILE* file, int64_t dataTagAt) {
   std::array<unsigned char, 4> sizeField{};
   if (ReadAt(file, dataTagAt + 4, sizeField.data(), sizeField.size()) != sizeField.size()) {
@@ -95,8 +93,8 @@ int64_t DeclaredDataBytes(std::FILE* file, int64_t dataTagAt) {
 
 constexpr int64_t kRiffPreamble = 12;  // "RIFF", its size, "WAVE"
 
-// The payloads of the metadata chunks among chunks; a chunk that runs past
-// the file or is too large to be metadata is recorded as a fault instead.
+// The payloads of the metadata chunks among chunks; a chunk that runs past the file or is too large
+// to be metadata is recorded as a fault instead.
 void ReadPayloads(std::FILE* file, const std::vector<ChunkPlace>& chunks,
                   std::vector<ChunkPayload>& payloads, SourceMetadata& metadata) {
   const int64_t fileSize = FileSize(file);
@@ -117,8 +115,8 @@ void ReadPayloads(std::FILE* file, const std::vector<ChunkPlace>& chunks,
   }
 }
 
-// The metadata of the chunks before the data chunk and, when its declared
-// size ends the audio inside the file, of those after it.
+// The metadata of the chunks before the data chunk and, when its declared size ends the audio
+// inside the file, of those after it.
 SourceMetadata ReadMetadata(std::FILE* file, const TrackAttributes& attributes) {
   std::vector<ChunkPayload> payloads;
   SourceMetadata faults;
@@ -136,10 +134,9 @@ SourceMetadata ReadMetadata(std::FILE* file, const TrackAttributes& attributes) 
 
 }  // namespace
 
-// The declared size when it is believable, so that chunks after the audio
-// are never read as audio; else everything to the end of the file
-// (streaming recorders leave the size at 0 or 0xFFFFFFFF, and a file cut
-// short keeps what it holds).
+// The declared size when it is believable, so that chunks after the audio are never read as audio;
+// else everything to the end of the file (streaming recorders leave the size at 0 or 0xFFFFFFFF,
+// and a file cut short keeps what it holds).
 int64_t AudioEnd(std::FILE* wavFile, int64_t dataOffset) {
   const int64_t fileSize = std::max<int64_t>(0, FileSize(wavFile));
   const int64_t declared = DeclaredDataBytes(wavFile, dataOffset - kDataTagToAudio);

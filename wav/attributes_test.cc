@@ -60,9 +60,9 @@ TEST(GetAttributes, ChunksAroundTheAudio) {
   EXPECT_EQ(before.dataOffset, 62);
   EXPECT_EQ(before.lengthSamples, 4);
 
-  // "data" bytes at an even position inside an earlier chunk are taken:
-  // the LIST payload starts at 44, so the audio starts at 46 + 8; the
-  // size field there reads 0, so the rest of the 72-byte file counts.
+  // "data" bytes at an even position inside an earlier chunk are taken: the LIST payload starts at
+  // 44, so the audio starts at 46 + 8; the size field there reads 0, so the rest of the 72-byte
+  // file counts.
   const TrackAttributes inside =
       AttributesOf(WavBuilder()
                        .Fmt({1, 44100, 16})
@@ -218,8 +218,8 @@ TEST(GetAttributes, FormatTagAndSubFormat) {
             static_cast<int32_t>(0x80000000u));
 }
 
-// The ds64 chunk of an RF64 or BW64 file: 64-bit RIFF size, data size and
-// frame count, and an empty table.
+// The ds64 chunk of an RF64 or BW64 file: 64-bit RIFF size, data size and frame count, and an empty
+// table.
 Bytes Ds64(uint64_t dataBytes) {
   Bytes payload(28, 0);
   for (int i = 0; i < 8; ++i) payload[8 + static_cast<size_t>(i)] = (dataBytes >> (8 * i)) & 0xff;

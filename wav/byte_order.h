@@ -1,5 +1,5 @@
-// Little-endian fields of WAV files, assembled with shifts so that the host's
-// byte order never matters.
+// Little-endian fields of WAV files, assembled with shifts so that the host's byte order never
+// matters.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
-// Bytes of a WAV file under construction: little-endian fields, tags, texts
-// and whole chunks appended in order, for the header and its metadata.
+// Bytes of a WAV file under construction: little-endian fields, tags, texts and whole chunks
+// appended in order, for the header and its metadata.
 #pragma once
 
 #include <algorithm>
@@ -17,8 +17,8 @@ namespace wavsplice {
 struct ByteWriter {
   std::vector<unsigned char> bytes;
   void Tag(const char* tag) {
-    // Through a local copy, as the fields are: GCC 12 misreads an insert
-    // straight from a string literal as an overflow.
+    // Through a local copy, as the fields are: GCC 12 misreads an insert straight from a string
+    // literal as an overflow.
     unsigned char field[4];
     std::memcpy(field, tag, 4);
     bytes.insert(bytes.end(), field, field + 4);

@@ -11,12 +11,12 @@ namespace wavsplice {
 
 namespace {
 
-// Most files hold their chunks near the start; read a small prefix first and
-// the whole scanned range only when the tag is not in it.
+// Most files hold their chunks near the start; read a small prefix first and the whole scanned
+// range only when the tag is not in it.
 constexpr size_t kFirstReadBytes = 4096;
 
-// Walks at most this many chunks: a file of empty chunks ends the walk
-// early instead of taking one read per 8 bytes.
+// Walks at most this many chunks: a file of empty chunks ends the walk early instead of taking one
+// read per 8 bytes.
 constexpr size_t kMostChunksWalked = 4096;
 constexpr int64_t kRiffPreamble = 12;  // "RIFF", its size, "WAVE"
 
@@ -29,11 +29,10 @@ int64_t ScanBuffer(const std::vector<unsigned char>& bytes, size_t length, std::
   return -1;
 }
 
-// A metadata chunk in the layout this program writes: a cue table whose
-// size is its count's, a LIST of labels or of INFO tags, a bext with its
-// fixed fields, an iXML. The scan passes over a "data" inside one of these
-// (a cue point's fccChunk, a label's text); inside anything else it is
-// taken, as it always was.
+// A metadata chunk in the layout this program writes: a cue table whose size is its count's, a LIST
+// of labels or of INFO tags, a bext with its fixed fields, an iXML. The scan passes over a "data"
+// inside one of these (a cue point's fccChunk, a label's text); inside anything else it is taken,
+// as it always was.
 bool IsWellFormedMetadata(std::FILE* wavFile, const ChunkPlace& chunk) {
   constexpr uint32_t kBextFixedBytes = 602;
   unsigned char head[4] = {};
@@ -88,8 +87,8 @@ bool IsMetadataChunk(const ChunkPlace& chunk) {
 int64_t FindAudioStart(std::FILE* wavFile) {
   int64_t tagAt = FIND_CHUNK(wavFile, "data");
   std::vector<unsigned char> bytes;
-  // Files without metadata before their audio (every file the scan alone
-  // read right) end at the first walk.
+  // Files without metadata before their audio (every file the scan alone read right) end at the
+  // first walk.
   for (int64_t from = kRiffPreamble; tagAt >= 0;) {
     const std::vector<ChunkPlace> chunks = WalkChunks(wavFile, from, tagAt);
     const auto holder =

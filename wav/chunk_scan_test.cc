@@ -59,8 +59,7 @@ TEST(FindChunk, PositionZeroAndOddPositionsAreNeverExamined) {
   EXPECT_EQ(ScanBytes(ZerosWithTag(64, 0, "data"), "data"), -1);
   EXPECT_EQ(ScanBytes(ZerosWithTag(64, 37, "data"), "data"), -1);
   EXPECT_EQ(ScanBytes(ZerosWithTag(64, 13, "fmt"), "fmt"), -1);
-  // An odd-sized chunk without its pad byte pushes the data tag to an odd
-  // position.
+  // An odd-sized chunk without its pad byte pushes the data tag to an odd position.
   const Bytes wav = testing::WavBuilder()
                         .Fmt({1, 44100, 16})
                         .Chunk("LIST", Bytes(3, 'x'), false)

@@ -40,8 +40,8 @@ std::string FixedText(const unsigned char* field, size_t width) {
   return std::string(field, end);
 }
 
-// The cue table: frames by cue ID. A point's frame is its dwSampleOffset
-// (what players read); writers that fill only dwPosition leave the offset 0.
+// The cue table: frames by cue ID. A point's frame is its dwSampleOffset (what players read);
+// writers that fill only dwPosition leave the offset 0.
 bool ParseCue(const std::vector<unsigned char>& bytes, std::vector<uint32_t>& ids,
               std::vector<Marker>& markers) {
   if (bytes.size() < kCueCountBytes) return false;
@@ -62,8 +62,7 @@ bool ParseCue(const std::vector<unsigned char>& bytes, std::vector<uint32_t>& id
   return true;
 }
 
-// A labl or note text: up to its terminating zero, which must be inside
-// the entry.
+// A labl or note text: up to its terminating zero, which must be inside the entry.
 bool ZeroEndedText(const unsigned char* text, size_t bytes, std::string& out) {
   const unsigned char* end = std::find(text, text + bytes, 0);
   if (end == text + bytes) return false;
@@ -71,8 +70,8 @@ bool ZeroEndedText(const unsigned char* text, size_t bytes, std::string& out) {
   return true;
 }
 
-// Applies the adtl list to the markers of the cue table; false (and the
-// markers unchanged) when any entry is malformed.
+// Applies the adtl list to the markers of the cue table; false (and the markers unchanged) when any
+// entry is malformed.
 bool ParseAdtl(const std::vector<unsigned char>& bytes, const std::vector<uint32_t>& ids,
                std::vector<Marker>& markers, MetadataFault& fault) {
   std::vector<Marker> named = markers;
@@ -175,8 +174,8 @@ void TextEntry(ByteWriter& out, const char* tag, size_t id, const std::string& t
   out.Chunk(tag, entry.bytes);
 }
 
-// Readers stop at the first entry that is not a label, or file labels only
-// in order: every labl, then every note, then every ltxt.
+// Readers stop at the first entry that is not a label, or file labels only in order: every labl,
+// then every note, then every ltxt.
 std::vector<unsigned char> AdtlPayload(const std::vector<Marker>& markers) {
   ByteWriter out;
   out.Tag("adtl");

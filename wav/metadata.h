@@ -1,8 +1,7 @@
-// What a WAV file carries beside its audio, as plain values: markers (the
-// "cue " chunk with its LIST/adtl labels, notes and regions), the broadcast
-// extension ("bext"), "iXML" and LIST/INFO. Read from a source's chunks,
-// every count and size checked against its chunk; written as the chunks a
-// destination's header holds before its "data" chunk.
+// What a WAV file carries beside its audio, as plain values: markers (the "cue " chunk with its
+// LIST/adtl labels, notes and regions), the broadcast extension ("bext"), "iXML" and LIST/INFO.
+// Read from a source's chunks, every count and size checked against its chunk; written as the
+// chunks a destination's header holds before its "data" chunk.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +10,8 @@
 
 namespace wavsplice {
 
-// The largest metadata chunk read: an iXML or a cue table of this size is
-// far beyond any recorder's.
+// The largest metadata chunk read: an iXML or a cue table of this size is far beyond any
+// recorder's.
 constexpr uint32_t kMostMetadataBytes = 16u << 20;
 // The fixed part of a "bext" chunk, before its coding history.
 constexpr size_t kBextFixedBytes = 602;
@@ -30,8 +29,7 @@ struct RegionText {
   std::string text;
 };
 
-// One marker: a frame of the file's audio, with what the adtl list says
-// of it.
+// One marker: a frame of the file's audio, with what the adtl list says of it.
 struct Marker {
   int64_t frame = 0;
   std::string label;  // "labl"; empty when it has none
@@ -87,15 +85,14 @@ struct ChunkPayload {
   std::vector<unsigned char> bytes;
 };
 
-// Reads the metadata from the payloads of a file's chunks, in file order.
-// A "cue " chunk whose count runs past its payload, or an adtl list with an
-// entry that is malformed, is ignored (the markers of a good cue table keep
-// their frames without names) and recorded in faults; nothing is read past
-// a payload.
+// Reads the metadata from the payloads of a file's chunks, in file order. A "cue " chunk whose
+// count runs past its payload, or an adtl list with an entry that is malformed, is ignored (the
+// markers of a good cue table keep their frames without names) and recorded in faults; nothing is
+// read past a payload.
 SourceMetadata ParseMetadata(const std::vector<ChunkPayload>& chunks);
 
-// What a destination carries: markers in order (their IDs are 1, 2, ...),
-// and optionally a bext, an iXML and a LIST/INFO payload.
+// What a destination carries: markers in order (their IDs are 1, 2, ...), and optionally a bext, an
+// iXML and a LIST/INFO payload.
 struct DestinationMetadata {
   std::vector<Marker> markers;
   bool hasBext = false;
@@ -104,12 +101,11 @@ struct DestinationMetadata {
   std::vector<unsigned char> info;
 };
 
-// The chunks of the metadata as they go before a destination's "data"
-// chunk: "bext", "iXML", LIST/INFO, "cue ", LIST/adtl (every labl and note
-// before any ltxt), each padded to an even length. Each cue point holds its
-// frame in both dwPosition and dwSampleOffset, fccChunk "data", chunk and
-// block start 0. Markers past frame 0xFFFFFFFF must have been dropped.
-// Empty when there is nothing to carry.
+// The chunks of the metadata as they go before a destination's "data" chunk: "bext", "iXML",
+// LIST/INFO, "cue ", LIST/adtl (every labl and note before any ltxt), each padded to an even
+// length. Each cue point holds its frame in both dwPosition and dwSampleOffset, fccChunk "data",
+// chunk and block start 0. Markers past frame 0xFFFFFFFF must have been dropped. Empty when there
+// is nothing to carry.
 std::vector<unsigned char> MetadataChunkBytes(const DestinationMetadata& metadata);
 
 }  // namespace wavsplice

@@ -116,8 +116,8 @@ TEST(Metadata, WrittenChunksReadBackInTheirLayout) {
   EXPECT_EQ(read.ixml, written.ixml);
   EXPECT_EQ(read.info, written.info);
 
-  // The order readers need: bext, iXML, INFO, cue, adtl with every labl
-  // and note before the ltxt; every chunk at an even position.
+  // The order readers need: bext, iXML, INFO, cue, adtl with every labl and note before the ltxt;
+  // every chunk at an even position.
   std::vector<std::string> order;
   for (size_t at = 36; at + 8 <= header.size();) {
     order.emplace_back(reinterpret_cast<const char*>(&header[at]), 4);

@@ -11,9 +11,9 @@ namespace {
 
 int32_t Signed(unsigned char byte) { return static_cast<int32_t>(static_cast<signed char>(byte)); }
 
-// A host that stores integers little-endian, as WAV does, moves a 16- or
-// 32-bit value whole (the compiler turns the copy into one load or store,
-// and a loop of them into vector moves); any other host assembles bytes.
+// A host that stores integers little-endian, as WAV does, moves a 16- or 32-bit value whole (the
+// compiler turns the copy into one load or store, and a loop of them into vector moves); any other
+// host assembles bytes.
 constexpr bool kLittleEndianHost = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 // 16-bit samples arrive scaled by 256, on the 24-bit scale.
@@ -98,8 +98,8 @@ void EncodeFloat64(double value, unsigned char* bytes) {
   Spread32(static_cast<uint32_t>(pattern >> 32), bytes + 4);
 }
 
-// 16 and 24-bit values go through CHAR_TO_NUM32, which decodes interleaved
-// values of any channel count as one run of values.
+// 16 and 24-bit values go through CHAR_TO_NUM32, which decodes interleaved values of any channel
+// count as one run of values.
 void DecodeThroughLeaf(int sampleType, const unsigned char* pcmBytes, double* values,
                        int64_t valueCount) {
   int32_t piece[kLeafValues];

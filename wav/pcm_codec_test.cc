@@ -73,8 +73,8 @@ TEST(PcmDecode, StereoFramesSplitLeftThenRight) {
 }
 
 TEST(PcmDecode, UnknownSampleTypeDecodesToZero) {
-  // Only one byte of input: a decoder that read it as 4-byte samples would
-  // run past the buffer (caught under the sanitizers).
+  // Only one byte of input: a decoder that read it as 4-byte samples would run past the buffer
+  // (caught under the sanitizers).
   const Bytes bytes = {0x7f};
   for (int sampleType : {0, 1, 4, 8, -2}) {
     SCOPED_TRACE(sampleType);
@@ -188,8 +188,8 @@ TEST(PcmCodec, RoundTrips) {
   NUM24MONO_TO_CHAR(values.data(), back.data(), 256);
   EXPECT_EQ(back, wide);
 
-  // 16-bit stereo: decoded values are x256, so they are divided before the
-  // encoder; without the division only the low byte survives, moved up.
+  // 16-bit stereo: decoded values are x256, so they are divided before the encoder; without the
+  // division only the low byte survives, moved up.
   const Bytes sixteen = {0x34, 0x12, 0xcd, 0xab, 0x00, 0x80, 0xff, 0x7f};
   Values left(2);
   Values right(2);

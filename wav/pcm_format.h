@@ -1,6 +1,6 @@
-// The PCM format of a file's audio: what a frame holds and how its values are
-// stored. Sources are read into it, the destination is written from it, and
-// the codec, the level change and the crossfade work by it.
+// The PCM format of a file's audio: what a frame holds and how its values are stored. Sources are
+// read into it, the destination is written from it, and the codec, the level change and the
+// crossfade work by it.
 #pragma once
 
 #include <cstdint>
@@ -17,9 +17,9 @@ constexpr int32_t kFormatTagExtensible = 0xFFFE;
 
 constexpr int32_t kMaxChannels = 128;
 
-// The range of an integer value of bytes bytes (1 to 4) in its own units:
-// 127, 32767, 8388607 or 2147483647 at the top, one more below zero at the
-// bottom. The one home of the program's integer limits.
+// The range of an integer value of bytes bytes (1 to 4) in its own units: 127, 32767, 8388607 or
+// 2147483647 at the top, one more below zero at the bottom. The one home of the program's integer
+// limits.
 constexpr int32_t HighestInteger(int32_t bytes) {
   return static_cast<int32_t>((int64_t{1} << (8 * bytes - 1)) - 1);
 }
@@ -37,11 +37,11 @@ struct PcmFormat {
   bool IsFloat() const { return encoding == SampleEncoding::kFloat; }
   // Bytes of one frame: one value for each channel.
   int64_t FrameBytes() const { return static_cast<int64_t>(containerBytes) * channels; }
-  // The byte every byte of a silent frame holds: 8-bit PCM is unsigned, its
-  // zero is 0x80; every other format's zero is all zero bytes.
+  // The byte every byte of a silent frame holds: 8-bit PCM is unsigned, its zero is 0x80; every
+  // other format's zero is all zero bytes.
   unsigned char SilenceByte() const { return !IsFloat() && containerBytes == 1 ? 0x80 : 0x00; }
-  // Whether the codec reads and writes this format: integer values of 1, 2,
-  // 3 or 4 bytes or float of 4 or 8, 1 to 128 channels.
+  // Whether the codec reads and writes this format: integer values of 1, 2, 3 or 4 bytes or float
+  // of 4 or 8, 1 to 128 channels.
   bool HasCodec() const;
   // Range of an integer result in the format's own units (8-bit: -128..127).
   double HighestValue() const {

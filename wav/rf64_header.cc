@@ -10,17 +10,15 @@ namespace wavsplice {
 namespace {
 
 constexpr size_t kRiffPreambleBytes = 12;  // "RIFF", its size, "WAVE"
-// "RF64", its size, "WAVE", then the ds64 chunk: tag, size 28, the 64-bit
-// RIFF size, data size and frame count, and a table of other chunks'
-// sizes, empty.
+// "RF64", its size, "WAVE", then the ds64 chunk: tag, size 28, the 64-bit RIFF size, data size and
+// frame count, and a table of other chunks' sizes, empty.
 constexpr size_t kRf64PreambleBytes = 48;
 constexpr uint32_t kDs64PayloadBytes = 28;
 constexpr uint32_t kSizeInDs64 = 0xFFFFFFFFu;
 
 void CopyTag(unsigned char* at, const char* tag) { std::memcpy(at, tag, 4); }
 
-// The fact chunk's 32-bit frame count (float and extensible files) also
-// moves to ds64.
+// The fact chunk's 32-bit frame count (float and extensible files) also moves to ds64.
 void MarkFactCount(std::vector<unsigned char>& header) {
   for (size_t at = kRiffPreambleBytes; at + 12 <= header.size();) {
     const uint32_t size = ReadLe32(&header[at + 4]);

@@ -25,8 +25,8 @@ std::string Tag(const Bytes& bytes, size_t at) {
                      bytes.begin() + static_cast<long>(at) + 4);
 }
 
-// The header (MAKE_HEADER writes it) is canonical up to a whole file of 4 GiB - 1
-// byte, RF64 from the next frame on; the sizes are those of the file.
+// The header (MAKE_HEADER writes it) is canonical up to a whole file of 4 GiB - 1 byte, RF64 from
+// the next frame on; the sizes are those of the file.
 TEST(MakeHeader, RiffUpTo4GiBThenRf64) {
   struct Case {
     int64_t frames;

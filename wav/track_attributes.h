@@ -1,5 +1,5 @@
-// What the program knows of one source WAV file after reading its header:
-// its format and where its audio lies.
+// What the program knows of one source WAV file after reading its header: its format and where its
+// audio lies.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +10,8 @@ namespace wavsplice {
 
 // The format and audio location of one source WAV file.
 struct TrackAttributes {
-  // The audio's format as the fmt chunk describes it: channels and rate as read, bits / 8 bytes
-  // per value; valid bits and channel mask from an extensible chunk only.
+  // The audio's format as the fmt chunk describes it: channels and rate as read, bits / 8 bytes per
+  // value; valid bits and channel mask from an extensible chunk only.
   PcmFormat format;
   int32_t bits = 0;                 // bits per sample as declared, a whole number of bytes or not
   int32_t audioFormat = 0;          // format tag of the fmt chunk

@@ -21,10 +21,9 @@ namespace {
 // Silence goes out in chunks of this many bytes: few writes, little memory.
 constexpr size_t kSilenceChunkBytes = 256 * 1024;
 
-// Whether this process may write a file up to endBytes long as far as its
-// file size limit goes, read from the kernel's table of the process's
-// limits; false when that cannot be learned. (C streams rather than
-// iostreams: they add nothing to the program's memory.)
+// Whether this process may write a file up to endBytes long as far as its file size limit goes,
+// read from the kernel's table of the process's limits; false when that cannot be learned. (C
+// streams rather than iostreams: they add nothing to the program's memory.)
 bool FileSizeLimitAllows(int64_t endBytes) {
   constexpr char kLimitName[] = "Max file size";
   FileHandle limits = OpenFile("/proc/self/limits", "r");
@@ -42,15 +41,13 @@ bool FileSizeLimitAllows(int64_t endBytes) {
   return false;
 }
 
-// Silence that lies wholly past the end of the file need not be written
-// byte by byte: writing the last byte extends the file, and the file system
-// supplies zeros for the gap, as for any gap. For a new destination, whose
-// data area the edits then write again, that halves the bytes written. The
-// zeros are written out (so that any failure comes at the same byte and
-// leaves the same file) unless the outcome is sure to be the same: no file
-// size limit stops the file short of its end, and the disk has room for the
-// zeros twice over and 64 MiB more, against everything else the run writes
-// after them.
+// Silence that lies wholly past the end of the file need not be written byte by byte: writing the
+// last byte extends the file, and the file system supplies zeros for the gap, as for any gap. For a
+// new destination, whose data area the edits then write again, that halves the bytes written. The
+// zeros are written out (so that any failure comes at the same byte and leaves the same file)
+// unless the outcome is sure to be the same: no file size limit stops the file short of its end,
+// and the disk has room for the zeros twice over and 64 MiB more, against everything else the run
+// writes after them.
 bool MayLeaveZerosToFileSystem(int fd, int64_t position, int64_t bytes) {
   constexpr uint64_t kSpareBytes = 64ull << 20;
   const int64_t fileSize = FileSize(fd);
@@ -61,8 +58,8 @@ bool MayLeaveZerosToFileSystem(int fd, int64_t position, int64_t bytes) {
          available >= 2 * static_cast<uint64_t>(bytes) + kSpareBytes;
 }
 
-// Silence past the end of the file that the disk has no room for: writing
-// it would only fill the disk before failing, so the run fails at once.
+// Silence past the end of the file that the disk has no room for: writing it would only fill the
+// disk before failing, so the run fails at once.
 bool CannotHoldSilence(int fd, int64_t position, int64_t bytes) {
   const int64_t fileSize = FileSize(fd);
   if (bytes <= 0 || fileSize < 0 || position < fileSize) return false;

@@ -55,8 +55,7 @@ TEST(MakeHeader, MatchesCanonicalLayout) {
   EXPECT_FALSE(unwritable.Append("x", 1));
 }
 
-// A canonical header followed by fill bytes of 0xFF, so that every byte
-// PAD_FILE writes shows.
+// A canonical header followed by fill bytes of 0xFF, so that every byte PAD_FILE writes shows.
 Bytes HeaderAndFill(size_t fillBytes) {
   Bytes wav = testing::CanonicalWav({2, 44100, 24}, {});
   wav.resize(44 + fillBytes, 0xFF);
