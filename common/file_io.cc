@@ -91,6 +91,15 @@ int64_t FileSize(std::FILE* file) {
   return size < 0 ? -1 : static_cast<int64_t>(size);
 }
 
+bool ReadWholeFile(const std::string& path, std::string& text) {
+  FileHandle file = OpenFile(path, "rb");
+  if (!file) return false;
+  char chunk[4096];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
+  return !std::ferror(file.get());
+}
+
 int64_t FileSize(int fd) {
   struct stat status = {};
   return ::fstat(fd, &status) == 0 ? static_cast<int64_t>(status.st_size) : -1;

@@ -48,6 +48,9 @@ class Descriptor {
 // when it cannot be opened.
 Descriptor OpenCheckedFile(const std::string& path);
 
+// The whole file at path in text; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& text);
+
 // Length of the open file in bytes, or -1 when it cannot be learned.
 int64_t FileSize(std::FILE* file);
 int64_t FileSize(int fd);

@@ -17,15 +17,6 @@ constexpr char kNotALabel[] =
 constexpr char kNotATime[] = "'%s' is no time in seconds: write it with a period, as 12.5";
 constexpr char kPointNote[] = "%s:%i marks a point at %.6f s, not a region: it is left out";
 
-bool ReadWhole(const std::string& path, std::string& text) {
-  FileHandle file = OpenFile(path, "rb");
-  if (!file) return false;
-  char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
-  return !std::ferror(file.get());
-}
-
 // A time of a label: wholly a number (no clock time, no comma), finite and not negative.
 bool LabelTime(const std::string& field, double& seconds, std::string& error) {
   seconds = LeadingNumber(field.c_str());
@@ -74,7 +65,7 @@ bool ParseLabels(const std::string& text, std::vector<Label>& labels, int32_t& e
 void AddLabelRegions(const std::string& path, const std::string& taskPath, int32_t taskLine,
                      std::vector<SourceRegion>& regions, Diagnostics& diagnostics) {
   std::string text;
-  if (!ReadWhole(path, text))
+  if (!ReadWholeFile(path, text))
     Fail(kExitTask, msg::kLabelFileUnreadable, taskPath.c_str(), taskLine, path.c_str());
   std::vector<Label> labels;
   int32_t errorLine = 0;

@@ -26,16 +26,6 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 constexpr float kLevelCeilingDb = 24.0f;
 constexpr double kQuietestTargetLufs = -70.0;  // BS.1770's absolute gate
 
-// The whole file at path in text; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& text) {
-  FileHandle file = OpenFile(path, "rb");
-  if (!file) return false;
-  char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) text.append(chunk, got);
-  return !std::ferror(file.get());
-}
-
 // A carriage return before a newline or at the end of the text belongs to the line end, so that
 // task files saved with CR LF line ends read alike.
 bool IsLineEndReturn(const std::string& text, size_t at) {
