@@ -128,6 +128,7 @@ declare -A example_frames=(
   [level.txt]="levelled.wav 44100 2 16 352800"
   [samples.txt]="bells.wav 48000 1 24 68000"
   [deliver.txt]="delivered.wav 44100 2 16 374850"
+  [remove-ums.txt]="cleaned.wav 44100 2 16 310904"
 )
 for task in "$root/examples/task.txt" "$root"/examples/recipes/*.txt; do
   name=$(basename "$task")
