@@ -8,16 +8,18 @@ namespace wavsplice {
 
 namespace {
 
-// One loop per channel count, so that the compiler unrolls the channels.
+// One loop per common channel count, so that the compiler unrolls the
+// channels; kChannels 0 takes the count given at run time.
 template <int kChannels>
-void SpreadOver(const CrossfadeWeights* frames, int64_t frameCount, bool scaleSource,
-                double sourceFactor, double* destWeights, double* sourceWeights) {
+void SpreadOver(const CrossfadeWeights* frames, int64_t frameCount, int givenChannels,
+                bool scaleSource, double sourceFactor, double* destWeights, double* sourceWeights) {
+  const int channels = kChannels > 0 ? kChannels : givenChannels;
   for (int64_t k = 0; k < frameCount; ++k) {
     const double sourceGain =
         scaleSource ? frames[k].sourceGain * sourceFactor : frames[k].sourceGain;
-    for (int c = 0; c < kChannels; ++c) {
-      destWeights[k * kChannels + c] = frames[k].destGain;
-      sourceWeights[k * kChannels + c] = sourceGain;
+    for (int c = 0; c < channels; ++c) {
+      destWeights[k * channels + c] = frames[k].destGain;
+      sourceWeights[k * channels + c] = sourceGain;
     }
   }
 }
@@ -27,24 +29,18 @@ void SpreadOver(const CrossfadeWeights* frames, int64_t frameCount, bool scaleSo
 void SpreadWeights(const CrossfadeWeights* frames, int64_t frameCount, int channels,
                    bool scaleSource, double sourceFactor, double* destWeights,
                    double* sourceWeights) {
+  const auto spread = [&](auto spreadOver) {
+    spreadOver(frames, frameCount, channels, scaleSource, sourceFactor, destWeights, sourceWeights);
+  };
   switch (channels) {
     case 1:
-      SpreadOver<1>(frames, frameCount, scaleSource, sourceFactor, destWeights, sourceWeights);
-      return;
+      return spread(SpreadOver<1>);
     case 2:
-      SpreadOver<2>(frames, frameCount, scaleSource, sourceFactor, destWeights, sourceWeights);
-      return;
+      return spread(SpreadOver<2>);
     case 6:
-      SpreadOver<6>(frames, frameCount, scaleSource, sourceFactor, destWeights, sourceWeights);
-      return;
-  }
-  for (int64_t k = 0; k < frameCount; ++k) {
-    const double sourceGain =
-        scaleSource ? frames[k].sourceGain * sourceFactor : frames[k].sourceGain;
-    for (int c = 0; c < channels; ++c) {
-      destWeights[k * channels + c] = frames[k].destGain;
-      sourceWeights[k * channels + c] = sourceGain;
-    }
+      return spread(SpreadOver<6>);
+    default:
+      return spread(SpreadOver<0>);
   }
 }
 
