@@ -27,12 +27,12 @@ namespace wavsplice {
 
 namespace {
 
-// The last values of a run, fewer than a kernel takes at once, through the codec's own leaves and
-// the portable rule (at most sixteen values).
+// The last values of a run, too few for a kernel's turn, through the codec's own leaves and the
+// portable rule (at most 17 values).
 int64_t ScaleRestThroughLeaves(unsigned char* bytes, int32_t count, double gain,
                                int bytesPerSample) {
   const double scale = bytesPerSample == 2 ? kSixteenBitScale : 1.0;
-  int32_t values[16];
+  int32_t values[17];
   int64_t clipped = 0;
   CHAR_TO_NUM32(bytes, values, bytesPerSample, count);
   for (int32_t k = 0; k < count; ++k) {
@@ -44,16 +44,6 @@ int64_t ScaleRestThroughLeaves(unsigned char* bytes, int32_t count, double gain,
     NUM24MONO_TO_CHAR(values, bytes, count);
   }
   return clipped;
-}
-
-// Truncated products of eight 32-bit values and factor: with a gain of at most 255 they fit 32
-// bits.
-__attribute__((target("avx2"))) __m256i TruncatedProducts(__m256i lanes, __m256d factor) {
-  const __m128i lower =
-      _mm256_cvttpd_epi32(_mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_castsi256_si128(lanes)), factor));
-  const __m128i upper = _mm256_cvttpd_epi32(
-      _mm256_mul_pd(_mm256_cvtepi32_pd(_mm256_extracti128_si256(lanes, 1)), factor));
-  return _mm256_inserti128_si256(_mm256_castsi128_si256(lower), upper, 1);
 }
 
 // Adds one to a lane of limited (kept as minus the count: a true compare is -1) for each result
@@ -72,63 +62,128 @@ __attribute__((target("avx2"))) int64_t LimitedCount(__m256i limited) {
   return clipped;
 }
 
-// 16-bit values are decoded x 256, as the codec's leaves decode them, and scaled by gain x 1/256
-// (the portable loops' one product).
+// The AVX2 kernels convert between integers and doubles with additions instead of the conversion
+// instructions, which this class of processor runs at half the rate of its other arithmetic: an
+// integer x of less than 2^51 in magnitude, added to the bits of 1.5 x 2^52 in a 64-bit lane, gives
+// the bits of the double 1.5 x 2^52 + x, and subtracting 1.5 x 2^52 leaves x exactly. Backwards, a
+// whole double y of less than 2^31 in magnitude plus 1.5 x 2^52 holds y in the low 32 bits of its
+// lane, in two's complement. Both ways are exact, so the bytes are those of the conversions.
+constexpr int64_t kMagicBits = 0x4338000000000000;  // the bits of 1.5 x 2^52
+constexpr double kMagic = 6755399441055744.0;       // 1.5 x 2^52
+
+// The truncated products of the four 16-bit values at `at` and factor, each in the low 32 bits of
+// a 64-bit lane.
+__attribute__((target("avx2"))) __m256d SixteenBitProducts(const unsigned char* at,
+                                                           __m256d factor) {
+  int64_t words;
+  std::memcpy(&words, at, sizeof words);
+  const __m256i lanes = _mm256_add_epi64(_mm256_cvtepi16_epi64(_mm_cvtsi64_si128(words)),
+                                         _mm256_set1_epi64x(kMagicBits));
+  const __m256d values = _mm256_sub_pd(_mm256_castsi256_pd(lanes), _mm256_set1_pd(kMagic));
+  const __m256d products = _mm256_mul_pd(values, factor);
+  return _mm256_add_pd(_mm256_round_pd(products, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC),
+                       _mm256_set1_pd(kMagic));
+}
+
+// The low 32 bits of the lanes of a and b, in the order a0 a1 b0 b1 a2 a3 b2 b3.
+__attribute__((target("avx2"))) __m256i LowHalves(__m256d a, __m256d b) {
+  return _mm256_castps_si256(_mm256_shuffle_ps(_mm256_castpd_ps(a), _mm256_castpd_ps(b), 0x88));
+}
+
+// Scales the sixteen 16-bit values at `at` in place and adds their limited ones to limited.
+__attribute__((target("avx2"))) __m256i ScaleSixteenValues(unsigned char* at, __m256d factor,
+                                                           __m256i limited, __m256i low,
+                                                           __m256i high) {
+  // Values 0 1 4 5 2 3 6 7, and 8 9 12 13 10 11 14 15.
+  const __m256i first =
+      LowHalves(SixteenBitProducts(at, factor), SixteenBitProducts(at + 8, factor));
+  const __m256i second =
+      LowHalves(SixteenBitProducts(at + 16, factor), SixteenBitProducts(at + 24, factor));
+  limited = CountOutside(CountOutside(limited, first, low, high), second, low, high);
+  // Packing with signed saturation limits to the 16-bit range; it works within each 128-bit half,
+  // and the pairs of values then go back in order.
+  const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_packs_epi32(first, second),
+                                                     _mm256_setr_epi32(0, 4, 1, 5, 2, 6, 3, 7));
+  std::memcpy(at, &packed, sizeof packed);
+  return limited;
+}
+
+// The codec's leaves decode a 16-bit sample as sample x 256, and the portable loops scale that by
+// gain x 1/256. Scaling by a power of two is exact in binary floating point, so that product rounds
+// to the same double as sample x gain, which this kernel takes.
 __attribute__((target("avx2"))) int64_t SixteenWithAvx2(unsigned char* bytes, int64_t count,
                                                         double gain) {
-  const __m256d factor = _mm256_set1_pd(gain * kSixteenBitScale);
+  const __m256d factor = _mm256_set1_pd(gain);
   const __m256i high = _mm256_set1_epi32(HighestInteger(2));
   const __m256i low = _mm256_set1_epi32(LowestInteger(2));
   __m256i limited = _mm256_setzero_si256();
   int64_t i = 0;
-  for (; i + 8 <= count; i += 8) {
-    __m128i raw;
-    std::memcpy(&raw, bytes + i * 2, sizeof raw);
-    const __m256i results =
-        TruncatedProducts(_mm256_slli_epi32(_mm256_cvtepi16_epi32(raw), 8), factor);
-    limited = CountOutside(limited, results, low, high);
-    // Packing with signed saturation limits to the 16-bit range.
-    const __m128i packed =
-        _mm_packs_epi32(_mm256_castsi256_si128(results), _mm256_extracti128_si256(results, 1));
-    std::memcpy(bytes + i * 2, &packed, sizeof packed);
+  for (; i + 16 <= count; i += 16) {
+    limited = ScaleSixteenValues(bytes + i * 2, factor, limited, low, high);
   }
   return LimitedCount(limited) +
          ScaleRestThroughLeaves(bytes + i * 2, static_cast<int32_t>(count - i), gain, 2);
 }
 
-__attribute__((target("avx2"))) int64_t TwentyFourWithAvx2(unsigned char* bytes, int64_t count,
-                                                           double gain) {
-  // Eight values are 24 bytes: dwords 0-2 go to the low lane and 3-5 to the high one, where each
-  // group of three bytes becomes the top three bytes of a 32-bit lane (an arithmetic shift then
-  // extends the sign); packing back takes the low three bytes of each lane, dwords 0-2 and 4-6.
-  const __m256i spread = _mm256_setr_epi32(0, 1, 2, 2, 3, 4, 5, 5);
-  const __m256i toLanes = _mm256_setr_epi8(                  //
-      -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11,  //
-      -1, 0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11);
+// The truncated products of the four 24-bit values at `at` and factor, each in the low 32 bits of
+// a 64-bit lane. Reads 16 bytes. Each value's three bytes go to bytes 1 to 3 of its lane's low
+// half, with 0 below them and above: 256 times the value in two's complement. Flipping its sign bit
+// adds 2^31, and the high half's bits of 2^52 make the lane the double 2^52 + 2^31 + 256 x value.
+__attribute__((target("avx2"))) __m256d TwentyFourBitProducts(const unsigned char* at,
+                                                              __m256d factor) {
+  const __m256i toLanes = _mm256_setr_epi8(                      //
+      -1, 0, 1, 2, -1, -1, -1, -1, -1, 3, 4, 5, -1, -1, -1, -1,  //
+      -1, 6, 7, 8, -1, -1, -1, -1, -1, 9, 10, 11, -1, -1, -1, -1);
+  const __m256i raw =
+      _mm256_broadcastsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(at)));
+  const __m256i lanes =
+      _mm256_xor_si256(_mm256_shuffle_epi8(raw, toLanes), _mm256_set1_epi64x(0x4330000080000000));
+  const __m256d values =
+      _mm256_sub_pd(_mm256_castsi256_pd(lanes), _mm256_set1_pd(4503601774854144.0));  // 2^52 + 2^31
+  const __m256d products = _mm256_mul_pd(values, factor);
+  return _mm256_add_pd(_mm256_round_pd(products, _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC),
+                       _mm256_set1_pd(kMagic));
+}
+
+// Limits the eight results of a register to the 24-bit range and writes their low three bytes
+// to `at`, 24 bytes.
+__attribute__((target("avx2"))) void StoreTwentyFour(unsigned char* at, __m256i results,
+                                                     __m256i low, __m256i high) {
   const __m256i fromLanes = _mm256_setr_epi8(                  //
       0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,  //
       0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-  const __m256i gather = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-  const __m256d factor = _mm256_set1_pd(gain);
+  const __m256i kept = _mm256_min_epi32(_mm256_max_epi32(results, low), high);
+  const __m256i packed = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(kept, fromLanes),
+                                                     _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+  std::memcpy(at, &packed, 16);
+  std::memcpy(at + 16, reinterpret_cast<const unsigned char*>(&packed) + 16, 8);
+}
+
+// 24-bit values are scaled x 256 by their conversion, and by gain x 1/256 (the 16-bit kernel's
+// argument again: the same double as value x gain), sixteen a turn.
+__attribute__((target("avx2"))) int64_t TwentyFourWithAvx2(unsigned char* bytes, int64_t count,
+                                                           double gain) {
+  const __m256d factor = _mm256_set1_pd(gain * kSixteenBitScale);
   const __m256i high = _mm256_set1_epi32(HighestInteger(3));
   const __m256i low = _mm256_set1_epi32(LowestInteger(3));
   __m256i limited = _mm256_setzero_si256();
   int64_t i = 0;
-  // A 32-byte load reads 8 bytes past a group's 24: the groups within the last 32 bytes are left to
-  // the leaves.
-  for (; (i + 8) * 3 + 8 <= count * 3; i += 8) {
-    __m256i raw;
-    std::memcpy(&raw, bytes + i * 3, sizeof raw);
-    const __m256i lanes = _mm256_srai_epi32(
-        _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(raw, spread), toLanes), 8);
-    const __m256i results = TruncatedProducts(lanes, factor);
-    limited = CountOutside(limited, results, low, high);
-    const __m256i kept = _mm256_min_epi32(_mm256_max_epi32(results, low), high);
-    const __m256i packed =
-        _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(kept, fromLanes), gather);
-    // Exactly 24 bytes: the next group's bytes are still to be read.
-    std::memcpy(bytes + i * 3, &packed, 16);
-    std::memcpy(bytes + i * 3 + 16, reinterpret_cast<const unsigned char*>(&packed) + 16, 8);
+  // The last of a turn's four 16-byte loads, at byte 36, reads 4 bytes past its 48: the turns
+  // within the last 52 bytes are left to the leaves.
+  for (; (i + 16) * 3 + 4 <= count * 3; i += 16) {
+    unsigned char* at = bytes + i * 3;
+    // Values 0 1 4 5 2 3 6 7, and 8 9 12 13 10 11 14 15, each group as the order in its
+    // register; the byte picks below put them back in order.
+    const __m256d p0 = TwentyFourBitProducts(at, factor);
+    const __m256d p1 = TwentyFourBitProducts(at + 12, factor);
+    const __m256d p2 = TwentyFourBitProducts(at + 24, factor);
+    const __m256d p3 = TwentyFourBitProducts(at + 36, factor);
+    const __m256i first = LowHalves(p0, p1);
+    const __m256i second = LowHalves(p2, p3);
+    limited = CountOutside(CountOutside(limited, first, low, high), second, low, high);
+    const __m256i order = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+    StoreTwentyFour(at, _mm256_permutevar8x32_epi32(first, order), low, high);
+    StoreTwentyFour(at + 24, _mm256_permutevar8x32_epi32(second, order), low, high);
   }
   return LimitedCount(limited) +
          ScaleRestThroughLeaves(bytes + i * 3, static_cast<int32_t>(count - i), gain, 3);
