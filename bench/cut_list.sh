@@ -4,7 +4,10 @@
 # 0.2 to 0.7 s from a label file, each join crossfaded over 10 ms. Renders
 # it, then the hand-written equivalent (the 41 pieces appended in sample
 # mode, with `handles` and the same default crossfade), times both and
-# compares the two destinations byte for byte.
+# compares the two destinations byte for byte. With bench_strict_bound built
+# (WAVSPLICE_BENCH=ON) and hyperfine installed, it also times the job's
+# strict bound, the kept pieces read once and the destination written once,
+# and prints the render's median as a ratio to it.
 #   bench/cut_list.sh BUILD_DIR [MINUTES] [CUTS]
 set -euo pipefail
 build=$(cd "${1:?usage: bench/cut_list.sh BUILD_DIR [MINUTES] [CUTS]}" && pwd)
@@ -44,3 +47,41 @@ for job in cut hand; do
   echo "render $job.txt: $({ time "$build/wavsplice" $job.txt >$job.out; } 2>&1)"
 done
 cmp cut.wav hand.wav && echo "cut.wav and hand.wav are identical ($(stat -c %s cut.wav) bytes)"
+
+# The strict bound of the cut job: the kept pieces as spans of the source's
+# audio (its data chunk found by walking the RIFF chunks), in the bound's plan.
+strict="$build/bench/bench_strict_bound"
+if [ -x "$strict" ] && command -v hyperfine >/dev/null 2>&1; then
+  python3 - long.wav ums.labels >bound.txt <<'PLAN'
+import struct, sys
+wav, labels = sys.argv[1], sys.argv[2]
+with open(wav, "rb") as f:
+    f.seek(12)
+    while True:
+        ident, size = struct.unpack("<4sI", f.read(8))
+        if ident == b"data":
+            start, end = f.tell(), f.tell() + size
+            break
+        f.seek(size + (size & 1), 1)
+frame = 4
+print("out_bound.wav")
+kept = start
+for line in open(labels):
+    if line.startswith("\\"):
+        continue
+    fields = line.split("\t")
+    cut_from = start + int(44100 * float(fields[0])) * frame
+    cut_to = start + int(44100 * float(fields[1])) * frame
+    print(f"{wav}\t{kept}\t{cut_from - kept}\t{cut_from - kept}")
+    kept = cut_to
+print(f"{wav}\t{kept}\t{end - kept}\t{end - kept}")
+PLAN
+  hyperfine -N --warmup 2 --runs 15 --prepare 'sh -c "rm -f out_bound.wav cut.wav; sync"' \
+    --export-json times.json "$strict bound.txt" "$build/wavsplice cut.txt" >/dev/null 2>&1
+  python3 - times.json <<'RATIO'
+import json, sys
+bound, render = json.load(open(sys.argv[1]))["results"]
+print(f"strict bound {bound['median']:.3f} s, render {render['median']:.3f} s (medians of 15): "
+      f"{render['median'] / bound['median']:.2f}x the strict bound")
+RATIO
+fi
