@@ -113,15 +113,28 @@ std::vector<EditEntry> EntriesWithHandles(const RunState& run,
   return entries;
 }
 
+namespace {
+
+// Whether any crossfade takes handles: with `handles`, or at a join between pieces of an edit.
+bool TakesHandles(const RunState& run) {
+  const auto joinsPieces = [](const EditEntry& entry) { return entry.piece > 1; };
+  return run.handles || std::any_of(run.entries.begin(), run.entries.end(), joinsPieces);
+}
+
+}  // namespace
+
 RunState PlainPlan(const RunState& run) {
   RunState plain = run;
-  const auto joinsPieces = [](const EditEntry& entry) { return entry.piece > 1; };
-  if (!run.handles && std::none_of(run.entries.begin(), run.entries.end(), joinsPieces)) {
-    return plain;
-  }
+  if (!TakesHandles(run)) return plain;
   std::vector<EditEntry> entries = EntriesWithHandles(run, PlanHandles(run));
   std::copy(entries.begin(), entries.end(), plain.entries.begin());
   return plain;
+}
+
+const RunState& PlainPlanOf(const RunState& run, std::optional<RunState>& storage) {
+  if (!TakesHandles(run)) return run;
+  storage = PlainPlan(run);
+  return *storage;
 }
 
 void ApplyDefaultCrossfade(RunState& run) {

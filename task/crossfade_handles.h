@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "task/run_state.h"
@@ -68,6 +69,10 @@ std::vector<EditEntry> EntriesWithHandles(const RunState& run,
 // The run with its entries as EntriesWithHandles gives them (the run unchanged when no crossfade
 // takes handles), for the functions that read a plan.
 RunState PlainPlan(const RunState& run);
+
+// The same plan without a copy where it is the run itself (no handles and no joins between pieces):
+// the run, or PlainPlan(run) kept in storage. A plan of hundreds of edits is then held once.
+const RunState& PlainPlanOf(const RunState& run, std::optional<RunState>& storage);
 
 // Gives the default crossfade (`xf` before the first `src`) to every entry with no `xf` of its own
 // whose insert point is after frame 0.

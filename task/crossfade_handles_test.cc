@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -84,10 +85,17 @@ TEST(CrossfadeHandles, PlainPlanExtendsOutgoingSpansAndMovesSplices) {
   EXPECT_EQ(plain[2].xfSamples, 40);
   EXPECT_EQ(plain[2].xfWidth, 0.0f);
 
-  // Without handles nothing is planned.
+  std::optional<RunState> storage;
+  EXPECT_EQ(PlainPlanOf(run, storage).entries[1].insertPoint, 120);
+  EXPECT_TRUE(storage.has_value());
+
+  // Without handles nothing is planned, and the plain plan is the run itself, not a copy.
   run.handles = false;
   EXPECT_EQ(PlanHandles(run)[1].outgoing, -1);
   EXPECT_EQ(PlainPlan(run).entries[1].insertPoint, 100);
+  storage.reset();
+  EXPECT_EQ(&PlainPlanOf(run, storage), &run);
+  EXPECT_FALSE(storage.has_value());
 }
 
 }  // namespace

@@ -131,7 +131,8 @@ void PrintCrossfadeNotMade(RunState& run, CrossfadeOutcome outcome) {
 // are those of the plain plan it stands for.
 void RenderEdits(RunState& run) {
   EditRenderer renderer(TargetOf(run));
-  const RunState plain = PlainPlan(run);
+  std::optional<RunState> handled;
+  const RunState& plain = PlainPlanOf(run, handled);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];
     EditEntry& entry = run.entries[static_cast<size_t>(index)];
@@ -158,7 +159,8 @@ void RenderEdits(RunState& run) {
 // A check's report: the diagnostics, then every edit as it would be written.
 void PrintCheck(const RunState& run) {
   PrintDiagnostics(run);
-  const RunState plain = PlainPlan(run);
+  std::optional<RunState> handled;
+  const RunState& plain = PlainPlanOf(run, handled);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];
     PrintEditBlock(run, index);

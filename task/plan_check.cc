@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 
@@ -374,7 +375,8 @@ void CheckFades(RunState& run) {
 }
 
 void CheckPlan(RunState& run) {
-  const RunState plain = PlainPlan(run);
+  std::optional<RunState> handled;
+  const RunState& plain = PlainPlanOf(run, handled);
   for (int32_t k = 0; k < run.entryCount; ++k) {
     CheckCrossfade(run, plain, k);
     const int32_t index = run.writeOrder[static_cast<size_t>(k)];

@@ -6,6 +6,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "task/crossfade_handles.h"
 #include "task/crossfade_plan.h"
@@ -476,7 +477,8 @@ std::string ReportJson(const RunState& run, const RunRecord& record) {
   }
   Json edits = Json::array();
   if (record.planned) {
-    const RunState plain = PlainPlan(run);
+    std::optional<RunState> handled;
+    const RunState& plain = PlainPlanOf(run, handled);
     for (int32_t k = 0; k < run.entryCount; ++k) {
       edits.push_back(EditJson(run, plain, record, run.writeOrder[static_cast<size_t>(k)], text));
     }

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -409,7 +410,8 @@ std::string TimelineSvg(const RunState& run) {
               "Plan of " + Escape(run.destPath, 80) + Format(": %i edits in write order", lanes),
               " font-size=\"14\" font-weight=\"bold\"");
   svg += Axis(run, scale);
-  const RunState plain = PlainPlan(run);
+  std::optional<RunState> handled;
+  const RunState& plain = PlainPlanOf(run, handled);
   for (int32_t k = 0; k < run.entryCount; ++k) svg += Lane(run, plain, scale, k);
   svg += Handles(run, scale);
   svg += HeardStrip(run, scale, stripY);
