@@ -8,6 +8,7 @@
 #include "common/file_io.h"
 #include "common/messages.h"
 #include "render/level.h"
+#include "render/level_pipeline.h"
 
 namespace wavsplice {
 
@@ -23,12 +24,20 @@ constexpr int64_t kCopyChunkBytes = 12 * kBlockSamples * 8;
 
 int64_t INSERT_FILE(const OpenAudio& dest, const OpenAudio& source, const PcmFormat& format,
                     int64_t insertPoint, int64_t readStart, int64_t readLength, double levelDb,
-                    const std::string& destName, KernelCopy& kernel) {
+                    const std::string& destName, KernelCopy& kernel, LevelPipeline* levels) {
   const int64_t frameSize = format.FrameBytes();
   int64_t sourcePos = source.audioStart + readStart * frameSize;
   int64_t destPos = dest.audioStart + insertPoint * frameSize;
   int64_t remaining = readLength > 0 ? readLength * frameSize : 0;
   const bool changeLevel = levelDb != 0.0;
+  if (changeLevel && levels != nullptr) {
+    const LevelSpan span{source.fd, sourcePos, dest.fd, destPos, remaining, levelDb, format};
+    if (levels->Takes(span)) {
+      const int64_t clipped = levels->Copy(span);
+      if (clipped < 0) Fail(kExitFile, msg::kCannotWriteToFile, destName.c_str());
+      return clipped;
+    }
+  }
   if (!changeLevel) {
     const int64_t moved = kernel.Copy(source.fd, sourcePos, dest.fd, destPos, remaining);
     sourcePos += moved;

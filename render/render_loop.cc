@@ -39,7 +39,7 @@ EditOutcome EditRenderer::Render(const EditRender& edit) {
   EditOutcome outcome;
   outcome.clipped =
       INSERT_FILE(target_.dest, source, target_.format, edit.insertPoint, edit.readStart,
-                  edit.readLength, edit.levelDb, target_.destPath, kernel_);
+                  edit.readLength, edit.levelDb, target_.destPath, kernel_, &levels_);
   outcome.crossfade = PlaceCrossfade(target_, edit, crossfade, kernel_);
   if (outcome.crossfade == CrossfadeOutcome::kMade) outcome.clipped += crossfade.clipped;
   outcome.clipped += ApplyFades(target_, edit, source, kernel_);

@@ -10,13 +10,14 @@
 #include "common/file_io.h"
 #include "common/kernel_copy.h"
 #include "render/edit_render.h"
+#include "render/level_pipeline.h"
 
 namespace wavsplice {
 
 // The render of a run's edits over the destination its owner holds open: each source opened once
 // while it is among the few used last (a programme takes many spans from each of a few takes), and
-// one kernel pipe for every copy. Audio positions come from the target and the edits, never from
-// scanning the files again.
+// one kernel pipe for every copy and one worker thread for every long level change. Audio positions
+// come from the target and the edits, never from scanning the files again.
 class EditRenderer {
  public:
   explicit EditRenderer(RenderTarget target) : target_(std::move(target)) {}
@@ -35,6 +36,7 @@ class EditRenderer {
   RenderTarget target_;
   std::vector<std::pair<std::string, Descriptor>> sources_;  // the last used at the back
   KernelCopy kernel_;
+  LevelPipeline levels_;
 };
 
 }  // namespace wavsplice

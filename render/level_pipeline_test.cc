@@ -1,0 +1,167 @@
+#include "render/level_pipeline.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "common/file_io.h"
+#include "render/level.h"
+#include "tests/temp_dir.h"
+#include "tests/wav_fixture.h"
+
+namespace wavsplice {
+namespace {
+
+using testing::Bytes;
+
+constexpr int64_t kChunk = 48 * 1024;  // the most bytes the pipeline moves at a time
+
+Bytes Pattern(size_t size, unsigned seed) {
+  Bytes bytes(size);
+  uint32_t state = seed * 2654435761u + 1;
+  for (unsigned char& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<unsigned char>(state >> 16);
+  }
+  return bytes;
+}
+
+PcmFormat FloatFormat(int channels) {
+  PcmFormat format = IntegerFormat(4, channels);
+  format.encoding = SampleEncoding::kFloat;
+  return format;
+}
+
+// What reading, scaling and writing the span in turn gives: the destination's bytes and the values
+// limited. Source bytes past the file's end read as silence.
+int64_t LevelInTurn(const Bytes& source, int64_t sourcePos, Bytes& dest, int64_t destPos,
+                    int64_t byteCount, double levelDb, const PcmFormat& format) {
+  Bytes span(static_cast<size_t>(byteCount), format.SilenceByte());
+  for (int64_t i = 0; i < byteCount && sourcePos + i < static_cast<int64_t>(source.size()); ++i) {
+    span[static_cast<size_t>(i)] = source[static_cast<size_t>(sourcePos + i)];
+  }
+  const int64_t clipped =
+      LevelFrames(span.data(), levelDb, format, byteCount / format.FrameBytes());
+  std::copy(span.begin(), span.end(), dest.begin() + destPos);
+  return clipped;
+}
+
+// The two files a copy joins, open as a run holds them.
+struct Files {
+  Files(const Bytes& source, const Bytes& dest) {
+    testing::WriteFile("src.raw", source);
+    testing::WriteFile("dest.raw", dest);
+    sourceFd = Descriptor(::open("src.raw", O_RDONLY));
+    destFd = Descriptor(::open("dest.raw", O_RDWR));
+  }
+  Descriptor sourceFd;
+  Descriptor destFd;
+};
+
+struct SpanCase {
+  const char* name;
+  PcmFormat format;
+  double levelDb;
+  int64_t frames;
+};
+
+// A few frames either side of whole chunks, in formats whose frames do and do not divide a chunk;
+// +9 dB limits some of the integer values.
+TEST(LevelPipeline, WritesTheBytesOfLevellingInTurn) {
+  const SpanCase cases[] = {
+      {"16-bit stereo, 16 chunks", IntegerFormat(2, 2), 9.0, 16 * kChunk / 4},
+      {"16-bit stereo, a frame more", IntegerFormat(2, 2), -3.0, 16 * kChunk / 4 + 1},
+      {"24-bit 6 ch", IntegerFormat(3, 6), 9.0, 40 * (kChunk / 18) - 1},
+      {"24-bit mono", IntegerFormat(3, 1), -1.5, 20 * (kChunk / 3) + 7},
+      {"8-bit mono", IntegerFormat(1, 1), 9.0, 17 * kChunk},
+      {"float stereo", FloatFormat(2), 4.5, 30 * kChunk / 8 + 3},
+  };
+  for (const SpanCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    testing::TempDir dir;
+    const int64_t bytes = c.frames * c.format.FrameBytes();
+    const Bytes source = Pattern(static_cast<size_t>(bytes + 100), 1);
+    Bytes expected = Pattern(static_cast<size_t>(bytes + 50), 2);
+    Files files(source, expected);
+    const int64_t wantClipped = LevelInTurn(source, 7, expected, 11, bytes, c.levelDb, c.format);
+
+    LevelPipeline pipeline;
+    const LevelSpan span{
+        files.sourceFd.get(), 7, files.destFd.get(), 11, bytes, c.levelDb, c.format};
+    EXPECT_EQ(pipeline.Copy(span), wantClipped);
+    EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+  }
+}
+
+TEST(LevelPipeline, SpansInARowShareTheWorker) {
+  testing::TempDir dir;
+  const PcmFormat format = IntegerFormat(2, 2);
+  const int64_t spanBytes = 16 * kChunk + 4 * 333;
+  const int spans = 12;
+  const Bytes source = Pattern(static_cast<size_t>(spanBytes * 2), 3);
+  Bytes expected(static_cast<size_t>(spanBytes * spans), 0);
+  Files files(source, expected);
+  LevelPipeline pipeline;
+  for (int k = 0; k < spans; ++k) {
+    const double levelDb = k % 2 == 0 ? 6.0 : -0.5;
+    const int64_t sourcePos = (k % 3) * 4 * 1000;
+    const int64_t destPos = k * spanBytes;
+    const int64_t want =
+        LevelInTurn(source, sourcePos, expected, destPos, spanBytes, levelDb, format);
+    const LevelSpan span{
+        files.sourceFd.get(), sourcePos, files.destFd.get(), destPos, spanBytes, levelDb, format};
+    ASSERT_EQ(pipeline.Copy(span), want) << "span " << k;
+  }
+  EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+}
+
+TEST(LevelPipeline, FramesPastTheSourceEndAreSilence) {
+  testing::TempDir dir;
+  const PcmFormat format = IntegerFormat(3, 2);
+  const int64_t bytes = 18 * (kChunk / 6) * 6;
+  // The source ends in chunk 5, part way through a frame.
+  const Bytes source = Pattern(static_cast<size_t>(5 * kChunk + 1000), 4);
+  Bytes expected = Pattern(static_cast<size_t>(bytes), 5);
+  Files files(source, expected);
+  const int64_t want = LevelInTurn(source, 0, expected, 0, bytes, 2.0, format);
+  LevelPipeline pipeline;
+  EXPECT_EQ(pipeline.Copy({files.sourceFd.get(), 0, files.destFd.get(), 0, bytes, 2.0, format}),
+            want);
+  EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+}
+
+TEST(LevelPipeline, AFailedWriteEndsTheSpanAndTheNextOneWorks) {
+  testing::TempDir dir;
+  const PcmFormat format = IntegerFormat(2, 1);
+  const int64_t bytes = 20 * kChunk;
+  const Bytes source = Pattern(static_cast<size_t>(bytes), 6);
+  Bytes expected(static_cast<size_t>(bytes), 0);
+  Files files(source, expected);
+  const Descriptor readOnly(::open("dest.raw", O_RDONLY));
+  LevelPipeline pipeline;
+  EXPECT_EQ(pipeline.Copy({files.sourceFd.get(), 0, readOnly.get(), 0, bytes, -6.0, format}), -1);
+  EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+
+  const int64_t want = LevelInTurn(source, 0, expected, 0, bytes, -6.0, format);
+  EXPECT_EQ(pipeline.Copy({files.sourceFd.get(), 0, files.destFd.get(), 0, bytes, -6.0, format}),
+            want);
+  EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+}
+
+TEST(LevelPipeline, TakesOnlyLongSpans) {
+  if (std::thread::hardware_concurrency() < 2) GTEST_SKIP() << "one processor: never takes";
+  LevelPipeline pipeline;
+  const PcmFormat stereo = IntegerFormat(2, 2);
+  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 16 * kChunk - 4, -3.0, stereo}));
+  EXPECT_TRUE(pipeline.Takes({0, 0, 1, 0, 16 * kChunk, -3.0, stereo}));
+  // A frame larger than a chunk.
+  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 1 << 30, -3.0, IntegerFormat(4, 16000)}));
+}
+
+}  // namespace
+}  // namespace wavsplice
