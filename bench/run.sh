@@ -112,15 +112,17 @@ mib_of() { awk -v kib="$1" 'BEGIN {printf "%.1f", kib / 1024}'; }
 ratio_of() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
 
 # Sets tool_cmd to the command of a tool for the job in the current folder.
+# The kernels are chosen in the environment, not through env(1), whose own
+# start would count in the kernel rows' times.
 set_command() {
+  unset WAVSPLICE_KERNELS
   case "$1" in
     wavsplice) tool_cmd=("$wavsplice" task.txt) ;;
     sox) mapfile -t tool_cmd <sox.args ;;
     ffmpeg) mapfile -t tool_cmd <ffmpeg.args ;;
     bound) tool_cmd=("$bound" bound.txt) ;;
     strict) tool_cmd=("$strict" bound.txt) ;;
-    portable) tool_cmd=(env WAVSPLICE_KERNELS=portable "$wavsplice" task.txt) ;;
-    avx2) tool_cmd=(env WAVSPLICE_KERNELS=avx2 "$wavsplice" task.txt) ;;
+    portable | avx2) tool_cmd=("$wavsplice" task.txt) && export WAVSPLICE_KERNELS="$1" ;;
   esac
 }
 
