@@ -69,10 +69,12 @@ struct SpanCase {
   int64_t frames;
 };
 
-// A few frames either side of whole chunks, in formats whose frames do and do not divide a chunk;
-// +9 dB limits some of the integer values.
+// Spans of one chunk to forty, a few frames either side of whole chunks, in formats whose frames
+// do and do not divide a chunk; +9 dB limits some of the integer values.
 TEST(LevelPipeline, WritesTheBytesOfLevellingInTurn) {
   const SpanCase cases[] = {
+      {"16-bit mono, one chunk", IntegerFormat(2, 1), 9.0, kChunk / 2 - 1},
+      {"16-bit mono, two chunks", IntegerFormat(2, 1), 9.0, kChunk / 2 + 1},
       {"16-bit stereo, 16 chunks", IntegerFormat(2, 2), 9.0, 16 * kChunk / 4},
       {"16-bit stereo, a frame more", IntegerFormat(2, 2), -3.0, 16 * kChunk / 4 + 1},
       {"24-bit 6 ch", IntegerFormat(3, 6), 9.0, 40 * (kChunk / 18) - 1},
@@ -156,8 +158,8 @@ TEST(LevelPipeline, TakesOnlyLongSpans) {
   if (sysconf(_SC_NPROCESSORS_ONLN) < 2) GTEST_SKIP() << "one processor: never takes";
   LevelPipeline pipeline;
   const PcmFormat stereo = IntegerFormat(2, 2);
-  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 16 * kChunk - 4, -3.0, stereo}));
-  EXPECT_TRUE(pipeline.Takes({0, 0, 1, 0, 16 * kChunk, -3.0, stereo}));
+  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 4 * kChunk - 4, -3.0, stereo}));
+  EXPECT_TRUE(pipeline.Takes({0, 0, 1, 0, 4 * kChunk, -3.0, stereo}));
   // A frame larger than a chunk.
   EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 1 << 30, -3.0, IntegerFormat(4, 16000)}));
 }
