@@ -107,6 +107,14 @@ peak_kib() {
 
 median() { sort -n | awk '{v[NR] = $1} END {print v[int((NR + 1) / 2)]}'; }
 
+# The median peak of several runs (the first argument): a single run's peak
+# moves by 0.1 to 0.2 MiB with the library pages it happens to touch.
+median_peak_kib() {
+  local count=$1
+  shift
+  for _ in $(seq "$count"); do peak_kib "$@"; done | median
+}
+
 seconds_of() { awk -v ns="$1" 'BEGIN {printf "%.3f", ns / 1e9}'; }
 mib_of() { awk -v kib="$1" 'BEGIN {printf "%.1f", kib / 1024}'; }
 ratio_of() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.2f", a / b}'; }
@@ -165,7 +173,10 @@ for job in assemble_16 assemble_24 assemble_f32x6 copy_16 copy_24 many_16 many_2
   for tool in "${tools[@]}"; do
     set_command "$tool"
     wall[$job,$tool]=$(printf '%s\n' ${times[$tool]} | median)
-    rss[$job,$tool]=$(peak_kib "${tool_cmd[@]}")
+    case "$tool" in
+      sox | ffmpeg) rss[$job,$tool]=$(peak_kib "${tool_cmd[@]}") ;;
+      *) rss[$job,$tool]=$(median_peak_kib 3 "${tool_cmd[@]}") ;;
+    esac
   done
   # Every tool wrote a destination of the bound's length; for the plain
   # copy wavsplice's audio is the bound's, byte for byte.
@@ -247,11 +258,11 @@ done
 
 # Peak memory of a short and a long destination, against the empty program.
 cd "$data/memshort_16"
-empty_kib=$(peak_kib "$empty")
-short_kib=$(peak_kib "$wavsplice" task.txt)
+empty_kib=$(median_peak_kib 5 "$empty")
+short_kib=$(median_peak_kib 3 "$wavsplice" task.txt)
 short_len=$(awk '/Length/ {print $2}' < <("$wavsplice" task.txt))
 cd "$data/memlong_16"
-long_kib=$(peak_kib "$wavsplice" task.txt)
+long_kib=$(median_peak_kib 3 "$wavsplice" task.txt)
 long_len=$(awk '/Length/ {print $2}' < <("$wavsplice" task.txt))
 rm -f "$data"/mem*/out_*.wav "$data"/mem*/time.txt
 
@@ -331,7 +342,8 @@ mkdir -p "$(dirname "$report")"
   echo
   echo "Median wall time of $runs timed runs after one warm run (the page cache synced and the old"
   echo "output removed before each; the tools take turns, run by run); peak resident memory from"
-  echo "\`/usr/bin/time -v\` (for SoX the largest of its processes)."
+  echo "\`/usr/bin/time -v\` (for SoX the largest of its processes), the median of 3 runs for"
+  echo "wavsplice and the bounds, one run for SoX and FFmpeg."
   echo
   echo "| scenario | format | tool | wall (s) | peak RSS (MiB) | × bound | × strict bound |"
   echo "|---|---|---|---:|---:|---:|---:|"
@@ -375,7 +387,8 @@ mkdir -p "$(dirname "$report")"
   echo "Peak memory of wavsplice appending whole sources (every other one at -1.5 dB): $(mib_of "$short_kib") MiB"
   echo "for a destination of $short_len samples, $(mib_of "$long_kib") MiB for $long_len samples (16-bit stereo"
   echo "44.1 kHz; in the full run one minute and one hour). The empty program (\`bench_empty\`: \`main\`"
-  echo "returning 0, built and linked like wavsplice with the same C++ runtime) takes $(mib_of "$empty_kib") MiB."
+  echo "returning 0, built and linked like wavsplice with the same C++ runtime) takes $(mib_of "$empty_kib") MiB"
+  echo "(medians of 3 runs, of 5 for the empty program)."
   echo
   echo "| | MiB |"
   echo "|---|---:|"
