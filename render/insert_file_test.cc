@@ -18,17 +18,6 @@ using testing::Bytes;
 using testing::WavFormat;
 using Values = std::vector<int32_t>;
 
-// Deterministic bytes that are neither silence nor the tag "data".
-Bytes Pattern(size_t size, unsigned seed) {
-  Bytes bytes(size);
-  uint32_t state = seed * 2654435761u + 1;
-  for (unsigned char& byte : bytes) {
-    state = state * 1103515245u + 12345u;
-    byte = static_cast<unsigned char>(state >> 16);
-  }
-  return bytes;
-}
-
 // INSERT_FILE over the two files as a run holds them open.
 int64_t Insert(const std::string& dest, const std::string& source, int64_t insertPoint,
                const PcmFormat& format, int64_t readLength, int64_t readStart, double levelDb) {
@@ -48,8 +37,8 @@ TEST(InsertFile, PlainCopyIsByteExactForEveryFormat) {
         const size_t frame = static_cast<size_t>(bits / 8 * channels);
         const int32_t destFrames = 2000;
         const int32_t sourceFrames = 1800;
-        const Bytes destAudio = Pattern(destFrames * frame, 1);
-        const Bytes sourceAudio = Pattern(sourceFrames * frame, 2);
+        const Bytes destAudio = testing::PatternBytes(destFrames * frame, 1);
+        const Bytes sourceAudio = testing::PatternBytes(sourceFrames * frame, 2);
         Bytes destWav = testing::CanonicalWav(format, {});
         destWav.insert(destWav.end(), destAudio.begin(), destAudio.end());
         testing::WriteFile("dest.wav", destWav);

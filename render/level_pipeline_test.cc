@@ -20,16 +20,6 @@ using testing::Bytes;
 
 constexpr int64_t kChunk = 48 * 1024;  // the most bytes the pipeline moves at a time
 
-Bytes Pattern(size_t size, unsigned seed) {
-  Bytes bytes(size);
-  uint32_t state = seed * 2654435761u + 1;
-  for (unsigned char& byte : bytes) {
-    state = state * 1103515245u + 12345u;
-    byte = static_cast<unsigned char>(state >> 16);
-  }
-  return bytes;
-}
-
 PcmFormat FloatFormat(int channels) {
   PcmFormat format = IntegerFormat(4, channels);
   format.encoding = SampleEncoding::kFloat;
@@ -86,8 +76,8 @@ TEST(LevelPipeline, WritesTheBytesOfLevellingInTurn) {
     SCOPED_TRACE(c.name);
     testing::TempDir dir;
     const int64_t bytes = c.frames * c.format.FrameBytes();
-    const Bytes source = Pattern(static_cast<size_t>(bytes + 100), 1);
-    Bytes expected = Pattern(static_cast<size_t>(bytes + 50), 2);
+    const Bytes source = testing::PatternBytes(static_cast<size_t>(bytes + 100), 1);
+    Bytes expected = testing::PatternBytes(static_cast<size_t>(bytes + 50), 2);
     Files files(source, expected);
     const int64_t wantClipped = LevelInTurn(source, 7, expected, 11, bytes, c.levelDb, c.format);
 
@@ -104,7 +94,7 @@ TEST(LevelPipeline, SpansInARowShareTheWorker) {
   const PcmFormat format = IntegerFormat(2, 2);
   const int64_t spanBytes = 16 * kChunk + 4 * 333;
   const int spans = 12;
-  const Bytes source = Pattern(static_cast<size_t>(spanBytes * 2), 3);
+  const Bytes source = testing::PatternBytes(static_cast<size_t>(spanBytes * 2), 3);
   Bytes expected(static_cast<size_t>(spanBytes * spans), 0);
   Files files(source, expected);
   LevelPipeline pipeline;
@@ -126,8 +116,8 @@ TEST(LevelPipeline, FramesPastTheSourceEndAreSilence) {
   const PcmFormat format = IntegerFormat(3, 2);
   const int64_t bytes = 18 * (kChunk / 6) * 6;
   // The source ends in chunk 5, part way through a frame.
-  const Bytes source = Pattern(static_cast<size_t>(5 * kChunk + 1000), 4);
-  Bytes expected = Pattern(static_cast<size_t>(bytes), 5);
+  const Bytes source = testing::PatternBytes(static_cast<size_t>(5 * kChunk + 1000), 4);
+  Bytes expected = testing::PatternBytes(static_cast<size_t>(bytes), 5);
   Files files(source, expected);
   const int64_t want = LevelInTurn(source, 0, expected, 0, bytes, 2.0, format);
   LevelPipeline pipeline;
@@ -140,7 +130,7 @@ TEST(LevelPipeline, AFailedWriteEndsTheSpanAndTheNextOneWorks) {
   testing::TempDir dir;
   const PcmFormat format = IntegerFormat(2, 1);
   const int64_t bytes = 20 * kChunk;
-  const Bytes source = Pattern(static_cast<size_t>(bytes), 6);
+  const Bytes source = testing::PatternBytes(static_cast<size_t>(bytes), 6);
   Bytes expected(static_cast<size_t>(bytes), 0);
   Files files(source, expected);
   const Descriptor readOnly(::open("dest.raw", O_RDONLY));

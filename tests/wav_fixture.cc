@@ -250,6 +250,16 @@ Bytes ReadFileAt(const std::string& path, int64_t at, size_t count) {
   return bytes;
 }
 
+Bytes PatternBytes(size_t size, unsigned seed) {
+  Bytes bytes(size);
+  uint32_t state = seed * 2654435761u + 1;
+  for (unsigned char& byte : bytes) {
+    state = state * 1103515245u + 12345u;
+    byte = static_cast<unsigned char>(state >> 16);
+  }
+  return bytes;
+}
+
 bool FileExists(const std::string& path) {
   struct stat info;
   return ::lstat(path.c_str(), &info) == 0;

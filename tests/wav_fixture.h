@@ -95,4 +95,7 @@ Bytes ReadFileAt(const std::string& path, int64_t at, size_t count);
 // The audio bytes after a canonical 44-byte header.
 Bytes AudioOf(const Bytes& wav);
 
+// size deterministic bytes, different for each seed, that are neither silence nor the tag "data".
+Bytes PatternBytes(size_t size, unsigned seed);
+
 }  // namespace wavsplice::testing
