@@ -391,7 +391,7 @@ mkdir -p "$(dirname "$report")"
   echo "Peak memory of wavsplice appending whole sources (every other one at -1.5 dB): $(mib_of "$short_kib") MiB"
   echo "for a destination of $short_len samples, $(mib_of "$long_kib") MiB for $long_len samples (16-bit stereo"
   echo "44.1 kHz; in the full run one minute and one hour). The empty program (\`bench_empty\`: \`main\`"
-  echo "returning 0, built and linked like wavsplice with the same C++ runtime) takes $(mib_of "$empty_kib") MiB"
+  echo "returning 0, built and linked like wavsplice, with the same libraries) takes $(mib_of "$empty_kib") MiB"
   echo "(medians of 3 runs, of 5 for the empty program)."
   echo
   echo "| | MiB |"
