@@ -20,9 +20,10 @@ constexpr int64_t kHalfBytes = 48 * 1024;
 
 // A shorter span stays on one thread. In a longer one the caller reads and scales the first chunk
 // itself while the worker wakes, and the worker's reading and scaling of each later chunk hides
-// behind the caller's write of the one before; over fewer chunks that gain is small (and was not
-// measured).
-constexpr int64_t kLeastChunks = 4;
+// behind the caller's write of the one before. Each span costs the two threads some waking and
+// waiting: on a shared virtual machine of two cores that outweighed the gain for spans of 5 to 40
+// chunks and not for spans of 59 chunks and more (docs/performance.md has the figures).
+constexpr int64_t kLeastChunks = 64;
 
 // Checks of the other thread's progress before going to sleep, each after a pause of some tens of
 // nanoseconds: a chunk takes some tens of microseconds on each side, and putting a thread to sleep

@@ -35,7 +35,7 @@ class LevelPipeline {
   LevelPipeline& operator=(const LevelPipeline&) = delete;
 
   // Whether the span is worth the worker: the processor runs two threads at once and the span is
-  // long enough to repay handing it over (four chunks).
+  // long enough to repay handing it over (64 chunks, 3 MiB).
   bool Takes(const LevelSpan& span) const;
 
   // Copies the span with its level change, in two buffers that live as long as the copy; frames
