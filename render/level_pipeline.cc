@@ -18,18 +18,25 @@ namespace {
 // takes, so that peak memory stays where it was.
 constexpr int64_t kHalfBytes = 48 * 1024;
 
-// A shorter span stays on one thread. In a longer one the caller reads and scales the first chunk
-// itself while the worker wakes, and the worker's reading and scaling of each later chunk hides
-// behind the caller's write of the one before. Each span costs the two threads some waking and
-// waiting: on a shared virtual machine of two cores that outweighed the gain for spans of 5 to 40
-// chunks and not for spans of 59 chunks and more (docs/performance.md has the figures).
-constexpr int64_t kLeastChunks = 64;
+// A shorter span stays on one thread: waking the worker costs the caller a system call, for
+// little in a span of a few chunks.
+constexpr int64_t kLeastChunks = 4;
 
 // Checks of the other thread's progress before going to sleep, each after a pause of some tens of
-// nanoseconds: a chunk takes some tens of microseconds on each side, and putting a thread to sleep
-// and waking it costs about as much. Waiting awake much longer starves the system's own work on a
-// machine of two cores.
-constexpr int kSpins = 2000;
+// nanoseconds. A chunk takes some tens of microseconds on each side, and putting a thread to sleep
+// and waking it costs about as much, so a thread waiting for the other's chunk checks for about 40
+// µs. The worker waiting for the next span checks only briefly: waiting awake on a machine of two
+// cores takes time from the system's own work.
+constexpr int kChunkSpins = 2000;
+constexpr int kSpanSpins = 200;
+
+// Where the worker stands in a span, in the low two bits of LevelPipeline::state_: joined but
+// waiting and touching nothing (the caller may close the span), free to join, busy with the span's
+// fields or a buffer (the caller waits), or gone (closed by either thread).
+constexpr int64_t kIdle = 0;
+constexpr int64_t kOpen = 1;
+constexpr int64_t kBusy = 2;
+constexpr int64_t kClosed = 3;
 
 // Tells the processor that this thread is waiting for another.
 inline void CpuRelax() {
@@ -93,8 +100,8 @@ bool LevelPipeline::StartWorker() {
 }
 
 template <typename Ready>
-void LevelPipeline::Await(Ready ready) {
-  for (int spin = 0; spin < kSpins; ++spin) {
+void LevelPipeline::Await(Ready ready, int spins) {
+  for (int spin = 0; spin < spins; ++spin) {
     if (ready()) return;
     CpuRelax();
   }
@@ -120,75 +127,107 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
   const std::unique_ptr<unsigned char[]> block(new unsigned char[2 * kHalfBytes]);
   buffers_[0] = block.get();
   buffers_[1] = block.get() + kHalfBytes;
-  const int64_t chunks = ChunksOf(span, chunkBytes);
-  const bool onWorker = chunks > 1 && StartWorker();
   span_ = span;
   chunkBytes_ = chunkBytes;
-  // The first chunk is this thread's: it reads and scales it while the worker wakes.
-  filled_ = 1;
+  chunks_ = ChunksOf(span, chunkBytes);
+  claimed_ = 0;
+  workerFilled_ = 0;
   written_ = 0;
-  abandoned_ = false;
-  if (onWorker) {
-    ++spanNumber_;
+  const int64_t number = ++spanNumber_;
+  const bool shared = chunks_ > 1 && StartWorker();
+  if (shared) {
+    state_ = number * 4 + kOpen;
     Announce();
   }
   int64_t clipped = 0;
-  for (int64_t chunk = 0; chunk < chunks; ++chunk) {
-    if (onWorker && chunk > 0) {
-      Await([&] { return filled_ > chunk; });
-    } else {
-      FillChunk(span, chunkBytes, chunk);
-    }
+  bool failed = false;
+  for (int64_t chunk = 0; chunk < chunks_ && !failed; ++chunk) {
     const size_t slot = static_cast<size_t>(chunk % 2);
-    if (!WriteAt(span.destFd, span.destPos + chunk * chunkBytes, buffers_[slot],
-                 BytesOfChunk(span, chunkBytes, chunk))) {
-      abandoned_ = true;
-      Announce();
-      if (onWorker) Await([&] { return filled_ == chunks; });  // done with the buffers
-      return -1;
+    int64_t unclaimed = chunk;
+    if (claimed_.compare_exchange_strong(unclaimed, chunk + 1)) {
+      clipped += FillChunk(chunk);
+    } else {
+      // The worker took it, and is reading or scaling it.
+      Await([&] { return workerFilled_ > chunk; }, kChunkSpins);
+      clipped += workerClipped_[slot];
     }
-    clipped += clipped_[slot];
-    written_ = chunk + 1;
-    Announce();
+    failed = !WriteAt(span_.destFd, span_.destPos + chunk * chunkBytes_, buffers_[slot],
+                      BytesOfChunk(span_, chunkBytes_, chunk));
+    if (!failed) {
+      written_ = chunk + 1;
+      Announce();
+    }
   }
-  return clipped;
+  if (shared) Close(number);  // the buffers are this thread's again
+  return failed ? -1 : clipped;
 }
 
-// Reads the chunk into its buffer, silence where the source has no bytes, and scales it.
-void LevelPipeline::FillChunk(const LevelSpan& span, int64_t chunkBytes, int64_t chunk) {
-  const size_t slot = static_cast<size_t>(chunk % 2);
-  unsigned char* buffer = buffers_[slot];
-  const size_t count = BytesOfChunk(span, chunkBytes, chunk);
-  const size_t got = ReadAt(span.sourceFd, span.sourcePos + chunk * chunkBytes, buffer, count);
-  std::memset(buffer + got, span.format.SilenceByte(), count - got);
-  clipped_[slot] = LevelFrames(buffer, span.levelDb, span.format,
-                               static_cast<int64_t>(count) / span.format.FrameBytes());
+// Moves the worker's standing in the current span from one state to another; false when the
+// caller changed it first.
+bool LevelPipeline::Enter(int64_t from, int64_t to) {
+  return state_.compare_exchange_strong(from, to);
 }
 
-// For each span: fills each chunk's buffer once the chunk two before it, which used the buffer, is
-// written.
-void LevelPipeline::Work() {
-  int64_t seen = 0;
+// Closes the span once the worker is not busy in it; it may be waiting in it, or gone.
+void LevelPipeline::Close(int64_t number) {
   for (;;) {
-    Await([&] { return stopping_ || spanNumber_ != seen; });
-    if (stopping_) return;
-    seen = spanNumber_;
-    const LevelSpan span = span_;
-    const int64_t chunkBytes = chunkBytes_;
-    const int64_t chunks = ChunksOf(span, chunkBytes);
-    for (int64_t chunk = 1; chunk < chunks; ++chunk) {
-      Await([&] { return stopping_ || abandoned_ || written_ >= chunk - 1; });
-      if (stopping_) return;
-      if (abandoned_) {
-        filled_ = chunks;
-        Announce();
-        break;
-      }
-      FillChunk(span, chunkBytes, chunk);
-      filled_ = chunk + 1;
-      Announce();
-    }
+    int64_t state = state_;
+    if (state == number * 4 + kClosed) return;
+    if (state != number * 4 + kBusy && state_.compare_exchange_strong(state, number * 4 + kClosed))
+      return;
+    Await([&] { return state_ != number * 4 + kBusy; }, kChunkSpins);
   }
+}
+
+// Reads the chunk into its buffer, silence where the source has no bytes, and scales it; returns
+// the values limited.
+int64_t LevelPipeline::FillChunk(int64_t chunk) {
+  unsigned char* buffer = buffers_[chunk % 2];
+  const size_t count = BytesOfChunk(span_, chunkBytes_, chunk);
+  const size_t got = ReadAt(span_.sourceFd, span_.sourcePos + chunk * chunkBytes_, buffer, count);
+  std::memset(buffer + got, span_.format.SilenceByte(), count - got);
+  return LevelFrames(buffer, span_.levelDb, span_.format,
+                     static_cast<int64_t>(count) / span_.format.FrameBytes());
+}
+
+// Joins each span opened to it, unless the caller closed it first.
+void LevelPipeline::Work() {
+  for (;;) {
+    int64_t state = 0;
+    Await(
+        [&] {
+          state = state_;
+          return stopping_ || state % 4 == kOpen;
+        },
+        kSpanSpins);
+    if (stopping_) return;
+    if (Enter(state, state - kOpen + kBusy)) WorkOn(state / 4);
+  }
+}
+
+// Takes each next chunk whose buffer the caller has written out, reads and scales it, until none
+// is left; waits, touching nothing, while the caller writes.
+void LevelPipeline::WorkOn(int64_t number) {
+  const int64_t busy = number * 4 + kBusy;
+  const int64_t idle = number * 4 + kIdle;
+  for (;;) {
+    int64_t chunk = claimed_;
+    if (chunk >= chunks_) break;
+    if (written_ >= chunk - 1) {  // its buffer's chunk before it is written
+      if (claimed_.compare_exchange_strong(chunk, chunk + 1)) {
+        workerClipped_[chunk % 2] = FillChunk(chunk);
+        workerFilled_ = chunk + 1;
+        Announce();
+      }
+      continue;
+    }
+    Enter(busy, idle);
+    const int64_t seen = written_;
+    Await([&] { return stopping_ || written_ != seen || state_ != idle; }, kChunkSpins);
+    if (stopping_ || !Enter(idle, busy)) return;  // closed while waiting
+  }
+  state_ = number * 4 + kClosed;
+  Announce();
 }
 
 }  // namespace wavsplice

@@ -1,9 +1,13 @@
 // Level changes on a second thread: while the caller writes one chunk of a long span to the
-// destination, a worker reads the next chunk and scales it, so that on a processor with a core to
-// spare the arithmetic of a level change costs little time of its own. The bytes are those of
-// reading, scaling and writing each chunk in turn. The thread, its lock and its condition are
-// the system's own: the standard library's wrappers would bring pages of libstdc++ that nothing
-// else uses into the run's memory (64 KiB of peak resident memory, measured).
+// destination, a worker reads and scales the next, so that on a processor with a core to spare the
+// arithmetic of a level change costs little time of its own. Each chunk goes to whichever thread
+// takes it first, and the caller never waits for a worker that has not started on the chunk it
+// needs: a worker slow to wake or to be scheduled only leaves the caller more to do. Only the
+// caller writes (two threads writing one file take turns at its lock). Each chunk is scaled alone,
+// so the bytes are those of reading, scaling and writing each chunk in turn. The thread, its lock
+// and its condition are the system's own: the standard library's wrappers would bring pages of
+// libstdc++ that nothing else uses into the run's memory (64 KiB of peak resident memory,
+// measured).
 #pragma once
 
 #include <pthread.h>
@@ -35,35 +39,44 @@ class LevelPipeline {
   LevelPipeline& operator=(const LevelPipeline&) = delete;
 
   // Whether the span is worth the worker: the processor runs two threads at once and the span is
-  // long enough to repay handing it over (64 chunks, 3 MiB).
+  // long enough to repay waking it (four chunks).
   bool Takes(const LevelSpan& span) const;
 
   // Copies the span with its level change, in two buffers that live as long as the copy; frames
-  // that cannot be read are written as silence. Starts the worker with the first span, and reads
-  // and scales on this thread when no thread can be started. Returns the values limited, or -1 when
-  // a write failed (the rest of the span is then not written). Copies nothing when a frame is
-  // larger than a chunk, which Takes() refuses.
+  // that cannot be read are written as silence. Starts the worker with the first span; reads and
+  // scales each chunk the worker has not taken itself, so that a worker slow to wake or to be
+  // scheduled only leaves this thread more to do. Returns the values limited, or -1 when a write
+  // failed (the rest of the span is then not written). Copies nothing when a frame is larger than a
+  // chunk, which Takes() refuses.
   int64_t Copy(const LevelSpan& span);
 
  private:
   bool StartWorker();
   static void* RunWorker(void* pipeline);
   void Work();
-  void FillChunk(const LevelSpan& span, int64_t chunkBytes, int64_t chunk);
+  void WorkOn(int64_t number);
+  bool Enter(int64_t from, int64_t to);
+  void Close(int64_t number);
+  int64_t FillChunk(int64_t chunk);
   template <typename Ready>
-  void Await(Ready ready);
+  void Await(Ready ready, int spins);
   void Announce();
 
-  unsigned char* buffers_[2] = {nullptr, nullptr};  // the span's, one chunk each
-  int64_t clipped_[2] = {0, 0};                     // the values each chunk limited
+  unsigned char* buffers_[2] = {nullptr, nullptr};  // chunk k uses buffer k % 2
+  int64_t workerClipped_[2] = {0, 0};               // the values the worker's chunks limited
 
-  // The span under way and the bytes of its chunks, set by Copy() before it raises spanNumber_.
+  // The span under way, set by Copy() before it opens the span to the worker.
   LevelSpan span_;
   int64_t chunkBytes_ = 0;
-  std::atomic<int64_t> spanNumber_{0};
-  std::atomic<int64_t> filled_{0};      // chunks of the span read and scaled
-  std::atomic<int64_t> written_{0};     // chunks of the span written
-  std::atomic<bool> abandoned_{false};  // the caller stopped writing the span
+  int64_t chunks_ = 0;
+  int64_t spanNumber_ = 0;
+  std::atomic<int64_t> claimed_{0};       // chunks taken, by either thread, in order
+  std::atomic<int64_t> workerFilled_{0};  // one past the last chunk the worker read and scaled
+  std::atomic<int64_t> written_{0};       // chunks written, in order, by the caller
+  // The span's number times four plus where the worker stands in it (kOpen, kBusy, kIdle,
+  // kClosed): the caller closes a span the worker is not busy in, and then the worker never
+  // touches it again.
+  std::atomic<int64_t> state_{3};  // span 0, closed
   std::atomic<bool> stopping_{false};
 
   // A thread that has waited long sleeps on changed_ and counts itself in sleepers_.

@@ -148,8 +148,8 @@ TEST(LevelPipeline, TakesOnlyLongSpans) {
   if (sysconf(_SC_NPROCESSORS_ONLN) < 2) GTEST_SKIP() << "one processor: never takes";
   LevelPipeline pipeline;
   const PcmFormat stereo = IntegerFormat(2, 2);
-  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 64 * kChunk - 4, -3.0, stereo}));
-  EXPECT_TRUE(pipeline.Takes({0, 0, 1, 0, 64 * kChunk, -3.0, stereo}));
+  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 4 * kChunk - 4, -3.0, stereo}));
+  EXPECT_TRUE(pipeline.Takes({0, 0, 1, 0, 4 * kChunk, -3.0, stereo}));
   // A frame larger than a chunk.
   EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 1 << 30, -3.0, IntegerFormat(4, 16000)}));
 }
