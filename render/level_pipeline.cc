@@ -182,7 +182,7 @@ void LevelPipeline::Close(int64_t number) {
 // Reads the chunk into its buffer, silence where the source has no bytes, and scales it; returns
 // the values limited.
 int64_t LevelPipeline::FillChunk(int64_t chunk) {
-  unsigned char* buffer = buffers_[chunk % 2];
+  unsigned char* buffer = buffers_[static_cast<size_t>(chunk % 2)];
   const size_t count = BytesOfChunk(span_, chunkBytes_, chunk);
   const size_t got = ReadAt(span_.sourceFd, span_.sourcePos + chunk * chunkBytes_, buffer, count);
   std::memset(buffer + got, span_.format.SilenceByte(), count - got);
@@ -215,7 +215,7 @@ void LevelPipeline::WorkOn(int64_t number) {
     if (chunk >= chunks_) break;
     if (written_ >= chunk - 1) {  // its buffer's chunk before it is written
       if (claimed_.compare_exchange_strong(chunk, chunk + 1)) {
-        workerClipped_[chunk % 2] = FillChunk(chunk);
+        workerClipped_[static_cast<size_t>(chunk % 2)] = FillChunk(chunk);
         workerFilled_ = chunk + 1;
         Announce();
       }
