@@ -9,6 +9,7 @@
 #include "common/messages.h"
 #include "render/level.h"
 #include "render/level_pipeline.h"
+#include "render/span_chunks.h"
 
 namespace wavsplice {
 
@@ -44,28 +45,29 @@ int64_t INSERT_FILE(const OpenAudio& dest, const OpenAudio& source, const PcmFor
     destPos += moved;
     remaining -= moved;
   }
-  // A level change works on whole frames; a plain copy is bytes and may split a frame of any size
-  // between chunks.
-  const int64_t chunkBytes =
-      changeLevel ? std::max<int64_t>(frameSize, kCopyChunkBytes / frameSize * frameSize)
-                  : kCopyChunkBytes;
+  // A level change works on whole frames, in chunks that end on the destination's pages; a plain
+  // copy is bytes and may split a frame of any size between chunks.
+  SpanChunks chunks{remaining, kCopyChunkBytes, kCopyChunkBytes};
+  if (changeLevel) {
+    chunks = PlanSpanChunks(destPos, remaining, frameSize, std::max(frameSize, kCopyChunkBytes));
+  }
   // Every byte of it is read or filled before it is written out.
   const std::unique_ptr<unsigned char[]> bytes(new unsigned char[static_cast<size_t>(
-      std::max<int64_t>(0, std::min(remaining, chunkBytes)))]);
+      std::max<int64_t>(0, std::min(remaining, chunks.chunkBytes)))]);
   unsigned char* buffer = bytes.get();
   int64_t clipped = 0;
 
-  while (remaining > 0) {
-    const int64_t count = std::min(remaining, chunkBytes);
-    const size_t got = ReadAt(source.fd, sourcePos, buffer, static_cast<size_t>(count));
-    std::memset(buffer + got, format.SilenceByte(), static_cast<size_t>(count) - got);
-    if (changeLevel) clipped += LevelFrames(buffer, levelDb, format, count / frameSize);
-    if (!WriteAt(dest.fd, destPos, buffer, static_cast<size_t>(count))) {
+  for (int64_t chunk = 0; chunk < chunks.Count(); ++chunk) {
+    const int64_t offset = chunks.Offset(chunk);
+    const size_t count = static_cast<size_t>(chunks.Bytes(chunk));
+    const size_t got = ReadAt(source.fd, sourcePos + offset, buffer, count);
+    std::memset(buffer + got, format.SilenceByte(), count - got);
+    if (changeLevel) {
+      clipped += LevelFrames(buffer, levelDb, format, static_cast<int64_t>(count) / frameSize);
+    }
+    if (!WriteAt(dest.fd, destPos + offset, buffer, count)) {
       Fail(kExitFile, msg::kCannotWriteToFile, destName.c_str());
     }
-    sourcePos += count;
-    destPos += count;
-    remaining -= count;
   }
   return clipped;
 }

@@ -9,14 +9,16 @@
 
 #include "common/file_io.h"
 #include "render/level.h"
+#include "render/span_chunks.h"
 
 namespace wavsplice {
 
 namespace {
 
-// The most bytes of each read and write: two of them take the 96 KiB that a copy on one thread
-// takes, so that peak memory stays where it was.
-constexpr int64_t kHalfBytes = 48 * 1024;
+// The buffers' bytes together: the 96 KiB that a copy on one thread takes, so that peak memory
+// stays where it was. Two buffers of 48 KiB beat three of 32 KiB and four of 24 KiB: smaller
+// writes cost the file system more than the threads gain from more slack between them.
+constexpr int64_t kBlockBytes = 96 * 1024;
 
 // A shorter span stays on one thread: waking the worker costs the caller a system call, for
 // little in a span of a few chunks.
@@ -47,19 +49,9 @@ inline void CpuRelax() {
 #endif
 }
 
-// The bytes of each of the span's reads and writes but the last: as many whole frames as fit half
-// of the buffer (0 when not one frame fits).
-int64_t ChunkBytesOf(const LevelSpan& span) {
-  const int64_t frameSize = span.format.FrameBytes();
-  return frameSize > 0 ? kHalfBytes / frameSize * frameSize : 0;
-}
-
-int64_t ChunksOf(const LevelSpan& span, int64_t chunkBytes) {
-  return (span.byteCount + chunkBytes - 1) / chunkBytes;
-}
-
-size_t BytesOfChunk(const LevelSpan& span, int64_t chunkBytes, int64_t chunk) {
-  return static_cast<size_t>(std::min(chunkBytes, span.byteCount - chunk * chunkBytes));
+SpanChunks ChunksOf(const LevelSpan& span) {
+  return PlanSpanChunks(span.destPos, span.byteCount, span.format.FrameBytes(),
+                        kBlockBytes / LevelPipeline::kBuffers);
 }
 
 }  // namespace
@@ -81,7 +73,7 @@ LevelPipeline::~LevelPipeline() {
 
 bool LevelPipeline::Takes(const LevelSpan& span) const {
   static const bool twoThreads = sysconf(_SC_NPROCESSORS_ONLN) >= 2;
-  const int64_t chunkBytes = ChunkBytesOf(span);
+  const int64_t chunkBytes = ChunksOf(span).chunkBytes;
   return twoThreads && chunkBytes > 0 && span.byteCount >= kLeastChunks * chunkBytes;
 }
 
@@ -122,27 +114,26 @@ void LevelPipeline::Announce() {
 }
 
 int64_t LevelPipeline::Copy(const LevelSpan& span) {
-  const int64_t chunkBytes = ChunkBytesOf(span);
-  if (chunkBytes == 0) return 0;
-  const std::unique_ptr<unsigned char[]> block(new unsigned char[2 * kHalfBytes]);
-  buffers_[0] = block.get();
-  buffers_[1] = block.get() + kHalfBytes;
+  const SpanChunks chunks = ChunksOf(span);
+  if (chunks.Count() == 0) return 0;
+  const std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockBytes]);
+  for (int64_t i = 0; i < kBuffers; ++i) buffers_[i] = block.get() + i * (kBlockBytes / kBuffers);
   span_ = span;
-  chunkBytes_ = chunkBytes;
-  chunks_ = ChunksOf(span, chunkBytes);
+  chunks_ = chunks;
+  chunkCount_ = chunks.Count();
   claimed_ = 0;
   workerFilled_ = 0;
   written_ = 0;
   const int64_t number = ++spanNumber_;
-  const bool shared = chunks_ > 1 && StartWorker();
+  const bool shared = chunkCount_ > 1 && StartWorker();
   if (shared) {
     state_ = number * 4 + kOpen;
     Announce();
   }
   int64_t clipped = 0;
   bool failed = false;
-  for (int64_t chunk = 0; chunk < chunks_ && !failed; ++chunk) {
-    const size_t slot = static_cast<size_t>(chunk % 2);
+  for (int64_t chunk = 0; chunk < chunkCount_ && !failed; ++chunk) {
+    const size_t slot = static_cast<size_t>(chunk % kBuffers);
     int64_t unclaimed = chunk;
     if (claimed_.compare_exchange_strong(unclaimed, chunk + 1)) {
       clipped += FillChunk(chunk);
@@ -151,8 +142,8 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
       Await([&] { return workerFilled_ > chunk; }, kChunkSpins);
       clipped += workerClipped_[slot];
     }
-    failed = !WriteAt(span_.destFd, span_.destPos + chunk * chunkBytes_, buffers_[slot],
-                      BytesOfChunk(span_, chunkBytes_, chunk));
+    failed = !WriteAt(span_.destFd, span_.destPos + chunks_.Offset(chunk), buffers_[slot],
+                      static_cast<size_t>(chunks_.Bytes(chunk)));
     if (!failed) {
       written_ = chunk + 1;
       Announce();
@@ -182,9 +173,9 @@ void LevelPipeline::Close(int64_t number) {
 // Reads the chunk into its buffer, silence where the source has no bytes, and scales it; returns
 // the values limited.
 int64_t LevelPipeline::FillChunk(int64_t chunk) {
-  unsigned char* buffer = buffers_[static_cast<size_t>(chunk % 2)];
-  const size_t count = BytesOfChunk(span_, chunkBytes_, chunk);
-  const size_t got = ReadAt(span_.sourceFd, span_.sourcePos + chunk * chunkBytes_, buffer, count);
+  unsigned char* buffer = buffers_[static_cast<size_t>(chunk % kBuffers)];
+  const size_t count = static_cast<size_t>(chunks_.Bytes(chunk));
+  const size_t got = ReadAt(span_.sourceFd, span_.sourcePos + chunks_.Offset(chunk), buffer, count);
   std::memset(buffer + got, span_.format.SilenceByte(), count - got);
   return LevelFrames(buffer, span_.levelDb, span_.format,
                      static_cast<int64_t>(count) / span_.format.FrameBytes());
@@ -212,10 +203,10 @@ void LevelPipeline::WorkOn(int64_t number) {
   const int64_t idle = number * 4 + kIdle;
   for (;;) {
     int64_t chunk = claimed_;
-    if (chunk >= chunks_) break;
-    if (written_ >= chunk - 1) {  // its buffer's chunk before it is written
+    if (chunk >= chunkCount_) break;
+    if (written_ >= chunk - (kBuffers - 1)) {  // its buffer's chunk before it is written
       if (claimed_.compare_exchange_strong(chunk, chunk + 1)) {
-        workerClipped_[static_cast<size_t>(chunk % 2)] = FillChunk(chunk);
+        workerClipped_[static_cast<size_t>(chunk % kBuffers)] = FillChunk(chunk);
         workerFilled_ = chunk + 1;
         Announce();
       }

@@ -15,6 +15,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "render/span_chunks.h"
 #include "wav/pcm_format.h"
 
 namespace wavsplice {
@@ -33,6 +34,9 @@ struct LevelSpan {
 
 class LevelPipeline {
  public:
+  // The buffers the two threads pass between them, each a chunk's bytes.
+  static constexpr int64_t kBuffers = 2;
+
   LevelPipeline() = default;
   ~LevelPipeline();
   LevelPipeline(const LevelPipeline&) = delete;
@@ -62,13 +66,13 @@ class LevelPipeline {
   void Await(Ready ready, int spins);
   void Announce();
 
-  unsigned char* buffers_[2] = {nullptr, nullptr};  // chunk k uses buffer k % 2
-  int64_t workerClipped_[2] = {0, 0};               // the values the worker's chunks limited
+  unsigned char* buffers_[kBuffers] = {};  // chunk k uses buffer k % kBuffers
+  int64_t workerClipped_[kBuffers] = {};   // the values the worker's chunks limited
 
   // The span under way, set by Copy() before it opens the span to the worker.
   LevelSpan span_;
-  int64_t chunkBytes_ = 0;
-  int64_t chunks_ = 0;
+  SpanChunks chunks_;
+  int64_t chunkCount_ = 0;
   int64_t spanNumber_ = 0;
   std::atomic<int64_t> claimed_{0};       // chunks taken, by either thread, in order
   std::atomic<int64_t> workerFilled_{0};  // one past the last chunk the worker read and scaled

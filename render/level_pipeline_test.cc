@@ -73,19 +73,24 @@ TEST(LevelPipeline, WritesTheBytesOfLevellingInTurn) {
       {"float stereo", FloatFormat(2), 4.5, 30 * kChunk / 8 + 3},
   };
   for (const SpanCase& c : cases) {
-    SCOPED_TRACE(c.name);
-    testing::TempDir dir;
-    const int64_t bytes = c.frames * c.format.FrameBytes();
-    const Bytes source = testing::PatternBytes(static_cast<size_t>(bytes + 100), 1);
-    Bytes expected = testing::PatternBytes(static_cast<size_t>(bytes + 50), 2);
-    Files files(source, expected);
-    const int64_t wantClipped = LevelInTurn(source, 7, expected, 11, bytes, c.levelDb, c.format);
+    // At 11 no frame boundary but the 1- and 3-byte ones meets a page; at 44 those of 2, 4 and 6
+    // bytes do too, and the first chunk is cut short to end on one.
+    for (const int64_t destPos : {11, 44}) {
+      SCOPED_TRACE(::testing::Message() << c.name << " to " << destPos);
+      testing::TempDir dir;
+      const int64_t bytes = c.frames * c.format.FrameBytes();
+      const Bytes source = testing::PatternBytes(static_cast<size_t>(bytes + 100), 1);
+      Bytes expected = testing::PatternBytes(static_cast<size_t>(bytes + 50), 2);
+      Files files(source, expected);
+      const int64_t wantClipped =
+          LevelInTurn(source, 7, expected, destPos, bytes, c.levelDb, c.format);
 
-    LevelPipeline pipeline;
-    const LevelSpan span{
-        files.sourceFd.get(), 7, files.destFd.get(), 11, bytes, c.levelDb, c.format};
-    EXPECT_EQ(pipeline.Copy(span), wantClipped);
-    EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+      LevelPipeline pipeline;
+      const LevelSpan span{
+          files.sourceFd.get(), 7, files.destFd.get(), destPos, bytes, c.levelDb, c.format};
+      EXPECT_EQ(pipeline.Copy(span), wantClipped);
+      EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
+    }
   }
 }
 
