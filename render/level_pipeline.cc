@@ -1,6 +1,7 @@
 #include "render/level_pipeline.h"
 
 #include <signal.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,13 +25,15 @@ constexpr int64_t kBlockBytes = 96 * 1024;
 // little in a span of a few chunks.
 constexpr int64_t kLeastChunks = 4;
 
-// Checks of the other thread's progress before going to sleep, each after a pause of some tens of
-// nanoseconds. A chunk takes some tens of microseconds on each side, and putting a thread to sleep
-// and waking it costs about as much, so a thread waiting for the other's chunk checks for about 40
-// µs. The worker waiting for the next span checks only briefly: waiting awake on a machine of two
-// cores takes time from the system's own work.
-constexpr int kChunkSpins = 2000;
-constexpr int kSpanSpins = 200;
+// How long a thread waits awake for the other before it sleeps. A chunk takes some tens of
+// microseconds on each side, and putting a thread to sleep and waking it costs about as much (a
+// sleeping virtual processor takes tens of microseconds to wake), so a thread waiting for the
+// other's chunk waits 40 µs. The worker waits 200 µs for the next span: in a job of many short
+// spans the next levelled one comes within that, and a worker that slept would join it late or
+// not at all; a job whose levelled spans are further apart costs it at most that much processor
+// time a span.
+constexpr int64_t kChunkWaitNs = 40 * 1000;
+constexpr int64_t kSpanWaitNs = 200 * 1000;
 
 // Where the worker stands in a span, in the low two bits of LevelPipeline::state_: joined but
 // waiting and touching nothing (the caller may close the span), free to join, busy with the span's
@@ -47,6 +50,12 @@ inline void CpuRelax() {
 #elif defined(__aarch64__) || (defined(__arm__) && defined(__ARM_ARCH) && __ARM_ARCH >= 7)
   __asm__ __volatile__("yield");
 #endif
+}
+
+int64_t NowNs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
 SpanChunks ChunksOf(const LevelSpan& span) {
@@ -92,10 +101,18 @@ bool LevelPipeline::StartWorker() {
 }
 
 template <typename Ready>
-void LevelPipeline::Await(Ready ready, int spins) {
-  for (int spin = 0; spin < spins; ++spin) {
+void LevelPipeline::Await(Ready ready, int64_t awakeNs) {
+  int64_t until = 0;  // read the clock only once a wait is not over at once
+  for (int spin = 1;; ++spin) {
     if (ready()) return;
     CpuRelax();
+    if (spin % 32 != 0) continue;
+    const int64_t now = NowNs();
+    if (until == 0) {
+      until = now + awakeNs;
+    } else if (now > until) {
+      break;
+    }
   }
   pthread_mutex_lock(&mutex_);
   ++sleepers_;
@@ -139,7 +156,7 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
       clipped += FillChunk(chunk);
     } else {
       // The worker took it, and is reading or scaling it.
-      Await([&] { return workerFilled_ > chunk; }, kChunkSpins);
+      Await([&] { return workerFilled_ > chunk; }, kChunkWaitNs);
       clipped += workerClipped_[slot];
     }
     failed = !WriteAt(span_.destFd, span_.destPos + chunks_.Offset(chunk), buffers_[slot],
@@ -166,7 +183,7 @@ void LevelPipeline::Close(int64_t number) {
     if (state == number * 4 + kClosed) return;
     if (state != number * 4 + kBusy && state_.compare_exchange_strong(state, number * 4 + kClosed))
       return;
-    Await([&] { return state_ != number * 4 + kBusy; }, kChunkSpins);
+    Await([&] { return state_ != number * 4 + kBusy; }, kChunkWaitNs);
   }
 }
 
@@ -190,7 +207,7 @@ void LevelPipeline::Work() {
           state = state_;
           return stopping_ || state % 4 == kOpen;
         },
-        kSpanSpins);
+        kSpanWaitNs);
     if (stopping_) return;
     if (Enter(state, state - kOpen + kBusy)) WorkOn(state / 4);
   }
@@ -214,7 +231,7 @@ void LevelPipeline::WorkOn(int64_t number) {
     }
     Enter(busy, idle);
     const int64_t seen = written_;
-    Await([&] { return stopping_ || written_ != seen || state_ != idle; }, kChunkSpins);
+    Await([&] { return stopping_ || written_ != seen || state_ != idle; }, kChunkWaitNs);
     if (stopping_ || !Enter(idle, busy)) return;  // closed while waiting
   }
   state_ = number * 4 + kClosed;

@@ -63,7 +63,7 @@ class LevelPipeline {
   void Close(int64_t number);
   int64_t FillChunk(int64_t chunk);
   template <typename Ready>
-  void Await(Ready ready, int spins);
+  void Await(Ready ready, int64_t awakeNs);
   void Announce();
 
   unsigned char* buffers_[kBuffers] = {};  // chunk k uses buffer k % kBuffers
