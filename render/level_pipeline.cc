@@ -221,7 +221,10 @@ void LevelPipeline::WorkOn(int64_t number) {
   for (;;) {
     int64_t chunk = claimed_;
     if (chunk >= chunkCount_) break;
-    if (written_ >= chunk - (kBuffers - 1)) {  // its buffer's chunk before it is written
+    // One reading of the written count decides and is waited on: read again after deciding to
+    // wait, a chunk written in between would leave the worker waiting for the next one.
+    const int64_t seen = written_;
+    if (seen >= chunk - (kBuffers - 1)) {  // its buffer's chunk before it is written
       if (claimed_.compare_exchange_strong(chunk, chunk + 1)) {
         workerClipped_[static_cast<size_t>(chunk % kBuffers)] = FillChunk(chunk);
         workerFilled_ = chunk + 1;
@@ -230,7 +233,6 @@ void LevelPipeline::WorkOn(int64_t number) {
       continue;
     }
     Enter(busy, idle);
-    const int64_t seen = written_;
     Await([&] { return stopping_ || written_ != seen || state_ != idle; }, kChunkWaitNs);
     if (stopping_ || !Enter(idle, busy)) return;  // closed while waiting
   }
