@@ -232,7 +232,10 @@ void LevelPipeline::WorkOn(int64_t number) {
       }
       continue;
     }
+    // The caller may be waiting to close the span while the worker is busy in it: after a failed
+    // write it writes no more, and would otherwise wait for this thread, and this thread for it.
     Enter(busy, idle);
+    Announce();
     Await([&] { return stopping_ || written_ != seen || state_ != idle; }, kChunkWaitNs);
     if (stopping_ || !Enter(idle, busy)) return;  // closed while waiting
   }
