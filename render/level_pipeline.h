@@ -63,7 +63,8 @@ class LevelPipeline {
   void Close(int64_t number);
   int64_t FillChunk(int64_t chunk);
   template <typename Ready>
-  void Await(Ready ready, int64_t awakeNs);
+  bool Await(Ready ready, int64_t awakeNs);
+  void BackOff(bool workerLagged);
   void Announce();
 
   unsigned char* buffers_[kBuffers] = {};  // chunk k uses buffer k % kBuffers
@@ -90,6 +91,11 @@ class LevelPipeline {
 
   pthread_t worker_{};
   bool started_ = false;
+
+  // The caller's own: how long spans stay off the worker after it lagged, and until when.
+  int64_t backOffNs_ = 0;
+  int64_t resumeAtNs_ = 0;
+  int crowdedLooks_ = 0;  // looks in a row that found this thread off its processor
 };
 
 }  // namespace wavsplice

@@ -4,8 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/file_io.h"
@@ -95,15 +98,31 @@ TEST(LevelPipeline, WritesTheBytesOfLevellingInTurn) {
 }
 
 // Spans one after another on one worker: long ones, where it takes most chunks, and many short
-// ones, where it joins some late and misses others that the caller has already closed.
+// ones, where it joins some late and misses others that the caller has already closed. With
+// every processor kept busy by other threads, the caller finds itself crowded and takes the rest
+// of spans from the worker.
 TEST(LevelPipeline, SpansInARowShareTheWorker) {
   struct RowCase {
     int64_t spanBytes;
     int spans;
+    bool busyMachine;
   };
-  const RowCase cases[] = {{16 * kChunk + 4 * 333, 12}, {4 * kChunk + 4 * 333, 100}};
+  const RowCase cases[] = {{16 * kChunk + 4 * 333, 12, false},
+                           {4 * kChunk + 4 * 333, 100, false},
+                           {16 * kChunk + 4 * 333, 12, true},
+                           {4 * kChunk + 4 * 333, 100, true}};
   for (const RowCase& c : cases) {
-    SCOPED_TRACE(c.spans);
+    SCOPED_TRACE(::testing::Message() << c.spans << (c.busyMachine ? " busy" : ""));
+    std::atomic<bool> stop{false};
+    std::vector<std::thread> others;
+    if (c.busyMachine) {
+      for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i) {
+        others.emplace_back([&stop] {
+          while (!stop) {
+          }
+        });
+      }
+    }
     testing::TempDir dir;
     const PcmFormat format = IntegerFormat(2, 2);
     const Bytes source = testing::PatternBytes(static_cast<size_t>(c.spanBytes * 2), 3);
@@ -119,8 +138,10 @@ TEST(LevelPipeline, SpansInARowShareTheWorker) {
       const int sourceFd = files.sourceFd.get();
       const int destFd = files.destFd.get();
       const LevelSpan span{sourceFd, sourcePos, destFd, destPos, c.spanBytes, levelDb, format};
-      ASSERT_EQ(pipeline.Copy(span), want) << "span " << k;
+      EXPECT_EQ(pipeline.Copy(span), want) << "span " << k;
     }
+    stop = true;
+    for (std::thread& other : others) other.join();
     EXPECT_EQ(testing::ReadFile("dest.raw"), expected);
   }
 }
