@@ -42,14 +42,16 @@ class LevelPipeline {
   LevelPipeline(const LevelPipeline&) = delete;
   LevelPipeline& operator=(const LevelPipeline&) = delete;
 
-  // Whether the span is worth the worker: the processor runs two threads at once and the span is
-  // long enough to repay waking it (four chunks).
+  // Whether the span is worth the worker: the processor runs two threads at once, the span is
+  // long enough to repay waking it (four chunks), and the worker has not lately lagged behind on a
+  // machine busy with other work.
   bool Takes(const LevelSpan& span) const;
 
   // Copies the span with its level change, in two buffers that live as long as the copy; frames
   // that cannot be read are written as silence. Starts the worker with the first span; reads and
   // scales each chunk the worker has not taken itself, so that a worker slow to wake or to be
-  // scheduled only leaves this thread more to do. Returns the values limited, or -1 when a write
+  // scheduled only leaves this thread more to do, and takes the rest of the span when the
+  // processors are busy with other work. Returns the values limited, or -1 when a write
   // failed (the rest of the span is then not written). Copies nothing when a frame is larger than a
   // chunk, which Takes() refuses.
   int64_t Copy(const LevelSpan& span);
