@@ -15,11 +15,31 @@ namespace wavsplice {
 
 namespace {
 
-// Bytes moved per read and write: large enough to keep system calls rare (about a thousand for ten
-// minutes of CD audio, a millisecond or two), small enough to stay below the allocator's threshold
-// for mapping a block of its own, so that the buffer comes from the heap and peak memory stays near
-// that of an empty program (96 KiB). A level change rounds it down to whole frames.
+// Bytes moved per read and write by a plain copy the kernel did not make: large enough to keep
+// system calls rare (about a thousand for ten minutes of CD audio, a millisecond or two), small
+// enough to stay below the allocator's threshold for mapping a block of its own, so that the buffer
+// comes from the heap and peak memory stays near that of an empty program (96 KiB).
 constexpr int64_t kCopyChunkBytes = 12 * kBlockSamples * 8;
+
+// A level change's chunks on this thread, as the worker's (render/level_pipeline.cc).
+constexpr int64_t kLevelChunkBytes = 64 * 1024;
+
+// Copies a levelled span on this thread, chunk by chunk; returns the values limited.
+int64_t CopyLevelled(const LevelSpan& span, const std::string& destName) {
+  const SpanChunks chunks =
+      PlanSpanChunks(span.destPos, span.byteCount, span.format.FrameBytes(),
+                     std::max(span.format.FrameBytes(), kLevelChunkBytes));
+  const std::unique_ptr<unsigned char[]> buffer(
+      new unsigned char[static_cast<size_t>(chunks.BufferBytes())]);
+  int64_t clipped = 0;
+  for (int64_t chunk = 0; chunk < chunks.Count(); ++chunk) {
+    clipped += FillLevelChunk(span, chunks, chunk, buffer.get());
+    if (!WriteLevelChunk(span, chunks, chunk, buffer.get())) {
+      Fail(kExitFile, msg::kCannotWriteToFile, destName.c_str());
+    }
+  }
+  return clipped;
+}
 
 }  // namespace
 
@@ -30,46 +50,31 @@ int64_t INSERT_FILE(const OpenAudio& dest, const OpenAudio& source, const PcmFor
   int64_t sourcePos = source.audioStart + readStart * frameSize;
   int64_t destPos = dest.audioStart + insertPoint * frameSize;
   int64_t remaining = readLength > 0 ? readLength * frameSize : 0;
-  const bool changeLevel = levelDb != 0.0;
-  if (changeLevel && levels != nullptr) {
+  if (levelDb != 0.0) {
     const LevelSpan span{source.fd, sourcePos, dest.fd, destPos, remaining, levelDb, format};
-    if (levels->Takes(span)) {
-      const int64_t clipped = levels->Copy(span);
-      if (clipped < 0) Fail(kExitFile, msg::kCannotWriteToFile, destName.c_str());
-      return clipped;
-    }
+    if (levels == nullptr || !levels->Takes(span)) return CopyLevelled(span, destName);
+    const int64_t clipped = levels->Copy(span);
+    if (clipped < 0) Fail(kExitFile, msg::kCannotWriteToFile, destName.c_str());
+    return clipped;
   }
-  if (!changeLevel) {
-    const int64_t moved = kernel.Copy(source.fd, sourcePos, dest.fd, destPos, remaining);
-    sourcePos += moved;
-    destPos += moved;
-    remaining -= moved;
-  }
-  // A level change works on whole frames, in chunks that end on the destination's pages; a plain
-  // copy is bytes and may split a frame of any size between chunks.
-  SpanChunks chunks{remaining, kCopyChunkBytes, kCopyChunkBytes};
-  if (changeLevel) {
-    chunks = PlanSpanChunks(destPos, remaining, frameSize, std::max(frameSize, kCopyChunkBytes));
-  }
-  // Every byte of it is read or filled before it is written out.
-  const std::unique_ptr<unsigned char[]> bytes(new unsigned char[static_cast<size_t>(
-      std::max<int64_t>(0, std::min(remaining, chunks.chunkBytes)))]);
-  unsigned char* buffer = bytes.get();
-  int64_t clipped = 0;
-
-  for (int64_t chunk = 0; chunk < chunks.Count(); ++chunk) {
-    const int64_t offset = chunks.Offset(chunk);
-    const size_t count = static_cast<size_t>(chunks.Bytes(chunk));
-    const size_t got = ReadAt(source.fd, sourcePos + offset, buffer, count);
-    std::memset(buffer + got, format.SilenceByte(), count - got);
-    if (changeLevel) {
-      clipped += LevelFrames(buffer, levelDb, format, static_cast<int64_t>(count) / frameSize);
-    }
-    if (!WriteAt(dest.fd, destPos + offset, buffer, count)) {
+  const int64_t moved = kernel.Copy(source.fd, sourcePos, dest.fd, destPos, remaining);
+  sourcePos += moved;
+  destPos += moved;
+  remaining -= moved;
+  // What the kernel did not copy is copied here, a frame of any size split between chunks if need
+  // be; every byte of it is read or filled before it is written out.
+  const int64_t chunkBytes = std::min(remaining, kCopyChunkBytes);
+  const std::unique_ptr<unsigned char[]> bytes(
+      new unsigned char[static_cast<size_t>(std::max<int64_t>(0, chunkBytes))]);
+  for (int64_t offset = 0; offset < remaining; offset += chunkBytes) {
+    const size_t count = static_cast<size_t>(std::min(chunkBytes, remaining - offset));
+    const size_t got = ReadAt(source.fd, sourcePos + offset, bytes.get(), count);
+    std::memset(bytes.get() + got, format.SilenceByte(), count - got);
+    if (!WriteAt(dest.fd, destPos + offset, bytes.get(), count)) {
       Fail(kExitFile, msg::kCannotWriteToFile, destName.c_str());
     }
   }
-  return clipped;
+  return 0;
 }
 
 }  // namespace wavsplice

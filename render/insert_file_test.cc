@@ -176,25 +176,28 @@ TEST(InsertFile, ADestinationThatCannotBeWrittenEndsTheRun) {
   EXPECT_EQ(testing::ReadFile("good.wav"), good);
 }
 
+// 24-bit stereo after a 44-byte header: the chunks end on multiples of 64 KiB, inside frames, and
+// each frame split between two chunks counts once.
 TEST(InsertFile, ReturnsTheNumberOfLimitedValues) {
   testing::TempDir dir;
-  const WavFormat format{2, 44100, 16};
-  // 3000 frames: left 20000 (x 3.98 is past full scale), right 8000 (is not).
+  const WavFormat format{2, 44100, 24};
+  // Left 5120000 (x 3.98 is past full scale), right -2048000 (is not).
   Values source;
-  for (int k = 0; k < 3000; ++k) {
-    source.push_back(20000);
-    source.push_back(-8000);
+  for (int k = 0; k < 30000; ++k) {
+    source.push_back(5120000);
+    source.push_back(-2048000);
   }
   testing::WriteFile("src.wav", testing::CanonicalWav(format, source));
-  testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(6000, 0)));
+  testing::WriteFile("dest.wav", testing::CanonicalWav(format, Values(60000, 0)));
 
-  EXPECT_EQ(Insert("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 12.0), 3000);
-  const Values result = testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 16);
-  EXPECT_EQ(result[0], 32767);
-  EXPECT_EQ(result[1], -31848);
-  EXPECT_EQ(result[5999], -31848);
+  EXPECT_EQ(Insert("dest.wav", "src.wav", 0, IntegerFormat(3, 2), 30000, 0, 12.0), 30000);
+  const Values result = testing::DecodeSamples(testing::AudioOf(testing::ReadFile("dest.wav")), 24);
+  EXPECT_EQ(result[0], 8388607);
+  EXPECT_EQ(result[1], -8153234);
+  EXPECT_EQ(result[59998], 8388607);
+  EXPECT_EQ(result[59999], -8153234);
   // A plain copy limits nothing.
-  EXPECT_EQ(Insert("dest.wav", "src.wav", 0, IntegerFormat(2, 2), 3000, 0, 0.0), 0);
+  EXPECT_EQ(Insert("dest.wav", "src.wav", 0, IntegerFormat(3, 2), 30000, 0, 0.0), 0);
 }
 
 }  // namespace

@@ -5,21 +5,17 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
-#include "common/file_io.h"
-#include "render/level.h"
 #include "render/span_chunks.h"
 
 namespace wavsplice {
 
 namespace {
 
-// The buffers' bytes together: the 96 KiB that a copy on one thread takes, so that peak memory
-// stays where it was. Two buffers of 48 KiB beat three of 32 KiB and four of 24 KiB: smaller
-// writes cost the file system more than the threads gain from more slack between them.
-constexpr int64_t kBlockBytes = 96 * 1024;
+// The most bytes a chunk writes: the file system keeps writes of 64 KiB on multiples of 64 KiB
+// in whole pieces of that size, and writes of less in smaller ones (render/span_chunks.h).
+constexpr int64_t kChunkBytes = 64 * 1024;
 
 // A shorter span stays on one thread: waking the worker costs the caller a system call, for
 // little in a span of a few chunks.
@@ -91,8 +87,7 @@ class ProcessorShare {
 };
 
 SpanChunks ChunksOf(const LevelSpan& span) {
-  return PlanSpanChunks(span.destPos, span.byteCount, span.format.FrameBytes(),
-                        kBlockBytes / LevelPipeline::kBuffers);
+  return PlanSpanChunks(span.destPos, span.byteCount, span.format.FrameBytes(), kChunkBytes);
 }
 
 }  // namespace
@@ -167,8 +162,10 @@ void LevelPipeline::Announce() {
 int64_t LevelPipeline::Copy(const LevelSpan& span) {
   const SpanChunks chunks = ChunksOf(span);
   if (chunks.Count() == 0) return 0;
-  const std::unique_ptr<unsigned char[]> block(new unsigned char[kBlockBytes]);
-  for (int64_t i = 0; i < kBuffers; ++i) buffers_[i] = block.get() + i * (kBlockBytes / kBuffers);
+  const int64_t bufferBytes = chunks.BufferBytes();
+  const std::unique_ptr<unsigned char[]> block(
+      new unsigned char[static_cast<size_t>(kBuffers * bufferBytes)]);
+  for (int64_t i = 0; i < kBuffers; ++i) buffers_[i] = block.get() + i * bufferBytes;
   span_ = span;
   chunks_ = chunks;
   chunkCount_ = chunks.Count();
@@ -206,8 +203,7 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
       if (Await([&] { return workerFilled_ > chunk; }, kChunkWaitNs)) takeTheRest();
       clipped += workerClipped_[slot];
     }
-    failed = !WriteAt(span_.destFd, span_.destPos + chunks_.Offset(chunk), buffers_[slot],
-                      static_cast<size_t>(chunks_.Bytes(chunk)));
+    failed = !WriteLevelChunk(span_, chunks_, chunk, buffers_[slot]);
     if (!failed) {
       written_ = chunk + 1;
       Announce();
@@ -253,15 +249,9 @@ void LevelPipeline::BackOff(bool workerLagged) {
   resumeAtNs_ = NowNs() + backOffNs_;
 }
 
-// Reads the chunk into its buffer, silence where the source has no bytes, and scales it; returns
-// the values limited.
+// Reads and scales the chunk into its buffer; returns the values limited.
 int64_t LevelPipeline::FillChunk(int64_t chunk) {
-  unsigned char* buffer = buffers_[static_cast<size_t>(chunk % kBuffers)];
-  const size_t count = static_cast<size_t>(chunks_.Bytes(chunk));
-  const size_t got = ReadAt(span_.sourceFd, span_.sourcePos + chunks_.Offset(chunk), buffer, count);
-  std::memset(buffer + got, span_.format.SilenceByte(), count - got);
-  return LevelFrames(buffer, span_.levelDb, span_.format,
-                     static_cast<int64_t>(count) / span_.format.FrameBytes());
+  return FillLevelChunk(span_, chunks_, chunk, buffers_[static_cast<size_t>(chunk % kBuffers)]);
 }
 
 // Joins each span opened to it, unless the caller closed it first.

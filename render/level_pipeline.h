@@ -15,22 +15,10 @@
 #include <atomic>
 #include <cstdint>
 
+#include "render/level_chunk.h"
 #include "render/span_chunks.h"
-#include "wav/pcm_format.h"
 
 namespace wavsplice {
-
-// A span to read, scale and write: byteCount bytes of whole frames from sourcePos of sourceFd to
-// destPos of destFd, scaled by levelDb.
-struct LevelSpan {
-  int sourceFd = -1;
-  int64_t sourcePos = 0;
-  int destFd = -1;
-  int64_t destPos = 0;
-  int64_t byteCount = 0;
-  double levelDb = 0.0;
-  PcmFormat format;
-};
 
 class LevelPipeline {
  public:

@@ -21,7 +21,7 @@ namespace {
 
 using testing::Bytes;
 
-constexpr int64_t kChunk = 48 * 1024;  // the most bytes the pipeline moves at a time
+constexpr int64_t kChunk = 64 * 1024;  // the most bytes the pipeline moves at a time
 
 PcmFormat FloatFormat(int channels) {
   PcmFormat format = IntegerFormat(4, channels);
@@ -76,14 +76,14 @@ TEST(LevelPipeline, WritesTheBytesOfLevellingInTurn) {
       {"float stereo", FloatFormat(2), 4.5, 30 * kChunk / 8 + 3},
   };
   for (const SpanCase& c : cases) {
-    // At 11 no frame boundary but the 1- and 3-byte ones meets a page; at 44 those of 2, 4 and 6
-    // bytes do too, and the first chunk is cut short to end on one.
-    for (const int64_t destPos : {11, 44}) {
+    // The first chunk is cut short to end on a multiple of 64 KiB, and chunks end inside frames
+    // of 3, 6, 8 and 18 bytes; at 65534 the first chunk is two bytes, less than most frames.
+    for (const int64_t destPos : {11, 44, 65534}) {
       SCOPED_TRACE(::testing::Message() << c.name << " to " << destPos);
       testing::TempDir dir;
       const int64_t bytes = c.frames * c.format.FrameBytes();
       const Bytes source = testing::PatternBytes(static_cast<size_t>(bytes + 100), 1);
-      Bytes expected = testing::PatternBytes(static_cast<size_t>(bytes + 50), 2);
+      Bytes expected = testing::PatternBytes(static_cast<size_t>(destPos + bytes + 50), 2);
       Files files(source, expected);
       const int64_t wantClipped =
           LevelInTurn(source, 7, expected, destPos, bytes, c.levelDb, c.format);
@@ -186,7 +186,7 @@ TEST(LevelPipeline, TakesOnlyLongSpans) {
   EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 4 * kChunk - 4, -3.0, stereo}));
   EXPECT_TRUE(pipeline.Takes({0, 0, 1, 0, 4 * kChunk, -3.0, stereo}));
   // A frame larger than a chunk.
-  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 1 << 30, -3.0, IntegerFormat(4, 16000)}));
+  EXPECT_FALSE(pipeline.Takes({0, 0, 1, 0, 1 << 30, -3.0, IntegerFormat(4, 17000)}));
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 #include "render/span_chunks.h"
 
 #include <algorithm>
-#include <numeric>
 
 namespace wavsplice {
 
 namespace {
 
-constexpr int64_t kPageBytes = 4096;
+constexpr int64_t kBoundaryBytes = 64 * 1024;
+
+// A frame split between two chunks is read and scaled twice: rare enough for frames this small.
+constexpr int64_t kMostSplitFrameBytes = kBoundaryBytes / 16;
 
 }  // namespace
 
@@ -25,25 +27,36 @@ int64_t SpanChunks::Bytes(int64_t chunk) const {
   return std::min(chunk == 0 ? firstBytes : chunkBytes, totalBytes - Offset(chunk));
 }
 
+int64_t SpanChunks::FramesOffset(int64_t chunk) const {
+  return Offset(chunk) - LeadBytes(chunk);
+}
+
+int64_t SpanChunks::FramesBytes(int64_t chunk) const {
+  const int64_t end = Offset(chunk) + Bytes(chunk);
+  return (end + frameBytes - 1) / frameBytes * frameBytes - FramesOffset(chunk);
+}
+
+int64_t SpanChunks::LeadBytes(int64_t chunk) const { return Offset(chunk) % frameBytes; }
+
+int64_t SpanChunks::BufferBytes() const {
+  if (Count() == 0) return 0;
+  const int64_t most = std::min(totalBytes, std::max(firstBytes, chunkBytes));
+  return firstBytes % frameBytes == 0 && chunkBytes % frameBytes == 0 ? most
+                                                                      : most + 2 * frameBytes;
+}
+
 SpanChunks PlanSpanChunks(int64_t destPos, int64_t byteCount, int64_t frameBytes,
                           int64_t mostBytes) {
   SpanChunks chunks;
   chunks.totalBytes = byteCount;
+  chunks.frameBytes = frameBytes;
   if (frameBytes <= 0 || frameBytes > mostBytes) return chunks;
-  chunks.chunkBytes = chunks.firstBytes = mostBytes / frameBytes * frameBytes;
-  // Frame boundaries that are page boundaries come every `step` bytes, when there are any: a frame
-  // of f bytes meets a page every lcm(f, page) bytes, from a point that exists only when the
-  // span's start is a multiple of gcd(f, page) (a destination whose audio starts at an odd byte,
-  // say, has none for 16-bit frames). Chunks cut to whole steps must keep two thirds of their
-  // length or more: 36 KiB written on pages costs what 48 KiB across them does (18-byte frames).
-  const int64_t common = std::gcd(frameBytes, kPageBytes);
-  const int64_t step = frameBytes / common * kPageBytes;
-  if (destPos % common != 0 || step > mostBytes / 2) return chunks;
-  int64_t firstPage = (destPos / kPageBytes + 1) * kPageBytes;
-  while ((firstPage - destPos) % frameBytes != 0) firstPage += kPageBytes;
-  chunks.chunkBytes = mostBytes / step * step;
-  const int64_t toPage = firstPage - destPos;
-  chunks.firstBytes = toPage + (chunks.chunkBytes - toPage) / step * step;
+  if (frameBytes > kMostSplitFrameBytes || mostBytes < kBoundaryBytes) {
+    chunks.chunkBytes = chunks.firstBytes = mostBytes / frameBytes * frameBytes;
+    return chunks;
+  }
+  chunks.chunkBytes = mostBytes / kBoundaryBytes * kBoundaryBytes;
+  chunks.firstBytes = chunks.chunkBytes - destPos % kBoundaryBytes;
   return chunks;
 }
 
