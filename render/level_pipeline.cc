@@ -33,11 +33,12 @@ constexpr int64_t kSpanWaitNs = 200 * 1000;
 
 // When the processors are busy with other work, a worker costs the caller time: beside a program
 // that keeps one of two cores busy, a worker sharing every span made the 24-bit jobs 1.9 times
-// the strict bound, against 1.2 on one thread. The caller takes the rest of a span when the
-// worker made it wait longer than the wait above for a chunk (the worker lost its processor) or
-// when, looking every eight chunks and at the span's end, it was off its own processor a quarter
-// of the time twice in a row. It then keeps the next spans to itself for 16 ms, then 32, 64, up to
-// a quarter of a second, until a span goes well.
+// the strict bound, against 1.2 on one thread. The caller takes the rest of a span when a wait
+// longer than the one above for the worker's chunk finds the worker off its processor a quarter of
+// the wait or more (on its processor, it is only slower, without the fast kernels, say), or when,
+// looking every eight chunks and at the span's end, it finds itself off its own processor a quarter
+// of its time awake twice in a row. It then keeps the next spans to itself for 16 ms, then 32, 64,
+// up to a quarter of a second, until a span goes well.
 constexpr int64_t kFirstBackOffNs = 16 * 1000 * 1000;
 constexpr int64_t kLookEveryChunks = 8;
 constexpr int64_t kLongestBackOffNs = 256 * 1000 * 1000;
@@ -67,23 +68,34 @@ int64_t ClockNs(clockid_t clock) {
 
 int64_t NowNs() { return ClockNs(CLOCK_MONOTONIC); }
 
-// Whether this thread had its processor to itself since it last looked: off it a quarter of the
-// time or more, it shared it with the worker or with other programs, or slept waiting for the
-// worker.
+// Whether a thread had its processor to itself since it was last asked, leaving out the time it
+// slept waiting for the other thread: off it a quarter of that time or more, it shared it with other
+// programs.
 class ProcessorShare {
  public:
+  explicit ProcessorShare(clockid_t clock, const int64_t* asleepNs = nullptr)
+      : clock_(clock), asleepNs_(asleepNs), wallNs_(NowNs()), cpuNs_(ClockNs(clock)),
+        sleptNs_(Slept()) {}
+
   bool Crowded() {
     const int64_t wallNs = NowNs();
-    const int64_t cpuNs = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-    const bool crowded = 4 * (cpuNs - cpuNs_) < 3 * (wallNs - wallNs_);
+    const int64_t cpuNs = ClockNs(clock_);
+    const int64_t awakeNs = wallNs - wallNs_ - (Slept() - sleptNs_);
+    const bool crowded = 4 * (cpuNs - cpuNs_) < 3 * awakeNs;
     wallNs_ = wallNs;
     cpuNs_ = cpuNs;
+    sleptNs_ = Slept();
     return crowded;
   }
 
  private:
-  int64_t wallNs_ = NowNs();
-  int64_t cpuNs_ = ClockNs(CLOCK_THREAD_CPUTIME_ID);
+  int64_t Slept() const { return asleepNs_ != nullptr ? *asleepNs_ : 0; }
+
+  clockid_t clock_;
+  const int64_t* asleepNs_;
+  int64_t wallNs_;
+  int64_t cpuNs_;
+  int64_t sleptNs_;
 };
 
 SpanChunks ChunksOf(const LevelSpan& span) {
@@ -125,11 +137,14 @@ bool LevelPipeline::StartWorker() {
   // Without a thread to be had (a limit on processes, say) the caller reads and scales itself.
   started_ = pthread_create(&worker_, nullptr, RunWorker, this) == 0;
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (started_ && pthread_getcpuclockid(worker_, &workerClock_) != 0) {
+    workerClock_ = CLOCK_MONOTONIC;  // no clock of its own: judged by this thread's looks alone
+  }
   return started_;
 }
 
 template <typename Ready>
-bool LevelPipeline::Await(Ready ready, int64_t awakeNs) {
+bool LevelPipeline::Await(Ready ready, int64_t awakeNs, int64_t* asleepNs) {
   int64_t until = 0;  // read the clock only once a wait is not over at once
   for (int spin = 1;; ++spin) {
     if (ready()) return false;
@@ -142,11 +157,13 @@ bool LevelPipeline::Await(Ready ready, int64_t awakeNs) {
       break;
     }
   }
+  const int64_t sleepNs = asleepNs != nullptr ? NowNs() : 0;
   pthread_mutex_lock(&mutex_);
   ++sleepers_;
   while (!ready()) pthread_cond_wait(&changed_, &mutex_);
   --sleepers_;
   pthread_mutex_unlock(&mutex_);
+  if (asleepNs != nullptr) *asleepNs += NowNs() - sleepNs;
   return true;
 }
 
@@ -178,7 +195,7 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
     state_ = number * 4 + kOpen;
     Announce();
   }
-  ProcessorShare share;
+  ProcessorShare share(CLOCK_THREAD_CPUTIME_ID, &asleepNs_);
   bool crowded = false;
   int64_t alone = chunkCount_;  // from this chunk on, every chunk is this thread's
   const auto takeTheRest = [&] {
@@ -199,8 +216,13 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
     if (chunk >= alone || claimed_.compare_exchange_strong(unclaimed, chunk + 1)) {
       clipped += FillChunk(chunk);
     } else {
-      // The worker took it, and is reading or scaling it; waiting long, it lost its processor.
-      if (Await([&] { return workerFilled_ > chunk; }, kChunkWaitNs)) takeTheRest();
+      // The worker took it, and is reading or scaling it. A long wait is a worker slower than this
+      // thread (without the fast kernels, say) when it had its processor, or one that lost it.
+      ProcessorShare worker(workerClock_);
+      if (Await([&] { return workerFilled_ > chunk; }, kChunkWaitNs, &asleepNs_) &&
+          worker.Crowded()) {
+        takeTheRest();
+      }
       clipped += workerClipped_[slot];
     }
     failed = !WriteLevelChunk(span_, chunks_, chunk, buffers_[slot]);

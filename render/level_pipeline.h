@@ -11,6 +11,7 @@
 #pragma once
 
 #include <pthread.h>
+#include <time.h>
 
 #include <atomic>
 #include <cstdint>
@@ -53,7 +54,7 @@ class LevelPipeline {
   void Close(int64_t number);
   int64_t FillChunk(int64_t chunk);
   template <typename Ready>
-  bool Await(Ready ready, int64_t awakeNs);
+  bool Await(Ready ready, int64_t awakeNs, int64_t* asleepNs = nullptr);
   void BackOff(bool workerLagged);
   void Announce();
 
@@ -80,12 +81,14 @@ class LevelPipeline {
   std::atomic<int> sleepers_{0};
 
   pthread_t worker_{};
+  clockid_t workerClock_ = CLOCK_MONOTONIC;  // the worker's processor time
   bool started_ = false;
 
   // The caller's own: how long spans stay off the worker after it lagged, and until when.
   int64_t backOffNs_ = 0;
   int64_t resumeAtNs_ = 0;
   int crowdedLooks_ = 0;  // looks in a row that found this thread off its processor
+  int64_t asleepNs_ = 0;  // this thread's time asleep waiting for the worker
 };
 
 }  // namespace wavsplice
