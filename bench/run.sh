@@ -402,7 +402,7 @@ mkdir -p "$(dirname "$report")"
   echo "Peak RSS counts the pages of shared libraries that a run touches, and the kernel maps"
   echo "64 KiB of a library around each page touched: most of wavsplice's margin over the empty"
   echo "program is code and tables of the C and C++ runtimes and of libm (\`sin\`, \`cos\`, \`pow\`),"
-  echo "not data. Its own memory (heap and stack) is a 96 KiB copy buffer, under half a KiB per edit,"
+  echo "not data. Its own memory (heap and stack) is a level change's two 64 KiB chunks, under half a KiB per edit,"
   echo "crossfade blocks of 2048 values and the last crossfade's curve (16 bytes a frame, kept up"
   echo "to 8192 frames), the same for any length of destination."
   echo
