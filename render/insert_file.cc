@@ -26,9 +26,8 @@ constexpr int64_t kLevelChunkBytes = 64 * 1024;
 
 // Copies a levelled span on this thread, chunk by chunk; returns the values limited.
 int64_t CopyLevelled(const LevelSpan& span, const std::string& destName) {
-  const SpanChunks chunks =
-      PlanSpanChunks(span.destPos, span.byteCount, span.format.FrameBytes(),
-                     std::max(span.format.FrameBytes(), kLevelChunkBytes));
+  const SpanChunks chunks = PlanSpanChunks(span.destPos, span.byteCount, span.format.FrameBytes(),
+                                           std::max(span.format.FrameBytes(), kLevelChunkBytes));
   const std::unique_ptr<unsigned char[]> buffer(
       new unsigned char[static_cast<size_t>(chunks.BufferBytes())]);
   int64_t clipped = 0;

@@ -11,8 +11,8 @@ int64_t FillLevelChunk(const LevelSpan& span, const SpanChunks& chunks, int64_t 
                        unsigned char* buffer) {
   const int64_t frameBytes = span.format.FrameBytes();
   const size_t count = static_cast<size_t>(chunks.FramesBytes(chunk));
-  const size_t got = ReadAt(span.sourceFd, span.sourcePos + chunks.FramesOffset(chunk), buffer,
-                            count);
+  const size_t got =
+      ReadAt(span.sourceFd, span.sourcePos + chunks.FramesOffset(chunk), buffer, count);
   std::memset(buffer + got, span.format.SilenceByte(), count - got);
   int64_t frames = static_cast<int64_t>(count) / frameBytes;
   if (chunks.LeadBytes(chunk) > 0) {  // counted with the chunk before
@@ -25,8 +25,8 @@ int64_t FillLevelChunk(const LevelSpan& span, const SpanChunks& chunks, int64_t 
 
 bool WriteLevelChunk(const LevelSpan& span, const SpanChunks& chunks, int64_t chunk,
                      const unsigned char* buffer) {
-  return WriteAt(span.destFd, span.destPos + chunks.Offset(chunk),
-                 buffer + chunks.LeadBytes(chunk), static_cast<size_t>(chunks.Bytes(chunk)));
+  return WriteAt(span.destFd, span.destPos + chunks.Offset(chunk), buffer + chunks.LeadBytes(chunk),
+                 static_cast<size_t>(chunks.Bytes(chunk)));
 }
 
 }  // namespace wavsplice

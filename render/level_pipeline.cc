@@ -69,12 +69,15 @@ int64_t ClockNs(clockid_t clock) {
 int64_t NowNs() { return ClockNs(CLOCK_MONOTONIC); }
 
 // Whether a thread had its processor to itself since it was last asked, leaving out the time it
-// slept waiting for the other thread: off it a quarter of that time or more, it shared it with other
-// programs.
+// slept waiting for the other thread: off it a quarter of that time or more, it shared it with
+// other programs.
 class ProcessorShare {
  public:
   explicit ProcessorShare(clockid_t clock, const int64_t* asleepNs = nullptr)
-      : clock_(clock), asleepNs_(asleepNs), wallNs_(NowNs()), cpuNs_(ClockNs(clock)),
+      : clock_(clock),
+        asleepNs_(asleepNs),
+        wallNs_(NowNs()),
+        cpuNs_(ClockNs(clock)),
         sleptNs_(Slept()) {}
 
   bool Crowded() {
@@ -216,12 +219,14 @@ int64_t LevelPipeline::Copy(const LevelSpan& span) {
     if (chunk >= alone || claimed_.compare_exchange_strong(unclaimed, chunk + 1)) {
       clipped += FillChunk(chunk);
     } else {
-      // The worker took it, and is reading or scaling it. A long wait is a worker slower than this
-      // thread (without the fast kernels, say) when it had its processor, or one that lost it.
-      ProcessorShare worker(workerClock_);
-      if (Await([&] { return workerFilled_ > chunk; }, kChunkWaitNs, &asleepNs_) &&
-          worker.Crowded()) {
-        takeTheRest();
+      if (workerFilled_ <= chunk) {
+        // The worker is reading or scaling it. A long wait is a worker slower than this thread
+        // (without the fast kernels, say) when it had its processor, or one that lost it.
+        ProcessorShare worker(workerClock_);
+        if (Await([&] { return workerFilled_ > chunk; }, kChunkWaitNs, &asleepNs_) &&
+            worker.Crowded()) {
+          takeTheRest();
+        }
       }
       clipped += workerClipped_[slot];
     }

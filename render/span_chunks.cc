@@ -27,9 +27,7 @@ int64_t SpanChunks::Bytes(int64_t chunk) const {
   return std::min(chunk == 0 ? firstBytes : chunkBytes, totalBytes - Offset(chunk));
 }
 
-int64_t SpanChunks::FramesOffset(int64_t chunk) const {
-  return Offset(chunk) - LeadBytes(chunk);
-}
+int64_t SpanChunks::FramesOffset(int64_t chunk) const { return Offset(chunk) - LeadBytes(chunk); }
 
 int64_t SpanChunks::FramesBytes(int64_t chunk) const {
   const int64_t end = Offset(chunk) + Bytes(chunk);
